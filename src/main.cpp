@@ -1,0 +1,25 @@
+#include "platform/Clock.h"
+#include "platform/DesktopWorkspace.h"
+#include "platform/TagIndex.h"
+#include "platform/XattrTagStore.h"
+#include "state/AppViewModel.h"
+#include "views/window/MainWindow.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Orvane");
+    QApplication::setDesktopFileName("orvane");
+
+    XattrTagStore tagStore;
+    TagIndex index(TagIndex::defaultOptions());
+    index.start();
+    DesktopWorkspace workspace;
+    SteadyClock clock;
+    AppViewModel model({tagStore, index, workspace, clock}, AppViewModel::Startup::LoadHierarchy);
+
+    MainWindow window(model);
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,72 @@
+#include "platform/SafeFileWrite.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace SafeFileWrite {
+namespace {
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(fd, bytes.constData() + done,
+                                        static_cast<size_t>(bytes.size() - done));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        done += written;
+    }
+    return ::fsync(fd) == 0;
+}
+
+void syncFolder(const QByteArray& folder) {
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+bool replace(const QString& path, const QByteArray& bytes) {
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    QByteArray temporary = folder + "/." + QFile::encodeName(QFileInfo(path).fileName()) + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool written = writeAll(fd, bytes);
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || ::rename(temporary.constData(), target.constData()) != 0) {
+        ::unlink(temporary.constData());
+        return false;
+    }
+    syncFolder(folder);
+    return true;
+}
+
+Created createNew(const QString& path, const QByteArray& bytes) {
+    const QByteArray target = QFile::encodeName(path);
+    const int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return errno == EEXIST ? Created::AlreadyExists : Created::Failed;
+    }
+    const bool written = writeAll(fd, bytes);
+    if (::close(fd) != 0 || !written) {
+        ::unlink(target.constData());
+        return Created::Failed;
+    }
+    return Created::Yes;
+}
+
+}  // namespace SafeFileWrite

@@ -1,0 +1,389 @@
+#include "platform/TagIndex.h"
+
+#include "platform/FilePaths.h"
+#include "platform/Log.h"
+#include "platform/TagIndexCrawler.h"
+#include "platform/TagIndexTable.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+TagIndex::Options TagIndex::defaultOptions() {
+    Options options;
+    options.roots.append(QFile::encodeName(QDir::homePath()));
+    const QByteArray user = qgetenv("USER");
+    if (!user.isEmpty()) {
+        for (const QByteArray& volumes : {"/run/media/" + user, "/media/" + user}) {
+            if (QFileInfo::exists(QFile::decodeName(volumes))) {
+                options.roots.append(volumes);
+            }
+        }
+    }
+    options.outsideListPath =
+        QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+        "/Orvane/tagged-elsewhere";
+    return options;
+}
+
+TagIndex::TagIndex(Options options, QObject* parent)
+    : QObject(parent), m_options(std::move(options)), m_table(std::make_unique<TagIndexTable>()) {}
+
+TagIndex::~TagIndex() {
+    m_stop = true;
+    wake();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+    if (m_inotifyFd >= 0) {
+        close(m_inotifyFd);
+    }
+    if (m_wakeFd >= 0) {
+        close(m_wakeFd);
+    }
+}
+
+void TagIndex::start() {
+    if (m_thread.joinable()) {
+        return;
+    }
+    m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    m_thread = std::thread([this] { threadMain(); });
+}
+
+void TagIndex::wake() {
+    if (m_wakeFd >= 0) {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = write(m_wakeFd, &one, sizeof one);
+    }
+}
+
+void TagIndex::queryFilesWithTag(const QString& name, Completion completion) {
+    {
+        std::lock_guard lock(m_queueMutex);
+        m_queries.append({name, std::move(completion)});
+    }
+    wake();
+}
+
+void TagIndex::noteTagsWritten(const QByteArray& path, const QStringList& names) {
+    {
+        std::lock_guard lock(m_queueMutex);
+        m_notes.append({path, names});
+    }
+    wake();
+}
+
+void TagIndex::waitUntilReady() {
+    std::unique_lock lock(m_queueMutex);
+    m_readyChanged.wait(lock, [this] { return m_ready || m_stop; });
+}
+
+qsizetype TagIndex::folderCount() const {
+    std::lock_guard lock(m_tableMutex);
+    return m_table->folderCount();
+}
+
+qsizetype TagIndex::taggedFileCount() const {
+    std::lock_guard lock(m_tableMutex);
+    return m_table->taggedFileCount();
+}
+
+void TagIndex::threadMain() {
+    QFile list(m_options.outsideListPath);
+    if (list.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& path : list.readAll().split('\0')) {
+            if (!path.isEmpty()) {
+                m_outsideList.append(path);
+            }
+        }
+    }
+    crawlEverything();
+    {
+        std::lock_guard lock(m_queueMutex);
+        m_ready = true;
+    }
+    m_readyChanged.notify_all();
+
+    while (!m_stop) {
+        // Everything that happened before a query was asked is applied before it is answered:
+        // the kernel queued its events, and the application's own writes sit in m_notes.
+        drainEvents();
+        QList<PendingNote> notes;
+        QList<PendingQuery> queries;
+        {
+            std::lock_guard lock(m_queueMutex);
+            notes.swap(m_notes);
+            queries.swap(m_queries);
+        }
+        for (const PendingNote& note : notes) {
+            std::lock_guard lock(m_tableMutex);
+            applyNote(note);
+        }
+        if (!queries.isEmpty()) {
+            recheckUnwatched();
+            recheckOutsideFiles();
+            for (const PendingQuery& query : queries) {
+                answer(query);
+            }
+        }
+        pollfd fds[2] = {{m_inotifyFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0 && errno != EINTR) {
+            break;
+        }
+        if (fds[1].revents & POLLIN) {
+            uint64_t count = 0;
+            [[maybe_unused]] const ssize_t got = read(m_wakeFd, &count, sizeof count);
+        }
+    }
+}
+
+void TagIndex::crawlEverything() {
+    QElapsedTimer timer;
+    timer.start();
+    if (m_inotifyFd >= 0) {
+        close(m_inotifyFd);
+    }
+    m_inotifyFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QList<std::pair<int, QByteArray>> starts;
+    {
+        std::lock_guard lock(m_tableMutex);
+        m_table->clear();
+        m_visited.clear();
+        m_unwatched.clear();
+        m_movedFolders.clear();
+        for (const QByteArray& root : m_options.roots) {
+            starts.append({m_table->addRoot(root), root});
+        }
+    }
+    crawlFrom(starts);
+    {
+        std::lock_guard lock(m_tableMutex);
+        for (const QByteArray& path : std::as_const(m_outsideList)) {
+            applyNote({path, TagIndexCrawler::readTags(path)});
+        }
+    }
+    Log::line(QStringLiteral("tagIndex: %1 folders, %2 tagged files indexed in %3 ms")
+                  .arg(folderCount())
+                  .arg(taggedFileCount())
+                  .arg(timer.elapsed()));
+}
+
+void TagIndex::crawlFrom(const QList<std::pair<int, QByteArray>>& starts) {
+    TagIndexCrawler crawler(
+        {*m_table, m_tableMutex, m_visited, m_unwatched, m_inotifyFd, m_stop});
+    crawler.run(starts, std::max(1, m_options.crawlThreads));
+    if (crawler.hitWatchLimit() && !m_watchLimitLogged) {
+        m_watchLimitLogged = true;
+        Log::line("tagIndex: inotify watch limit reached; folders without a watch are "
+                  "re-checked at each query");
+    }
+}
+
+void TagIndex::drainEvents() {
+    alignas(inotify_event) char buffer[65536];
+    bool overflow = false;
+    for (;;) {
+        const ssize_t length = read(m_inotifyFd, buffer, sizeof buffer);
+        if (length <= 0) {
+            break;
+        }
+        for (ssize_t offset = 0; offset < length;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
+            offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            if (event->mask & IN_Q_OVERFLOW) {
+                overflow = true;
+            } else if (!overflow) {
+                handleEvent(*event);
+            }
+        }
+    }
+    {
+        // A folder moved out of the watched trees never saw its matching arrival.
+        std::lock_guard lock(m_tableMutex);
+        for (const int folder : std::as_const(m_movedFolders)) {
+            QList<int> watches;
+            m_table->removeFolder(folder, &watches);
+            for (const int watch : watches) {
+                inotify_rm_watch(m_inotifyFd, watch);
+            }
+        }
+        m_movedFolders.clear();
+    }
+    if (overflow) {
+        // Events were lost: only a fresh crawl can tell what changed.
+        crawlEverything();
+    }
+}
+
+void TagIndex::handleEvent(const inotify_event& event) {
+    std::unique_lock lock(m_tableMutex);
+    const auto folder = m_table->folderForWatch(event.wd);
+    if (!folder) {
+        return;
+    }
+    if (event.mask & IN_IGNORED) {
+        m_table->removeFolder(*folder);
+        return;
+    }
+    if (event.len == 0 || event.name[0] == '.') {
+        return;  // events on the folder itself also reach its parent's watch
+    }
+    const QByteArray name(event.name);
+    const QByteArray folderPath = m_table->folderPath(*folder);
+    const QByteArray path = folderPath + (folderPath.endsWith('/') ? "" : "/") + name;
+    const uint32_t mask = event.mask;
+
+    if (mask & (IN_DELETE | IN_MOVED_FROM)) {
+        m_table->setFileTags(*folder, name, {});
+        if (const auto sub = m_table->subfolder(*folder, name); sub && (mask & IN_ISDIR)) {
+            if (mask & IN_MOVED_FROM) {
+                m_movedFolders.insert(event.cookie, *sub);
+            } else {
+                m_table->removeFolder(*sub);
+            }
+        }
+        return;
+    }
+    lock.unlock();
+    const QStringList tags = TagIndexCrawler::readTags(path);
+    lock.lock();
+    if (!m_table->isFolderAlive(*folder)) {
+        return;
+    }
+    m_table->setFileTags(*folder, name, tags);
+    if (!(mask & IN_ISDIR) || !(mask & (IN_CREATE | IN_MOVED_TO))) {
+        return;
+    }
+    if (const auto moved = m_movedFolders.find(event.cookie);
+        (mask & IN_MOVED_TO) && moved != m_movedFolders.end()) {
+        m_table->moveFolder(*moved, *folder, name);
+        m_movedFolders.erase(moved);
+        return;
+    }
+    if (m_table->subfolder(*folder, name)) {
+        return;
+    }
+    const int sub = m_table->addFolder(*folder, name);
+    lock.unlock();
+    crawlFrom({{sub, path}});
+}
+
+void TagIndex::applyNote(const PendingNote& note) {
+    // The caller holds the table lock.
+    const qsizetype slash = note.path.lastIndexOf('/');
+    const QByteArray name = note.path.mid(slash + 1);
+    const auto folder = slash < 0 || name.startsWith('.')
+                            ? std::nullopt
+                            : m_table->folderForPath(note.path.left(std::max<qsizetype>(slash, 1)));
+    if (folder) {
+        m_table->setFileTags(*folder, name, note.names);
+        return;
+    }
+    m_table->setOutsideFileTags(note.path, note.names);
+    if (!note.names.isEmpty() && !m_outsideList.contains(note.path)) {
+        rememberOutside(note.path);
+    }
+}
+
+void TagIndex::rememberOutside(const QByteArray& path) {
+    m_outsideList.append(path);
+    QDir().mkpath(QFileInfo(m_options.outsideListPath).absolutePath());
+    QSaveFile file(m_options.outsideListPath);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(m_outsideList.join('\0') + '\0');
+        file.commit();
+    }
+}
+
+void TagIndex::recheckUnwatched() {
+    QList<std::pair<int, QByteArray>> folders;
+    {
+        std::lock_guard lock(m_tableMutex);
+        for (const int folder : std::as_const(m_unwatched)) {
+            if (m_table->isFolderAlive(folder)) {
+                folders.append({folder, m_table->folderPath(folder)});
+            }
+        }
+    }
+    for (const auto& [folder, path] : folders) {
+        const TagIndexCrawler::Listing listing = TagIndexCrawler::list(path);
+        QList<std::pair<int, QByteArray>> added;
+        std::unique_lock lock(m_tableMutex);
+        if (!m_table->isFolderAlive(folder)) {
+            continue;
+        }
+        if (!listing.ok) {
+            m_table->removeFolder(folder);
+            continue;
+        }
+        QSet<QByteArray> present;
+        for (const TagIndexCrawler::Entry& file : listing.taggedFiles) {
+            present.insert(file.name);
+            m_table->setFileTags(folder, file.name, file.tags);
+        }
+        QSet<QByteArray> folderNames;
+        for (const TagIndexCrawler::Entry& sub : listing.folders) {
+            present.insert(sub.name);
+            folderNames.insert(sub.name);
+            m_table->setFileTags(folder, sub.name, sub.tags);
+            if (!m_table->subfolder(folder, sub.name)) {
+                const QByteArray subPath = path + (path.endsWith('/') ? "" : "/") + sub.name;
+                added.append({m_table->addFolder(folder, sub.name), subPath});
+            }
+        }
+        for (const QByteArray& name : m_table->taggedFileNames(folder)) {
+            if (!present.contains(name)) {
+                m_table->setFileTags(folder, name, {});
+            }
+        }
+        for (const int sub : m_table->subfolders(folder)) {
+            const QByteArray subPath = m_table->folderPath(sub);
+            if (!folderNames.contains(subPath.mid(subPath.lastIndexOf('/') + 1))) {
+                m_table->removeFolder(sub);
+            }
+        }
+        if (!added.isEmpty()) {
+            lock.unlock();
+            crawlFrom(added);
+        }
+    }
+}
+
+void TagIndex::recheckOutsideFiles() {
+    QList<QByteArray> paths;
+    {
+        std::lock_guard lock(m_tableMutex);
+        paths = m_table->outsideFiles();
+    }
+    for (const QByteArray& path : paths) {
+        const QStringList tags = TagIndexCrawler::readTags(path);
+        std::lock_guard lock(m_tableMutex);
+        m_table->setOutsideFileTags(path, tags);
+    }
+}
+
+void TagIndex::answer(const PendingQuery& query) {
+    QList<QByteArray> paths;
+    {
+        std::lock_guard lock(m_tableMutex);
+        paths = m_table->pathsWithTag(query.name);
+    }
+    QList<QUrl> urls;
+    urls.reserve(paths.size());
+    for (const QByteArray& path : paths) {
+        urls.append(FilePaths::urlFromRawPath(path));
+    }
+    QMetaObject::invokeMethod(
+        this, [completion = query.completion, urls] { completion(urls); }, Qt::QueuedConnection);
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "platform/TaggedFileQuery.h"
+
+#include <QObject>
+
+#include <QHash>
+#include <QSet>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+
+class TagIndexCrawler;
+class TagIndexTable;
+struct inotify_event;
+
+// The application's own metadata index: a crawl of the home folder and the removable volumes
+// on worker threads, kept live with inotify, plus the files the application tagged elsewhere
+// (remembered in the cache folder). Lives on the user interface thread; its own thread does
+// all disk work and answers queries on the user interface thread.
+class TagIndex final : public QObject, public TaggedFileQuery {
+    Q_OBJECT
+
+public:
+    struct Options {
+        QList<QByteArray> roots;
+        QString outsideListPath;  // where the files tagged outside the roots are remembered
+        int crawlThreads = 2;
+    };
+    // $HOME, /run/media/$USER and /media/$USER; the list in the cache folder.
+    static Options defaultOptions();
+
+    explicit TagIndex(Options options, QObject* parent = nullptr);
+    ~TagIndex() override;
+
+    // Starts the first crawl in the background; queries wait for it.
+    void start();
+
+    void queryFilesWithTag(const QString& name, Completion completion) override;
+    void noteTagsWritten(const QByteArray& path, const QStringList& names) override;
+
+    // Blocks until the first crawl is done (benchmarks and tests).
+    void waitUntilReady();
+    qsizetype folderCount() const;
+    qsizetype taggedFileCount() const;
+
+private:
+    struct PendingQuery {
+        QString name;
+        Completion completion;
+    };
+    struct PendingNote {
+        QByteArray path;
+        QStringList names;
+    };
+
+    void threadMain();
+    void crawlEverything();
+    void crawlFrom(const QList<std::pair<int, QByteArray>>& starts);
+    void drainEvents();
+    void handleEvent(const inotify_event& event);
+    void applyNote(const PendingNote& note);
+    void recheckUnwatched();
+    void recheckOutsideFiles();
+    void answer(const PendingQuery& query);
+    void rememberOutside(const QByteArray& path);
+    void wake();
+
+    Options m_options;
+    std::unique_ptr<TagIndexTable> m_table;
+    mutable std::mutex m_tableMutex;
+    std::set<std::pair<quint64, quint64>> m_visited;
+    QSet<int> m_unwatched;
+    QHash<quint32, int> m_movedFolders;  // inotify move cookie -> folder awaiting its new place
+    QList<QByteArray> m_outsideList;
+    int m_inotifyFd = -1;
+    int m_wakeFd = -1;
+    bool m_watchLimitLogged = false;
+
+    std::mutex m_queueMutex;
+    std::condition_variable m_readyChanged;
+    bool m_ready = false;
+    QList<PendingQuery> m_queries;
+    QList<PendingNote> m_notes;
+
+    std::atomic_bool m_stop = false;
+    std::thread m_thread;
+};

@@ -1,0 +1,168 @@
+#include "platform/TagIndexCrawler.h"
+
+#include "platform/TagIndexTable.h"
+#include "platform/TagValueCodec.h"
+#include "platform/XattrTagStore.h"
+
+#include <condition_variable>
+#include <deque>
+#include <thread>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+uint32_t TagIndexCrawler::watchMask() {
+    return IN_ATTRIB | IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
+           IN_CLOSE_WRITE | IN_ONLYDIR | IN_DONT_FOLLOW | IN_EXCL_UNLINK;
+}
+
+QStringList TagIndexCrawler::readTags(const QByteArray& path) {
+    const auto value = XattrTagStore::readValue(path, false);
+    if (!value || value->isEmpty()) {
+        return {};
+    }
+    QStringList tags;
+    for (const QByteArray& name : TagValueCodec::decode(*value)) {
+        tags.append(QString::fromUtf8(name));
+    }
+    return tags;
+}
+
+TagIndexCrawler::Listing TagIndexCrawler::list(const QByteArray& path) {
+    Listing listing;
+    const int fd = open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return listing;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0) {
+        close(fd);
+        return listing;
+    }
+    listing.ok = true;
+    listing.device = info.st_dev;
+    listing.inode = info.st_ino;
+
+    alignas(8) char buffer[32768];
+    QByteArray entryPath = path;
+    if (!entryPath.endsWith('/')) {
+        entryPath += '/';
+    }
+    const qsizetype base = entryPath.size();
+    for (;;) {
+        const ssize_t count = getdents64(fd, buffer, sizeof buffer);
+        if (count <= 0) {
+            break;
+        }
+        for (ssize_t offset = 0; offset < count;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + offset);
+            offset += entry->d_reclen;
+            const char* name = entry->d_name;
+            if (name[0] == '.') {
+                continue;  // ".", ".." and hidden entries
+            }
+            unsigned char type = entry->d_type;
+            if (type == DT_UNKNOWN) {
+                struct stat entryInfo {};
+                if (fstatat(fd, name, &entryInfo, AT_SYMLINK_NOFOLLOW) != 0) {
+                    continue;
+                }
+                type = S_ISDIR(entryInfo.st_mode)   ? DT_DIR
+                       : S_ISREG(entryInfo.st_mode) ? DT_REG
+                                                    : DT_UNKNOWN;
+            }
+            if (type != DT_DIR && type != DT_REG) {
+                continue;
+            }
+            entryPath.truncate(base);
+            entryPath += name;
+            Entry found{QByteArray(name), readTags(entryPath)};
+            if (type == DT_DIR) {
+                listing.folders.append(std::move(found));
+            } else if (!found.tags.isEmpty()) {
+                listing.taggedFiles.append(std::move(found));
+            }
+        }
+    }
+    close(fd);
+    return listing;
+}
+
+void TagIndexCrawler::walk(int folder, const QByteArray& path,
+                           QList<std::pair<int, QByteArray>>& found) {
+    int watch = -1;
+    if (m_shared.inotifyFd >= 0) {
+        watch = inotify_add_watch(m_shared.inotifyFd, path.constData(), watchMask());
+        if (watch < 0 && errno == ENOSPC) {
+            m_watchLimit = true;
+        }
+    }
+    const Listing listing = list(path);
+
+    std::lock_guard lock(m_shared.mutex);
+    if (!m_shared.table.isFolderAlive(folder)) {
+        return;
+    }
+    if (!listing.ok || !m_shared.visited.insert({listing.device, listing.inode}).second) {
+        return;  // unreadable, or already walked through another path
+    }
+    m_shared.table.setWatch(folder, watch);
+    if (watch < 0) {
+        m_shared.unwatched.insert(folder);
+    }
+    for (const Entry& file : listing.taggedFiles) {
+        m_shared.table.setFileTags(folder, file.name, file.tags);
+    }
+    const QByteArray prefix = path.endsWith('/') ? path : path + '/';
+    for (const Entry& sub : listing.folders) {
+        m_shared.table.setFileTags(folder, sub.name, sub.tags);
+        const auto existing = m_shared.table.subfolder(folder, sub.name);
+        const int child = existing ? *existing : m_shared.table.addFolder(folder, sub.name);
+        found.append({child, prefix + sub.name});
+    }
+}
+
+void TagIndexCrawler::run(const QList<std::pair<int, QByteArray>>& starts, int threadCount) {
+    std::mutex queueMutex;
+    std::condition_variable wake;
+    std::deque<std::pair<int, QByteArray>> queue(starts.begin(), starts.end());
+    int busy = 0;
+
+    auto worker = [&] {
+        QList<std::pair<int, QByteArray>> found;
+        std::unique_lock lock(queueMutex);
+        for (;;) {
+            wake.wait(lock, [&] { return !queue.empty() || busy == 0 || m_shared.stop; });
+            if (m_shared.stop || (queue.empty() && busy == 0)) {
+                wake.notify_all();
+                return;
+            }
+            // Depth first: the newest folder is the nearest on disk and in the cache.
+            auto [folder, path] = std::move(queue.back());
+            queue.pop_back();
+            ++busy;
+            lock.unlock();
+            found.clear();
+            walk(folder, path, found);
+            lock.lock();
+            --busy;
+            for (auto& next : found) {
+                queue.push_back(std::move(next));
+            }
+            wake.notify_all();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int i = 1; i < threadCount; ++i) {
+        threads.emplace_back(worker);
+    }
+    worker();
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QSet>
+#include <QStringList>
+
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <utility>
+
+class TagIndexTable;
+
+// Walks folder trees into the tag index on several threads: one getdents64 listing per folder
+// and one lgetxattr per entry. Hidden entries are skipped, symbolic links never followed, a
+// folder reached twice (bind mounts) is walked once, and unreadable or vanishing entries are
+// passed over.
+class TagIndexCrawler {
+public:
+    struct Shared {
+        TagIndexTable& table;
+        std::mutex& mutex;  // guards the table and the two sets below
+        std::set<std::pair<quint64, quint64>>& visited;  // device and inode of walked folders
+        QSet<int>& unwatched;                            // folders that got no inotify watch
+        int inotifyFd = -1;
+        const std::atomic_bool& stop;
+    };
+
+    explicit TagIndexCrawler(Shared shared) : m_shared(shared) {}
+
+    // Walks each (folder id, path) start; returns when all are done or stop is set.
+    void run(const QList<std::pair<int, QByteArray>>& starts, int threadCount);
+
+    // True once a watch was refused for lack of watches (the kernel's limit).
+    bool hitWatchLimit() const { return m_watchLimit; }
+
+    struct Entry {
+        QByteArray name;
+        QStringList tags;
+    };
+    struct Listing {
+        bool ok = false;
+        quint64 device = 0;
+        quint64 inode = 0;
+        QList<Entry> folders;       // every visible subfolder, with its own tags
+        QList<Entry> taggedFiles;   // regular files that carry tags
+    };
+    // One folder's visible entries. Safe on any thread.
+    static Listing list(const QByteArray& path);
+
+    static QStringList readTags(const QByteArray& path);
+    static uint32_t watchMask();
+
+private:
+    void walk(int folder, const QByteArray& path, QList<std::pair<int, QByteArray>>& found);
+
+    Shared m_shared;
+    std::atomic_bool m_watchLimit = false;
+};

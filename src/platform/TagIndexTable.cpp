@@ -1,0 +1,270 @@
+#include "platform/TagIndexTable.h"
+
+QString TagIndexTable::matchKey(const QString& name) { return name.toCaseFolded(); }
+
+int TagIndexTable::addRoot(const QByteArray& path) {
+    const int folder = addFolder(kNone, path);
+    m_roots.append(folder);
+    return folder;
+}
+
+int TagIndexTable::addFolder(int parent, const QByteArray& name) {
+    int folder;
+    if (!m_freeFolders.isEmpty()) {
+        folder = m_freeFolders.takeLast();
+        m_folders[folder] = Folder();
+    } else {
+        folder = static_cast<int>(m_folders.size());
+        m_folders.emplace_back();
+    }
+    m_folders[folder].parent = parent;
+    m_folders[folder].name = name;
+    if (parent != kNone) {
+        m_folders[parent].subfolders.push_back(folder);
+    }
+    return folder;
+}
+
+std::optional<int> TagIndexTable::subfolder(int parent, const QByteArray& name) const {
+    if (!isFolderAlive(parent)) {
+        return std::nullopt;
+    }
+    for (const int child : m_folders[parent].subfolders) {
+        if (m_folders[child].name == name) {
+            return child;
+        }
+    }
+    return std::nullopt;
+}
+
+void TagIndexTable::removeFolder(int folder, QList<int>* watchesDropped) {
+    if (!isFolderAlive(folder)) {
+        return;
+    }
+    // Children first, iteratively over a work list so that deep trees cannot exhaust the stack.
+    QList<int> pending{folder};
+    QList<int> order;
+    while (!pending.isEmpty()) {
+        const int current = pending.takeLast();
+        order.append(current);
+        for (const int child : m_folders[current].subfolders) {
+            pending.append(child);
+        }
+    }
+    const int parent = m_folders[folder].parent;
+    if (parent != kNone) {
+        std::erase(m_folders[parent].subfolders, folder);
+    } else {
+        m_roots.removeAll(folder);
+    }
+    for (const int current : order) {
+        Folder& entry = m_folders[current];
+        for (const int file : std::as_const(entry.files)) {
+            dropFile(file);
+        }
+        if (entry.watch >= 0) {
+            m_folderByWatch.remove(entry.watch);
+            if (watchesDropped) {
+                watchesDropped->append(entry.watch);
+            }
+        }
+        entry = Folder();
+        entry.alive = false;
+        m_freeFolders.append(current);
+    }
+}
+
+void TagIndexTable::moveFolder(int folder, int newParent, const QByteArray& newName) {
+    if (!isFolderAlive(folder) || !isFolderAlive(newParent)) {
+        return;
+    }
+    // Whatever was at the destination is replaced, as rename() replaces it on disk.
+    if (const auto existing = subfolder(newParent, newName); existing && *existing != folder) {
+        removeFolder(*existing);
+    }
+    Folder& entry = m_folders[folder];
+    if (entry.parent != kNone) {
+        std::erase(m_folders[entry.parent].subfolders, folder);
+    }
+    entry.parent = newParent;
+    entry.name = newName;
+    m_folders[newParent].subfolders.push_back(folder);
+}
+
+QByteArray TagIndexTable::folderPath(int folder) const {
+    QList<const QByteArray*> parts;
+    for (int current = folder; current != kNone; current = m_folders[current].parent) {
+        parts.append(&m_folders[current].name);
+    }
+    QByteArray path;
+    for (auto it = parts.crbegin(); it != parts.crend(); ++it) {
+        if (!path.isEmpty() && !path.endsWith('/')) {
+            path += '/';
+        }
+        path += **it;
+    }
+    return path;
+}
+
+bool TagIndexTable::isFolderAlive(int folder) const {
+    return folder >= 0 && folder < static_cast<int>(m_folders.size()) && m_folders[folder].alive;
+}
+
+void TagIndexTable::setWatch(int folder, int watch) {
+    if (!isFolderAlive(folder)) {
+        return;
+    }
+    m_folders[folder].watch = watch;
+    if (watch >= 0) {
+        m_folderByWatch.insert(watch, folder);
+    }
+}
+
+std::optional<int> TagIndexTable::folderForWatch(int watch) const {
+    const auto it = m_folderByWatch.constFind(watch);
+    return it == m_folderByWatch.cend() ? std::nullopt : std::optional(*it);
+}
+
+QStringList TagIndexTable::keysFor(const QStringList& tags) {
+    QSet<QString> keys;
+    for (const QString& tag : tags) {
+        const QString folded = matchKey(tag);
+        keys.insert(folded);
+        for (qsizetype i = folded.indexOf(u'\n'); i >= 0; i = folded.indexOf(u'\n', i + 1)) {
+            keys.insert(folded.left(i));
+        }
+    }
+    return QStringList(keys.begin(), keys.end());
+}
+
+int TagIndexTable::storeFile(int folder, const QByteArray& name, const QStringList& tags,
+                             int existing) {
+    int file = existing;
+    if (file == kNone) {
+        if (!m_freeFiles.isEmpty()) {
+            file = m_freeFiles.takeLast();
+        } else {
+            file = static_cast<int>(m_files.size());
+            m_files.append(TaggedFile());
+        }
+    } else {
+        for (const QString& key : std::as_const(m_files[file].keys)) {
+            m_filesByKey[key].remove(file);
+        }
+    }
+    m_files[file] = TaggedFile{folder, name, keysFor(tags)};
+    for (const QString& key : std::as_const(m_files[file].keys)) {
+        m_filesByKey[key].insert(file);
+    }
+    return file;
+}
+
+void TagIndexTable::dropFile(int file) {
+    for (const QString& key : std::as_const(m_files[file].keys)) {
+        auto it = m_filesByKey.find(key);
+        if (it != m_filesByKey.end()) {
+            it->remove(file);
+            if (it->isEmpty()) {
+                m_filesByKey.erase(it);
+            }
+        }
+    }
+    m_files[file] = TaggedFile();
+    m_freeFiles.append(file);
+}
+
+void TagIndexTable::setFileTags(int folder, const QByteArray& name, const QStringList& tags) {
+    if (!isFolderAlive(folder)) {
+        return;
+    }
+    QHash<QByteArray, int>& files = m_folders[folder].files;
+    const auto it = files.constFind(name);
+    const int existing = it == files.cend() ? kNone : *it;
+    if (tags.isEmpty()) {
+        if (existing != kNone) {
+            dropFile(existing);
+            files.remove(name);
+        }
+        return;
+    }
+    files.insert(name, storeFile(folder, name, tags, existing));
+}
+
+QList<QByteArray> TagIndexTable::taggedFileNames(int folder) const {
+    return isFolderAlive(folder) ? m_folders[folder].files.keys() : QList<QByteArray>();
+}
+
+QList<int> TagIndexTable::subfolders(int folder) const {
+    if (!isFolderAlive(folder)) {
+        return {};
+    }
+    return QList<int>(m_folders[folder].subfolders.begin(), m_folders[folder].subfolders.end());
+}
+
+void TagIndexTable::setOutsideFileTags(const QByteArray& path, const QStringList& tags) {
+    const auto it = m_outsideFiles.constFind(path);
+    const int existing = it == m_outsideFiles.cend() ? kNone : *it;
+    if (tags.isEmpty()) {
+        if (existing != kNone) {
+            dropFile(existing);
+            m_outsideFiles.remove(path);
+        }
+        return;
+    }
+    m_outsideFiles.insert(path, storeFile(kNone, path, tags, existing));
+}
+
+std::optional<int> TagIndexTable::folderForPath(const QByteArray& path) const {
+    for (const int root : m_roots) {
+        const QByteArray& rootPath = m_folders[root].name;
+        if (path == rootPath) {
+            return root;
+        }
+        const QByteArray prefix = rootPath.endsWith('/') ? rootPath : rootPath + '/';
+        if (!path.startsWith(prefix)) {
+            continue;
+        }
+        int folder = root;
+        bool found = true;
+        for (const QByteArray& part : path.mid(prefix.size()).split('/')) {
+            if (part.isEmpty()) {
+                continue;
+            }
+            const auto next = subfolder(folder, part);
+            if (!next) {
+                found = false;
+                break;
+            }
+            folder = *next;
+        }
+        if (found) {
+            return folder;
+        }
+    }
+    return std::nullopt;
+}
+
+QList<QByteArray> TagIndexTable::pathsWithTag(const QString& name) const {
+    QList<QByteArray> paths;
+    const auto it = m_filesByKey.constFind(matchKey(name));
+    if (it == m_filesByKey.cend()) {
+        return paths;
+    }
+    paths.reserve(it->size());
+    QHash<int, QByteArray> folderPaths;
+    for (const int file : *it) {
+        const TaggedFile& entry = m_files[file];
+        if (entry.folder == kNone) {
+            paths.append(entry.name);
+            continue;
+        }
+        auto folderPath = folderPaths.find(entry.folder);
+        if (folderPath == folderPaths.end()) {
+            folderPath = folderPaths.insert(entry.folder, this->folderPath(entry.folder));
+        }
+        paths.append(*folderPath + (folderPath->endsWith('/') ? "" : "/") + entry.name);
+    }
+    return paths;
+}
+
+void TagIndexTable::clear() { *this = TagIndexTable(); }

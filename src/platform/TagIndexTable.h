@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+// The tag index's memory: the crawled folders (for paths and watches) and the files that carry
+// tags, keyed by every form of tag name a query can match. Untagged files are not kept. Not
+// thread-safe: the owner locks.
+class TagIndexTable {
+public:
+    static constexpr int kNone = -1;
+
+    int addRoot(const QByteArray& path);
+    int addFolder(int parent, const QByteArray& name);
+    std::optional<int> subfolder(int parent, const QByteArray& name) const;
+    void removeFolder(int folder, QList<int>* watchesDropped = nullptr);
+    void moveFolder(int folder, int newParent, const QByteArray& newName);
+    QByteArray folderPath(int folder) const;
+    bool isFolderAlive(int folder) const;
+    QList<int> roots() const { return m_roots; }
+
+    void setWatch(int folder, int watch);
+    std::optional<int> folderForWatch(int watch) const;
+
+    // An empty list forgets the file.
+    void setFileTags(int folder, const QByteArray& name, const QStringList& tags);
+    QList<QByteArray> taggedFileNames(int folder) const;
+    QList<int> subfolders(int folder) const;
+
+    // Files outside the crawled folders, kept by their full path.
+    void setOutsideFileTags(const QByteArray& path, const QStringList& tags);
+    QList<QByteArray> outsideFiles() const { return m_outsideFiles.keys(); }
+
+    // The folder holding `path` when it was crawled (its parent chain is in the table).
+    std::optional<int> folderForPath(const QByteArray& path) const;
+
+    // Raw paths of files that carry `name`, compared case-insensitively, bare or followed by a
+    // line feed and more (a colour suffix).
+    QList<QByteArray> pathsWithTag(const QString& name) const;
+
+    qsizetype folderCount() const { return static_cast<qsizetype>(m_folders.size()) - m_freeFolders.size(); }
+    qsizetype taggedFileCount() const { return m_files.size() - m_freeFiles.size(); }
+    void clear();
+
+    static QString matchKey(const QString& name);
+
+private:
+    struct Folder {
+        int parent = kNone;
+        QByteArray name;  // a root's is its full path
+        int watch = -1;
+        bool alive = true;
+        std::vector<int> subfolders;
+        QHash<QByteArray, int> files;
+    };
+    struct TaggedFile {
+        int folder = kNone;  // kNone: `name` is a full path outside the crawled folders
+        QByteArray name;
+        QStringList keys;
+    };
+
+    int storeFile(int folder, const QByteArray& name, const QStringList& tags, int existing);
+    void dropFile(int file);
+    static QStringList keysFor(const QStringList& tags);
+
+    std::vector<Folder> m_folders;
+    QList<int> m_freeFolders;
+    QList<int> m_roots;
+    QList<TaggedFile> m_files;
+    QList<int> m_freeFiles;
+    QHash<QString, QSet<int>> m_filesByKey;
+    QHash<int, int> m_folderByWatch;
+    QHash<QByteArray, int> m_outsideFiles;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+
+// The metadata index: which files carry a tag name.
+class TaggedFileQuery {
+public:
+    using Completion = std::function<void(const QList<QUrl>&)>;
+    virtual ~TaggedFileQuery() = default;
+
+    // Files carrying `name`, compared case-insensitively, bare or as "name\n<digits>". Returns
+    // at once; `completion` runs exactly once, later, on the main thread.
+    virtual void queryFilesWithTag(const QString& name, Completion completion) = 0;
+
+    // A tag list the application has just written, so the next query sees it. Any thread.
+    virtual void noteTagsWritten(const QByteArray& path, const QStringList& names) = 0;
+};

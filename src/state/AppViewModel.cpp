@@ -1,0 +1,160 @@
+#include "state/AppViewModel.h"
+
+#include "model/NameOrder.h"
+#include "model/TagTree.h"
+
+AppViewModel::AppViewModel(Services services, Startup startup, QObject* parent)
+    : QObject(parent), m_services(services) {
+    m_fileWork.setMaxThreadCount(1);
+    if (startup == Startup::LoadHierarchy) {
+        loadHierarchy();
+    }
+}
+
+AppViewModel::~AppViewModel() { m_fileWork.waitForDone(); }
+
+void AppViewModel::setHierarchy(QList<TagNode> hierarchy) {
+    m_sortedChildrenCache.clear();
+    assign(m_hierarchy, hierarchy, &AppViewModel::hierarchyChanged);
+}
+
+void AppViewModel::setNavigationPath(QList<QUuid> path) {
+    if (path.isEmpty()) {
+        m_navigationPath.clear();
+        emit navigationPathChanged();
+        return;
+    }
+    assign(m_navigationPath, path, &AppViewModel::navigationPathChanged);
+}
+
+void AppViewModel::setCurrentFiles(QList<FileItem> files) {
+    if (files.isEmpty()) {
+        m_currentFiles.clear();
+        emit currentFilesChanged();
+        return;
+    }
+    // FileItem equality is by id only, so a fresh list of the same files would otherwise be
+    // taken as unchanged although names, tags or kinds may differ.
+    m_currentFiles = std::move(files);
+    emit currentFilesChanged();
+}
+
+void AppViewModel::setIsLoadingFiles(bool loading) {
+    assign(m_isLoadingFiles, loading, &AppViewModel::isLoadingFilesChanged);
+}
+
+void AppViewModel::setFilesPerTag(QHash<QUuid, QList<FileItem>> files) {
+    m_filesPerTag = std::move(files);
+    emit filesPerTagChanged();
+}
+
+void AppViewModel::setLoadingTagIDs(QSet<QUuid> ids) {
+    assign(m_loadingTagIDs, ids, &AppViewModel::loadingTagIDsChanged);
+}
+
+void AppViewModel::setInlineEditingTagID(std::optional<QUuid> id) {
+    assign(m_inlineEditingTagID, id, &AppViewModel::inlineEditingTagIDChanged);
+}
+
+void AppViewModel::setViewMode(ViewMode mode) {
+    assign(m_viewMode, mode, &AppViewModel::viewModeChanged);
+}
+
+void AppViewModel::setColumnWidth(double width) {
+    assign(m_columnWidth, width, &AppViewModel::columnWidthChanged);
+}
+
+void AppViewModel::setIconGridColumnsPerRow(qint64 count) {
+    assign(m_iconGridColumnsPerRow, count, &AppViewModel::iconGridColumnsPerRowChanged);
+}
+
+void AppViewModel::setMatchAllTags(bool on) {
+    assign(m_matchAllTags, on, &AppViewModel::matchAllTagsChanged);
+}
+
+void AppViewModel::setShowNewTagSheet(bool show) {
+    assign(m_showNewTagSheet, show, &AppViewModel::showNewTagSheetChanged);
+}
+
+void AppViewModel::setNewTagParentID(std::optional<QUuid> id) {
+    assign(m_newTagParentID, id, &AppViewModel::newTagParentIDChanged);
+}
+
+void AppViewModel::setDragTargetTagID(std::optional<QUuid> id) {
+    assign(m_dragTargetTagID, id, &AppViewModel::dragTargetTagIDChanged);
+}
+
+void AppViewModel::setSelectedTagID(std::optional<QUuid> id) {
+    assign(m_selectedTagID, id, &AppViewModel::selectedTagIDChanged);
+}
+
+void AppViewModel::setSelectedFileIDs(const QSet<QString>& ids) {
+    if (ids.isEmpty()) {
+        m_selectedFileIDs.clear();
+        emit selectedFileIDsChanged();
+        return;
+    }
+    assign(m_selectedFileIDs, ids, &AppViewModel::selectedFileIDsChanged);
+}
+
+void AppViewModel::setInlineEditingText(const QString& text) {
+    assign(m_inlineEditingText, text, &AppViewModel::inlineEditingTextChanged);
+}
+
+void AppViewModel::waitForFileWork() { m_fileWork.waitForDone(); }
+
+// Look-ups.
+
+const TagNode* AppViewModel::findTag(const QUuid& id, const QList<TagNode>& nodes) {
+    return TagTree::find(id, nodes);
+}
+
+std::optional<TagNode> AppViewModel::currentTag() const {
+    if (m_navigationPath.isEmpty()) {
+        return std::nullopt;
+    }
+    const TagNode* tag = findTag(m_navigationPath.last(), m_hierarchy);
+    return tag ? std::optional(*tag) : std::nullopt;
+}
+
+QStringList AppViewModel::allTagNames(const QList<TagNode>& nodes) {
+    return TagTree::allNames(nodes);
+}
+
+bool AppViewModel::ancestorNames(const QUuid& id, const QList<TagNode>& nodes,
+                                 QStringList& names) {
+    return TagTree::ancestorNames(id, nodes, names);
+}
+
+QList<TagNode> AppViewModel::tagsForColumn(qsizetype column) const {
+    if (column == 0) {
+        return m_hierarchy;
+    }
+    if (column < 1 || column - 1 >= m_navigationPath.size()) {
+        return {};
+    }
+    const TagNode* tag = findTag(m_navigationPath[column - 1], m_hierarchy);
+    return tag ? tag->children : QList<TagNode>();
+}
+
+QList<TagNode> AppViewModel::sortedTagsForColumn(qsizetype column) {
+    if (column == 0) {
+        return sortedChildren(m_hierarchy, std::nullopt);
+    }
+    if (column < 1 || column - 1 >= m_navigationPath.size()) {
+        return {};
+    }
+    return sortedChildren(tagsForColumn(column), m_navigationPath[column - 1]);
+}
+
+QList<TagNode> AppViewModel::sortedChildren(const QList<TagNode>& children,
+                                            std::optional<QUuid> parentID) {
+    const QUuid key = parentID.value_or(QUuid());
+    if (const auto it = m_sortedChildrenCache.constFind(key); it != m_sortedChildrenCache.cend()) {
+        return *it;
+    }
+    QList<TagNode> sorted = children;
+    sortByName(sorted, [](const TagNode& node) -> const QString& { return node.name; });
+    m_sortedChildrenCache.insert(key, sorted);
+    return sorted;
+}

@@ -1,0 +1,232 @@
+#pragma once
+
+#include "model/TagNode.h"
+#include "services/FileItem.h"
+#include "state/ViewMode.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QThreadPool>
+#include <QUrl>
+
+#include <optional>
+
+class Clock;
+class FileTagStore;
+class QMimeData;
+class TaggedFileQuery;
+class Workspace;
+
+// The one owner of the application's state: the tag tree, the navigation, the file lists, the
+// selection and editing state, and every user operation. Lives on the user interface thread;
+// the services it is given must outlive it. Each observed field has its own change signal; a
+// write of an equal value is stored without one.
+class AppViewModel : public QObject {
+    Q_OBJECT
+
+public:
+    struct Services {
+        FileTagStore& tagStore;
+        TaggedFileQuery& query;
+        Workspace& workspace;
+        const Clock& clock;
+    };
+    enum class Startup { LoadHierarchy, Empty };
+
+    AppViewModel(Services services, Startup startup, QObject* parent = nullptr);
+    ~AppViewModel() override;
+
+    // Fields.
+    const QList<TagNode>& hierarchy() const { return m_hierarchy; }
+    const QList<QUuid>& navigationPath() const { return m_navigationPath; }
+    ViewMode viewMode() const { return m_viewMode; }
+    const QList<FileItem>& currentFiles() const { return m_currentFiles; }
+    bool isLoadingFiles() const { return m_isLoadingFiles; }
+    const QHash<QUuid, QList<FileItem>>& filesPerTag() const { return m_filesPerTag; }
+    const QSet<QUuid>& loadingTagIDs() const { return m_loadingTagIDs; }
+    bool showNewTagSheet() const { return m_showNewTagSheet; }
+    std::optional<QUuid> newTagParentID() const { return m_newTagParentID; }
+    std::optional<QUuid> dragTargetTagID() const { return m_dragTargetTagID; }
+    const QSet<QString>& selectedFileIDs() const { return m_selectedFileIDs; }
+    std::optional<QUuid> selectedTagID() const { return m_selectedTagID; }
+    bool suggestFullDiskAccess() const { return m_suggestFullDiskAccess; }
+    double columnWidth() const { return m_columnWidth; }
+    qint64 iconGridColumnsPerRow() const { return m_iconGridColumnsPerRow; }
+    bool matchAllTags() const { return m_matchAllTags; }
+    std::optional<QUuid> inlineEditingTagID() const { return m_inlineEditingTagID; }
+    const QString& inlineEditingText() const { return m_inlineEditingText; }
+
+    // Plain setters: they store (signalling a change) and start no other work.
+    void setViewMode(ViewMode mode);
+    void setColumnWidth(double width);
+    void setIconGridColumnsPerRow(qint64 count);
+    void setMatchAllTags(bool on);
+    void setShowNewTagSheet(bool show);
+    void setNewTagParentID(std::optional<QUuid> id);
+    void setDragTargetTagID(std::optional<QUuid> id);
+    void setSelectedTagID(std::optional<QUuid> id);
+    void setSelectedFileIDs(const QSet<QString>& ids);
+    void setInlineEditingText(const QString& text);
+
+    // Start-up.
+    void loadHierarchy();
+
+    // Look-ups.
+    static const TagNode* findTag(const QUuid& id, const QList<TagNode>& nodes);
+    std::optional<TagNode> currentTag() const;
+    static QStringList allTagNames(const QList<TagNode>& nodes);
+    static bool ancestorNames(const QUuid& id, const QList<TagNode>& nodes, QStringList& names);
+    QList<TagNode> tagsForColumn(qsizetype column) const;
+    QList<TagNode> sortedTagsForColumn(qsizetype column);
+    QList<TagNode> sortedChildren(const QList<TagNode>& children,
+                                  std::optional<QUuid> parentID);
+
+    // Navigation and file loading.
+    void openTag(const QUuid& id, qsizetype column);
+    void enterTag(const QUuid& id);
+    void truncateNavigationPath(qsizetype length);
+    void goBack();
+    void navigateToPathElement(const QUuid& id);
+    void navigateToRoot();
+    void clearSelection();
+    void loadFilesForCurrentTag();
+    void loadFiles(const QUuid& tagID);
+    void clearFileCache();
+    QString statusText() const;
+
+    // Tag editing; every change of the tree is saved at once.
+    void createTag(const QString& name, qint64 colorIndex, std::optional<QUuid> parentID);
+    std::optional<QString> newTagParentName() const;
+    void beginRename(const TagNode& tag);
+    void cancelInlineEdit();
+    void renameTag(const QUuid& id, const QString& newName);
+    void commitInlineEdit();
+    void deleteTag(const QUuid& id);
+    void moveTag(const QUuid& id, std::optional<QUuid> newParentID);
+    void setColorIndex(qint64 colorIndex, const QUuid& tagID);
+    void setCustomColorHex(std::optional<QString> hex, const QUuid& tagID);
+    void setIconName(std::optional<QString> iconName, const QUuid& tagID);
+    void setCustomIconData(std::optional<QByteArray> data, const QUuid& tagID);
+
+    // Selection, clicks and drops.
+    enum class SelectMode { Replace, Toggle };
+    void clickFile(const FileItem& file, qsizetype column, bool fromGrid,
+                   SelectMode mode = SelectMode::Replace);
+    void selectFile(const FileItem& file, SelectMode mode);
+    void clickTag(const TagNode& tag);
+    void clickColumnTag(const TagNode& tag, qsizetype column, bool isEditing);
+    std::optional<QUuid> highlightedTagID(qsizetype column) const;
+    QList<QUrl> selectedFileURLs() const;
+    void openFile(const FileItem& file);
+    void revealFile(const FileItem& file);
+    void applyTags(const QList<QUrl>& urls, const QStringList& adding, const QStringList& removing);
+    struct DropNames {
+        QStringList adding;
+        QStringList removing;
+    };
+    DropNames dropTargetNames(qsizetype column) const;
+    bool handleColumnDrop(const QMimeData& data, qsizetype column);
+    bool handleTagDrop(const QMimeData& data, const QUuid& tagID);
+    bool handleCurrentFilesDrop(const QMimeData& data);
+    void dragEntered(const QUuid& tagID);
+    void dragLeft(const QUuid& tagID);
+
+    // Keyboard.
+    void moveUp();
+    void moveDown();
+    void moveLeft();
+    void moveRight();
+    void moveInGrid(qint64 step);
+    void moveInColumns(qint64 step);
+    void selectGridItem(qsizetype index);
+
+    // Waits until background file work queued so far is done (tests and shutdown).
+    void waitForFileWork();
+
+signals:
+    void hierarchyChanged();
+    void navigationPathChanged();
+    void viewModeChanged();
+    void currentFilesChanged();
+    void isLoadingFilesChanged();
+    void filesPerTagChanged();
+    void loadingTagIDsChanged();
+    void showNewTagSheetChanged();
+    void newTagParentIDChanged();
+    void dragTargetTagIDChanged();
+    void selectedFileIDsChanged();
+    void selectedTagIDChanged();
+    void suggestFullDiskAccessChanged();
+    void columnWidthChanged();
+    void iconGridColumnsPerRowChanged();
+    void matchAllTagsChanged();
+    void inlineEditingTagIDChanged();
+    void inlineEditingTextChanged();
+
+private:
+    template <typename T>
+    void assign(T& field, const T& value, void (AppViewModel::*changed)());
+    void setHierarchy(QList<TagNode> hierarchy);
+    void setNavigationPath(QList<QUuid> path);
+    void setCurrentFiles(QList<FileItem> files);
+    void setIsLoadingFiles(bool loading);
+    void setFilesPerTag(QHash<QUuid, QList<FileItem>> files);
+    void setLoadingTagIDs(QSet<QUuid> ids);
+    void setInlineEditingTagID(std::optional<QUuid> id);
+    void removeCachedFiles(const QList<QUuid>& ids);
+    void saveHierarchy();
+    void mergeSystemTags(const QList<struct FinderTag>& tags, const QSet<QString>& existing,
+                         int* appended);
+    void updateTag(const QUuid& id, const std::function<void(TagNode&)>& change);
+    void applyLoadedFiles(const QUuid& id, QList<FileItem> files);
+    void renameOnFiles(const QString& oldName, const QString& newName);
+    QList<FileItem> filesOfColumn(qsizetype column) const;
+    struct GridItems {
+        QList<TagNode> tags;
+        QList<FileItem> files;
+    };
+    GridItems gridItems();
+    void selectOnlyFile(const QString& id);
+
+    Services m_services;
+    QThreadPool m_fileWork;  // one thread: file reads and writes run in the order queued
+
+    QList<TagNode> m_hierarchy;
+    QHash<QUuid, QList<TagNode>> m_sortedChildrenCache;  // null id = root level
+    QList<QUuid> m_navigationPath;
+    ViewMode m_viewMode = ViewMode::Column;
+    QList<FileItem> m_currentFiles;
+    bool m_isLoadingFiles = false;
+    QHash<QUuid, QList<FileItem>> m_filesPerTag;
+    QSet<QUuid> m_loadingTagIDs;
+    bool m_showNewTagSheet = false;
+    std::optional<QUuid> m_newTagParentID;
+    std::optional<QUuid> m_dragTargetTagID;
+    QSet<QString> m_selectedFileIDs;
+    std::optional<QUuid> m_selectedTagID;
+    bool m_suggestFullDiskAccess = false;
+    double m_columnWidth = 220.0;
+    qint64 m_iconGridColumnsPerRow = 5;
+    bool m_matchAllTags = true;
+    std::optional<QUuid> m_inlineEditingTagID;
+    QString m_inlineEditingText;
+    std::optional<QString> m_lastClickedFileID;
+    std::optional<double> m_lastClickTime;
+    std::optional<QUuid> m_lastClickedTagID;
+    std::optional<double> m_lastTagClickTime;
+
+    // Set when the saved file existed but could not be read: it is kept aside before the first
+    // save replaces it.
+    bool m_keepUnreadableFileBeforeSave = false;
+};
+
+template <typename T>
+void AppViewModel::assign(T& field, const T& value, void (AppViewModel::*changed)()) {
+    const bool same = field == value;
+    field = value;
+    if (!same) {
+        emit(this->*changed)();
+    }
+}

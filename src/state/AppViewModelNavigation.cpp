@@ -1,0 +1,189 @@
+// Moving through the tree and loading the files under the opened tags.
+#include "model/TagTree.h"
+#include "platform/TaggedFileQuery.h"
+#include "services/FileItems.h"
+#include "state/AppViewModel.h"
+
+#include <QPointer>
+
+void AppViewModel::removeCachedFiles(const QList<QUuid>& ids) {
+    if (ids.isEmpty()) {
+        return;
+    }
+    QHash<QUuid, QList<FileItem>> files = m_filesPerTag;
+    for (const QUuid& id : ids) {
+        files.remove(id);
+    }
+    setFilesPerTag(std::move(files));
+}
+
+void AppViewModel::openTag(const QUuid& id, qsizetype column) {
+    if (column == 0) {
+        removeCachedFiles(m_navigationPath);
+        setNavigationPath({id});
+    } else if (column > 0 && m_navigationPath.size() > column) {
+        removeCachedFiles(m_navigationPath.mid(column));
+        setNavigationPath(m_navigationPath.first(column) + QList<QUuid>{id});
+    } else {
+        setNavigationPath(m_navigationPath + QList<QUuid>{id});
+    }
+    clearSelection();
+    loadFilesForCurrentTag();
+}
+
+void AppViewModel::enterTag(const QUuid& id) {
+    setNavigationPath(m_navigationPath + QList<QUuid>{id});
+    setSelectedTagID(std::nullopt);
+    clearSelection();
+    loadFilesForCurrentTag();
+}
+
+void AppViewModel::truncateNavigationPath(qsizetype length) {
+    if (length < 0 || m_navigationPath.size() <= length) {
+        return;
+    }
+    removeCachedFiles(m_navigationPath.mid(length));
+    setNavigationPath(m_navigationPath.first(length));
+}
+
+void AppViewModel::goBack() {
+    if (m_navigationPath.isEmpty()) {
+        return;
+    }
+    const QUuid last = m_navigationPath.last();
+    setNavigationPath(m_navigationPath.first(m_navigationPath.size() - 1));
+    removeCachedFiles({last});
+    setSelectedTagID(std::nullopt);
+    clearSelection();
+    loadFilesForCurrentTag();
+}
+
+void AppViewModel::navigateToPathElement(const QUuid& id) {
+    const qsizetype position = m_navigationPath.indexOf(id);
+    if (position < 0) {
+        return;
+    }
+    removeCachedFiles(m_navigationPath.mid(position + 1));
+    setNavigationPath(m_navigationPath.first(position + 1));
+    setSelectedTagID(std::nullopt);
+    clearSelection();
+    loadFilesForCurrentTag();
+}
+
+void AppViewModel::navigateToRoot() {
+    setNavigationPath({});
+    setCurrentFiles({});
+    setFilesPerTag({});
+    // Nothing is loading at the root, whatever is still outstanding for the old path.
+    setIsLoadingFiles(false);
+    setSelectedTagID(std::nullopt);
+    clearSelection();
+}
+
+void AppViewModel::clearSelection() {
+    setSelectedFileIDs({});
+    setSelectedTagID(std::nullopt);
+}
+
+void AppViewModel::loadFilesForCurrentTag() {
+    const auto current = currentTag();
+    if (!current) {
+        setCurrentFiles({});
+        setIsLoadingFiles(false);
+        return;
+    }
+    setIsLoadingFiles(true);
+    setCurrentFiles({});
+    loadFiles(current->id);
+    for (const QUuid& id : m_navigationPath) {
+        if (id != current->id && !m_filesPerTag.contains(id)) {
+            loadFiles(id);
+        }
+    }
+}
+
+void AppViewModel::loadFiles(const QUuid& tagID) {
+    const TagNode* found = findTag(tagID, m_hierarchy);
+    if (!found) {
+        return;
+    }
+    const TagNode tag = *found;
+    QSet<QUuid> loading = m_loadingTagIDs;
+    loading.insert(tagID);
+    setLoadingTagIDs(std::move(loading));
+
+    QPointer<AppViewModel> self(this);
+    m_services.query.queryFilesWithTag(tag.name, [self, tag](const QList<QUrl>& urls) {
+        if (!self) {
+            return;
+        }
+        // A separate main-thread task, as results may arrive in the middle of other work.
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, tag, urls] {
+                if (!self) {
+                    return;
+                }
+                std::optional<QSet<QString>> required;
+                QSet<QString> excluded;
+                if (self->m_matchAllTags) {
+                    QStringList names;
+                    ancestorNames(tag.id, self->m_hierarchy, names);
+                    names.append(tag.name);
+                    required = QSet<QString>(names.begin(), names.end());
+                    if (const TagNode* now = findTag(tag.id, self->m_hierarchy)) {
+                        const QStringList below = allTagNames(now->children);
+                        excluded = QSet<QString>(below.begin(), below.end());
+                    }
+                }
+                // Reading every file's tags is disk work: it runs on the file thread, and the
+                // result comes back here in the order the queries completed.
+                FileTagStore& store = self->m_services.tagStore;
+                self->m_fileWork.start([self, tag, urls, required, excluded, &store] {
+                    QList<FileItem> files =
+                        FileItems::makeFileItems(urls, required, excluded, store);
+                    if (!self) {
+                        return;
+                    }
+                    QMetaObject::invokeMethod(
+                        self.data(),
+                        [self, id = tag.id, files = std::move(files)]() mutable {
+                            if (self) {
+                                self->applyLoadedFiles(id, std::move(files));
+                            }
+                        },
+                        Qt::QueuedConnection);
+                });
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void AppViewModel::applyLoadedFiles(const QUuid& id, QList<FileItem> files) {
+    QHash<QUuid, QList<FileItem>> cache = m_filesPerTag;
+    cache.insert(id, files);
+    setFilesPerTag(std::move(cache));
+    QSet<QUuid> loading = m_loadingTagIDs;
+    loading.remove(id);
+    setLoadingTagIDs(std::move(loading));
+    if (!m_navigationPath.isEmpty() && m_navigationPath.last() == id) {
+        setCurrentFiles(std::move(files));
+        setIsLoadingFiles(false);
+    }
+}
+
+void AppViewModel::clearFileCache() { setFilesPerTag({}); }
+
+QString AppViewModel::statusText() const {
+    const auto current = currentTag();
+    const qsizetype tags = current ? current->children.size() : m_hierarchy.size();
+    qsizetype folders = 0;
+    for (const FileItem& file : m_currentFiles) {
+        folders += file.isDirectory ? 1 : 0;
+    }
+    const qsizetype files = m_currentFiles.size() - folders;
+    auto part = [](qsizetype count, const QString& word) {
+        return QString::number(count) + " " + word + (count == 1 ? "" : "s");
+    };
+    return part(tags, "tag") + ", " + part(folders, "folder") + ", " + part(files, "file");
+}

@@ -1,0 +1,84 @@
+// Start-up: the saved tree, merged with the system's tag list.
+#include "model/HierarchyCodec.h"
+#include "model/HierarchyFile.h"
+#include "platform/Log.h"
+#include "sources/FinderTagSources.h"
+#include "state/AppViewModel.h"
+
+void AppViewModel::loadHierarchy() {
+    Log::line("loadHierarchy: starting");
+    const HierarchyFile::ReadResult saved = HierarchyFile::read();
+    const auto forest = saved.status == HierarchyFile::ReadStatus::Read
+                            ? HierarchyCodec::decode(saved.bytes)
+                            : std::nullopt;
+    if (forest) {
+        setHierarchy(*forest);
+        Log::line(QStringLiteral("loadHierarchy: loaded %1 root nodes from disk (%2 total tag "
+                                 "names in tree)")
+                      .arg(m_hierarchy.size())
+                      .arg(allTagNames(m_hierarchy).size()));
+    } else {
+        Log::line("loadHierarchy: no saved hierarchy file");
+        // A file that exists but does not decode holds the user's tree; it must not be
+        // replaced before a copy is safe.
+        m_keepUnreadableFileBeforeSave = saved.status != HierarchyFile::ReadStatus::Missing;
+    }
+
+    const QStringList names = allTagNames(m_hierarchy);
+    // Names compare as Unicode text: canonically equivalent spellings are one name.
+    QSet<QString> existing;
+    for (const QString& name : names) {
+        existing.insert(name.normalized(QString::NormalizationForm_C));
+    }
+    Log::line(QStringLiteral("loadHierarchy: existing tag names in hierarchy: %1")
+                  .arg(existing.size()));
+
+    const FinderTagList systemTags = FinderTagSources::readAllFinderTags();
+    Log::line(QStringLiteral("loadHierarchy: readAllFinderTags returned %1 tags")
+                  .arg(systemTags.size()));
+    int appended = 0;
+    if (!systemTags.isEmpty()) {
+        assign(m_suggestFullDiskAccess, false, &AppViewModel::suggestFullDiskAccessChanged);
+        mergeSystemTags(systemTags, existing, &appended);
+        Log::line(QStringLiteral("loadHierarchy: merged %1 new system tags (already had %2)")
+                      .arg(appended)
+                      .arg(existing.size()));
+    } else {
+        assign(m_suggestFullDiskAccess, true, &AppViewModel::suggestFullDiskAccessChanged);
+        const FinderTagList favorites = FinderTagSources::readFavoriteFinderTags();
+        Log::line(QStringLiteral("loadHierarchy: using favorites fallback (%1 tags)")
+                      .arg(favorites.size()));
+        mergeSystemTags(favorites, existing, &appended);
+    }
+    saveHierarchy();
+    Log::line(QStringLiteral("loadHierarchy: done. Root-level tags now: %1")
+                  .arg(m_hierarchy.size()));
+}
+
+void AppViewModel::mergeSystemTags(const QList<FinderTag>& tags, const QSet<QString>& existing,
+                                   int* appended) {
+    for (const FinderTag& tag : tags) {
+        if (tag.name.isEmpty() ||
+            existing.contains(tag.name.normalized(QString::NormalizationForm_C))) {
+            continue;
+        }
+        QList<TagNode> next = m_hierarchy;
+        next.append(TagNode::make(tag.name, tag.colorIndex));
+        setHierarchy(std::move(next));
+        ++*appended;
+    }
+}
+
+void AppViewModel::saveHierarchy() {
+    if (m_keepUnreadableFileBeforeSave) {
+        const auto kept = HierarchyFile::keepCopyAside();
+        if (!kept) {
+            Log::line("saveHierarchy: the unreadable hierarchy file could not be kept aside; "
+                      "not replacing it");
+            return;
+        }
+        Log::line("loadHierarchy: kept the unreadable hierarchy file as " + *kept);
+        m_keepUnreadableFileBeforeSave = false;
+    }
+    HierarchyFile::save(m_hierarchy);
+}

@@ -1,0 +1,211 @@
+#include "TestHome.h"
+#include "model/HierarchyCodec.h"
+#include "model/HierarchyFile.h"
+#include "model/TagNode.h"
+
+#include <QFile>
+#include <csignal>
+#include <sys/resource.h>
+#include <QtTest>
+
+class TestHierarchy : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { m_home = std::make_unique<TestHome>(); }
+    void writerProducesExactLayout();
+    void roundTripKeepsEveryField();
+    void readerRefusesBrokenTrees_data();
+    void readerRefusesBrokenTrees();
+    void readerAcceptsNullsUnknownMembersAndLowerCaseIds();
+    void equalityAndHashCoverEveryField();
+    void saveReplacesFileAndFailedSaveKeepsIt();
+    void keptCopiesNeverOverwriteEachOther();
+
+private:
+    std::unique_ptr<TestHome> m_home;
+};
+
+static TagNode node(const char* id, const QString& name, qint64 color) {
+    TagNode n;
+    n.id = QUuid::fromString(QString::fromLatin1(id));
+    n.name = name;
+    n.colorIndex = color;
+    return n;
+}
+
+void TestHierarchy::writerProducesExactLayout() {
+    TagNode root = node("6f1c2a3b-0d4e-4f5a-8b6c-7d8e9f0a1b2c", "Projects", 4);
+    root.iconName = "folder.fill";
+    root.customColorHex = "FF8000";
+    root.customIconData = QByteArray("\xff\xfe\xfd", 3);
+    root.children.append(node("00000000-0000-4000-8000-00000000000A", "Client/A", 0));
+
+    const QByteArray expected =
+        "[\n"
+        "  {\n"
+        "    \"children\" : [\n"
+        "      {\n"
+        "        \"children\" : [\n"
+        "\n"
+        "        ],\n"
+        "        \"colorIndex\" : 0,\n"
+        "        \"id\" : \"00000000-0000-4000-8000-00000000000A\",\n"
+        "        \"name\" : \"Client\\/A\"\n"
+        "      }\n"
+        "    ],\n"
+        "    \"colorIndex\" : 4,\n"
+        "    \"customColorHex\" : \"FF8000\",\n"
+        "    \"customIconData\" : \"\\/\\/79\",\n"
+        "    \"iconName\" : \"folder.fill\",\n"
+        "    \"id\" : \"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C\",\n"
+        "    \"name\" : \"Projects\"\n"
+        "  }\n"
+        "]";
+    QCOMPARE(HierarchyCodec::encode({root}), expected);
+    QCOMPARE(HierarchyCodec::encode({}), QByteArray("[\n\n]"));
+}
+
+void TestHierarchy::roundTripKeepsEveryField() {
+    TagNode root = TagNode::make(QString::fromUtf8("Café \"quoted\" / 東京 \\ \t"), -3);
+    QByteArray image;
+    for (int i = 0; i < 256; ++i) {
+        image.append(static_cast<char>(i));
+    }
+    root.customIconData = image;
+    root.iconName = "tag.fill";
+    TagNode child = TagNode::make("Kind", 99);
+    child.customColorHex = "zzzzzz";
+    child.children.append(TagNode::make("Grandchild", 1));
+    root.children.append(child);
+    const QList<TagNode> forest{root, TagNode::make("Second", 7)};
+
+    const QByteArray bytes = HierarchyCodec::encode(forest);
+    QVERIFY(!bytes.contains("\\u"));  // non-ASCII text is written as UTF-8
+    const auto decoded = HierarchyCodec::decode(bytes);
+    QVERIFY(decoded.has_value());
+    QCOMPARE(*decoded, forest);
+}
+
+void TestHierarchy::readerRefusesBrokenTrees_data() {
+    QTest::addColumn<QByteArray>("json");
+    const QByteArray child = R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":[]})";
+    auto nested = [&](const QByteArray& inner) {
+        return R"([{"id":"00000000-0000-4000-8000-00000000000A","name":"r","colorIndex":0,"children":[)" +
+               inner + "]}]";
+    };
+    QTest::newRow("not an array") << QByteArray(R"({"id":"x"})");
+    QTest::newRow("truncated") << nested(child).chopped(3);
+    QTest::newRow("child without children") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1})");
+    QTest::newRow("child without id") << nested(R"({"name":"c","colorIndex":1,"children":[]})");
+    QTest::newRow("child without name") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","colorIndex":1,"children":[]})");
+    QTest::newRow("child without colour") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","children":[]})");
+    QTest::newRow("malformed uuid") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2","name":"c","colorIndex":1,"children":[]})");
+    QTest::newRow("braced uuid") << nested(R"({"id":"{6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C}","name":"c","colorIndex":1,"children":[]})");
+    QTest::newRow("bad base64") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":[],"customIconData":"ab$d"})");
+    QTest::newRow("unpadded base64") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":[],"customIconData":"abc"})");
+    QTest::newRow("colour as text") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":"1","children":[]})");
+    QTest::newRow("colour as fraction") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1.5,"children":[]})");
+    QTest::newRow("name as number") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":3,"colorIndex":1,"children":[]})");
+    QTest::newRow("icon name as number") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":[],"iconName":5})");
+    QTest::newRow("children as object") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":{}})");
+    QTest::newRow("invalid utf-8") << QByteArray("[{\"id\":\"00000000-0000-4000-8000-00000000000A\",\"name\":\"\xff\",\"colorIndex\":0,\"children\":[]}]");
+    QTest::newRow("hostile nesting") << QByteArray(100000, '[') + QByteArray(100000, ']');
+    QTest::newRow("empty file") << QByteArray();
+}
+
+void TestHierarchy::readerRefusesBrokenTrees() {
+    QFETCH(QByteArray, json);
+    QVERIFY(!HierarchyCodec::decode(json).has_value());
+}
+
+void TestHierarchy::readerAcceptsNullsUnknownMembersAndLowerCaseIds() {
+    const QByteArray json = R"( [ { "id" : "6f1c2a3b-0d4e-4f5a-8b6c-7d8e9f0a1b2c", "name" : "a\/b",
+        "colorIndex" : 9, "children" : [ ], "iconName" : null, "customColorHex" : null,
+        "extra" : {"anything": [1, 2]} } ] )";
+    const auto decoded = HierarchyCodec::decode(json);
+    QVERIFY(decoded.has_value());
+    QCOMPARE(decoded->size(), 1);
+    const TagNode& n = decoded->first();
+    QCOMPARE(n.name, QString("a/b"));
+    QCOMPARE(n.colorIndex, 9);
+    QVERIFY(!n.iconName && !n.customColorHex && !n.customIconData);
+    const QByteArray again = HierarchyCodec::encode(*decoded);
+    QVERIFY(again.contains("\"id\" : \"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C\""));
+    QVERIFY(!again.contains("extra"));
+    QVERIFY(!again.contains("null"));
+}
+
+void TestHierarchy::equalityAndHashCoverEveryField() {
+    const TagNode base = node("6f1c2a3b-0d4e-4f5a-8b6c-7d8e9f0a1b2c", "A", 1);
+    QList<TagNode> variants;
+    for (int i = 0; i < 7; ++i) {
+        variants.append(base);
+    }
+    variants[0].name = "a";
+    variants[1].colorIndex = 2;
+    variants[2].children.append(node("00000000-0000-4000-8000-00000000000A", "c", 0));
+    variants[3].iconName = "tag.fill";
+    variants[4].customIconData = QByteArray("x");
+    variants[5].customColorHex = "000000";
+    variants[6].id = QUuid::createUuid();
+    for (const TagNode& variant : variants) {
+        QVERIFY(!(variant == base));
+        QVERIFY(qHash(variant) != qHash(base));
+    }
+    TagNode bytesA = base, bytesB = base;
+    bytesA.customIconData = QByteArray("ab");
+    bytesB.customIconData = QByteArray("ac");
+    QVERIFY(!(bytesA == bytesB));
+
+    TagNode ordered = base, reversed = base;
+    const TagNode x = node("00000000-0000-4000-8000-00000000000A", "x", 0);
+    const TagNode y = node("00000000-0000-4000-8000-00000000000B", "y", 0);
+    ordered.children = {x, y};
+    reversed.children = {y, x};
+    QVERIFY(!(ordered == reversed));
+    TagNode copy = ordered;
+    QVERIFY(copy == ordered);
+    QCOMPARE(qHash(copy), qHash(ordered));
+}
+
+void TestHierarchy::saveReplacesFileAndFailedSaveKeepsIt() {
+    const QString path = HierarchyFile::hierarchyFilePath();
+    QVERIFY(path.startsWith(m_home->dataDir()));
+    QVERIFY(HierarchyFile::save({TagNode::make("First", 1)}));
+    const auto first = HierarchyFile::read();
+    QCOMPARE(first.status, HierarchyFile::ReadStatus::Read);
+
+    // A full disk, simulated with a file size limit that holds for root too: the save fails
+    // and the old bytes stay.
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit original{};
+    getrlimit(RLIMIT_FSIZE, &original);
+    rlimit tiny = original;
+    tiny.rlim_cur = 16;
+    setrlimit(RLIMIT_FSIZE, &tiny);
+    const bool saved = HierarchyFile::save({TagNode::make("Second", 2)});
+    setrlimit(RLIMIT_FSIZE, &original);
+    QVERIFY(!saved);
+    QCOMPARE(HierarchyFile::read().bytes, first.bytes);
+    // The temporary file of the failed write is gone.
+    QCOMPARE(QDir(m_home->dataDir()).entryList(QDir::Files | QDir::Hidden),
+             QStringList({"hierarchy.json"}));
+}
+
+void TestHierarchy::keptCopiesNeverOverwriteEachOther() {
+    m_home->writeFile(HierarchyFile::hierarchyFilePath(), "damaged one");
+    const auto first = HierarchyFile::keepCopyAside();
+    m_home->writeFile(HierarchyFile::hierarchyFilePath(), "damaged two");
+    const auto second = HierarchyFile::keepCopyAside();
+    QVERIFY(first && second);
+    QVERIFY(*first != *second);
+    QVERIFY(first->contains("hierarchy.json.unreadable-"));
+    QFile a(*first), b(*second);
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    QCOMPARE(a.readAll(), QByteArray("damaged one"));
+    QCOMPARE(b.readAll(), QByteArray("damaged two"));
+}
+
+QTEST_GUILESS_MAIN(TestHierarchy)
+#include "tst_hierarchy.moc"

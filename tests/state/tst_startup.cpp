@@ -1,0 +1,191 @@
+#include "FakeServices.h"
+#include "LogCapture.h"
+#include "PlistBuilder.h"
+#include "TestHome.h"
+#include "model/HierarchyCodec.h"
+#include "model/HierarchyFile.h"
+#include "state/AppViewModel.h"
+
+#include <QDir>
+#include <QtTest>
+
+using namespace PlistBuilder;
+
+class TestStartup : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { m_home = std::make_unique<TestHome>(); }
+    void init();
+    void freshStartMergesSystemTags();
+    void namesAnywhereInTheTreeAreNotDuplicated();
+    void favoritesFallbackSuggestsFullDiskAccess();
+    void damagedFileIsKeptAsideBeforeTheFirstSave();
+    void sortedChildrenAreStableAndCached();
+    void columnLookups();
+    void equalWritesDoNotSignal();
+
+private:
+    void writeSystemTags(std::initializer_list<plist_t> entries) {
+        m_home->writeFile("Library/SyncedPreferences/com.apple.finder.plist",
+                          serialize(legacyShape(tagArray(entries)), Format::Xml));
+    }
+    std::unique_ptr<AppViewModel> start() {
+        return std::make_unique<AppViewModel>(m_services.services(),
+                                              AppViewModel::Startup::LoadHierarchy);
+    }
+    static QStringList loadLines(const QStringList& lines) {
+        return lines.filter("[Orvane] loadHierarchy:");
+    }
+
+    std::unique_ptr<TestHome> m_home;
+    FakeServices m_services;
+};
+
+void TestStartup::init() {
+    QDir(m_home->dataDir()).removeRecursively();
+    QDir(m_home->path("Library")).removeRecursively();
+}
+
+void TestStartup::freshStartMergesSystemTags() {
+    writeSystemTags({entry("Red"), entry("Work", 4), entry("")});
+    LogCapture log;
+    const auto model = start();
+    QCOMPARE(model->hierarchy().size(), 2);
+    QCOMPARE(model->hierarchy()[0].name, QString("Red"));
+    QCOMPARE(model->hierarchy()[0].colorIndex, 6);
+    QCOMPARE(model->hierarchy()[1].name, QString("Work"));
+    QCOMPARE(model->hierarchy()[1].colorIndex, 4);
+    QVERIFY(model->hierarchy()[0].id != model->hierarchy()[1].id);
+    QVERIFY(model->hierarchy()[1].children.isEmpty() && !model->hierarchy()[1].iconName);
+    QVERIFY(!model->suggestFullDiskAccess());
+    QCOMPARE(loadLines(log.lines()),
+             QStringList({"[Orvane] loadHierarchy: starting",
+                          "[Orvane] loadHierarchy: no saved hierarchy file",
+                          "[Orvane] loadHierarchy: existing tag names in hierarchy: 0",
+                          "[Orvane] loadHierarchy: readAllFinderTags returned 2 tags",
+                          "[Orvane] loadHierarchy: merged 2 new system tags (already had 0)",
+                          "[Orvane] loadHierarchy: done. Root-level tags now: 2"}));
+    const auto saved = HierarchyFile::read();
+    QCOMPARE(HierarchyCodec::decode(saved.bytes).value(), model->hierarchy());
+
+    // The next start loads the same tree and merges nothing new.
+    LogCapture again;
+    const auto second = start();
+    QCOMPARE(second->hierarchy(), model->hierarchy());
+    QVERIFY(again.lines().contains(
+        "[Orvane] loadHierarchy: loaded 2 root nodes from disk (2 total tag names in tree)"));
+    QVERIFY(again.lines().contains("[Orvane] loadHierarchy: merged 0 new system tags (already had 2)"));
+}
+
+void TestStartup::namesAnywhereInTheTreeAreNotDuplicated() {
+    TagNode projects = TagNode::make("Projects", 0);
+    projects.children.append(TagNode::make("Work", 2));
+    projects.children.append(TagNode::make("Work", 3));
+    HierarchyFile::save({projects, TagNode::make("home", 0)});
+    writeSystemTags({entry("Work"), entry("Home"), entry("Projects")});
+    LogCapture log;
+    const auto model = start();
+    QCOMPARE(model->hierarchy().size(), 3);
+    QCOMPARE(model->hierarchy()[2].name, QString("Home"));  // case matters
+    QVERIFY(log.lines().contains(
+        "[Orvane] loadHierarchy: loaded 2 root nodes from disk (4 total tag names in tree)"));
+    QVERIFY(log.lines().contains("[Orvane] loadHierarchy: existing tag names in hierarchy: 3"));
+    QVERIFY(log.lines().contains("[Orvane] loadHierarchy: merged 1 new system tags (already had 3)"));
+}
+
+void TestStartup::favoritesFallbackSuggestsFullDiskAccess() {
+    plist_t names = plist_new_array();
+    plist_array_append_item(names, plist_new_string("Green"));
+    plist_array_append_item(names, plist_new_string("Client\n4"));
+    m_home->writeFile("Library/SyncedPreferences/com.apple.finder.plist",
+                      serialize(wrap("FavoriteTagNames", names), Format::Binary));
+    LogCapture log;
+    const auto model = start();
+    QVERIFY(model->suggestFullDiskAccess());
+    QCOMPARE(model->hierarchy().size(), 2);
+    QCOMPARE(model->hierarchy()[1].colorIndex, 4);
+    QVERIFY(log.lines().contains("[Orvane] loadHierarchy: using favorites fallback (2 tags)"));
+    QVERIFY(log.lines().filter("merged").isEmpty());
+}
+
+void TestStartup::damagedFileIsKeptAsideBeforeTheFirstSave() {
+    const QByteArray damaged = "[{\"id\": \"not a uuid\", \"name\": \"Everything I had\"}";
+    m_home->writeFile(HierarchyFile::hierarchyFilePath(), damaged);
+    writeSystemTags({entry("Work")});
+    LogCapture log;
+    const auto model = start();
+    QCOMPARE(model->hierarchy().size(), 1);
+    const QStringList kept = QDir(m_home->dataDir()).entryList({"hierarchy.json.unreadable-*"});
+    QCOMPARE(kept.size(), 1);
+    QFile copy(m_home->dataDir() + "/" + kept.first());
+    QVERIFY(copy.open(QIODevice::ReadOnly));
+    QCOMPARE(copy.readAll(), damaged);
+    QVERIFY(log.lines().contains("[Orvane] loadHierarchy: kept the unreadable hierarchy file as " +
+                                 copy.fileName()));
+    QVERIFY(HierarchyCodec::decode(HierarchyFile::read().bytes).has_value());
+
+    // Damaged again: a second copy, the first one untouched.
+    m_home->writeFile(HierarchyFile::hierarchyFilePath(), "garbage");
+    start();
+    QCOMPARE(QDir(m_home->dataDir()).entryList({"hierarchy.json.unreadable-*"}).size(), 2);
+    QVERIFY(copy.seek(0));
+    QCOMPARE(copy.readAll(), damaged);
+}
+
+void TestStartup::sortedChildrenAreStableAndCached() {
+    auto model = std::make_unique<AppViewModel>(m_services.services(), AppViewModel::Startup::Empty);
+    auto names = [](const QList<TagNode>& nodes) {
+        QStringList result;
+        for (const TagNode& node : nodes) result.append(node.name);
+        return result;
+    };
+    model->createTag("beta", 0, std::nullopt);
+    model->createTag("Alpha", 0, std::nullopt);
+    model->createTag("alpha", 0, std::nullopt);
+    QCOMPARE(names(model->sortedTagsForColumn(0)), QStringList({"Alpha", "alpha", "beta"}));
+    const QUuid upper = model->hierarchy()[1].id;
+    model->moveTag(upper, std::nullopt);  // Alpha now stands after alpha
+    QCOMPARE(names(model->sortedTagsForColumn(0)), QStringList({"alpha", "Alpha", "beta"}));
+    // The cache answers for a parent without looking at the list passed in.
+    QCOMPARE(names(model->sortedChildren({}, std::nullopt)), QStringList({"alpha", "Alpha", "beta"}));
+}
+
+void TestStartup::columnLookups() {
+    AppViewModel model(m_services.services(), AppViewModel::Startup::Empty);
+    model.createTag("A", 0, std::nullopt);
+    const QUuid a = model.hierarchy()[0].id;
+    model.createTag("B", 0, a);
+    model.createTag("C", 0, a);
+    QVERIFY(model.tagsForColumn(1).isEmpty());
+    model.openTag(a, 0);
+    QCOMPARE(model.tagsForColumn(1).size(), 2);
+    QVERIFY(model.tagsForColumn(3).isEmpty());
+    QVERIFY(model.sortedTagsForColumn(2).isEmpty());
+    QCOMPARE(model.currentTag()->name, QString("A"));
+    QStringList ancestors;
+    QVERIFY(model.ancestorNames(model.hierarchy()[0].children[1].id, model.hierarchy(), ancestors));
+    QCOMPARE(ancestors, QStringList({"A"}));
+    QStringList none;
+    QVERIFY(!model.ancestorNames(QUuid::createUuid(), model.hierarchy(), none));
+    QVERIFY(none.isEmpty());
+    model.deleteTag(a);
+    QVERIFY(!model.currentTag());
+}
+
+void TestStartup::equalWritesDoNotSignal() {
+    AppViewModel model(m_services.services(), AppViewModel::Startup::Empty);
+    QSignalSpy width(&model, &AppViewModel::columnWidthChanged);
+    QSignalSpy selection(&model, &AppViewModel::selectedFileIDsChanged);
+    model.setColumnWidth(220.0);
+    QCOMPARE(width.count(), 0);
+    model.setColumnWidth(250.0);
+    model.setColumnWidth(250.0);
+    QCOMPARE(width.count(), 1);
+    model.clearSelection();  // emptying the selection always notifies
+    model.clearSelection();
+    QCOMPARE(selection.count(), 2);
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

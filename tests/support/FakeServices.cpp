@@ -1,0 +1,51 @@
+#include "FakeServices.h"
+
+#include "platform/TagIndexCrawler.h"
+
+#include <QDirIterator>
+#include <QTimer>
+
+void FakeQuery::queryFilesWithTag(const QString& name, Completion completion) {
+    m_pending.append({name, completion});
+    m_released.append(false);
+    if (autoAnswerFolder.isEmpty()) {
+        return;
+    }
+    QList<QUrl> urls;
+    QDirIterator it(autoAnswerFolder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        for (const QString& tag : TagIndexCrawler::readTags(path.toUtf8())) {
+            if (tag.compare(name, Qt::CaseInsensitive) == 0) {
+                urls.append(QUrl::fromLocalFile(path));
+                break;
+            }
+        }
+    }
+    release(m_pending.size() - 1, urls);
+}
+
+void FakeQuery::noteTagsWritten(const QByteArray& path, const QStringList& names) {
+    notes.append({path, names});
+}
+
+void FakeQuery::release(qsizetype index, const QList<QUrl>& urls) {
+    if (m_released.value(index, true)) {
+        return;
+    }
+    m_released[index] = true;
+    QTimer::singleShot(0, this, [completion = m_pending[index].completion, urls] {
+        completion(urls);
+    });
+}
+
+QStringList FakeQuery::askedNames() const {
+    QStringList names;
+    for (const Pending& pending : m_pending) {
+        names.append(pending.name);
+    }
+    return names;
+}
+
+qsizetype FakeQuery::pendingCount() const { return m_released.count(false); }
