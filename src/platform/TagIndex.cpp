@@ -155,11 +155,11 @@ void TagIndex::crawlEverything() {
         close(m_inotifyFd);
     }
     m_inotifyFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    m_watchesLeft = m_options.watchLimit;
     QList<std::pair<int, QByteArray>> starts;
     {
         std::lock_guard lock(m_tableMutex);
         m_table->clear();
-        m_visited.clear();
         m_unwatched.clear();
         m_movedFolders.clear();
         for (const QByteArray& root : m_options.roots) {
@@ -181,7 +181,7 @@ void TagIndex::crawlEverything() {
 
 void TagIndex::crawlFrom(const QList<std::pair<int, QByteArray>>& starts) {
     TagIndexCrawler crawler(
-        {*m_table, m_tableMutex, m_visited, m_unwatched, m_inotifyFd, m_stop});
+        {*m_table, m_tableMutex, m_unwatched, m_inotifyFd, m_stop, m_watchesLeft});
     crawler.run(starts, std::max(1, m_options.crawlThreads));
     if (crawler.hitWatchLimit() && !m_watchLimitLogged) {
         m_watchLimitLogged = true;

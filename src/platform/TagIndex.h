@@ -30,6 +30,7 @@ public:
         QList<QByteArray> roots;
         QString outsideListPath;  // where the files tagged outside the roots are remembered
         int crawlThreads = 2;
+        int watchLimit = -1;  // a lower limit than the kernel's, for tests
     };
     // $HOME, /run/media/$USER and /media/$USER; the list in the cache folder.
     static Options defaultOptions();
@@ -73,7 +74,6 @@ private:
     Options m_options;
     std::unique_ptr<TagIndexTable> m_table;
     mutable std::mutex m_tableMutex;
-    std::set<std::pair<quint64, quint64>> m_visited;
     QSet<int> m_unwatched;
     QHash<quint32, int> m_movedFolders;  // inotify move cookie -> folder awaiting its new place
     QList<QByteArray> m_outsideList;
@@ -88,5 +88,6 @@ private:
     QList<PendingNote> m_notes;
 
     std::atomic_bool m_stop = false;
+    std::atomic_int m_watchesLeft = -1;
     std::thread m_thread;
 };

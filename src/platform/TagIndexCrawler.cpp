@@ -97,9 +97,14 @@ void TagIndexCrawler::walk(int folder, const QByteArray& path,
                            QList<std::pair<int, QByteArray>>& found) {
     int watch = -1;
     if (m_shared.inotifyFd >= 0) {
-        watch = inotify_add_watch(m_shared.inotifyFd, path.constData(), watchMask());
-        if (watch < 0 && errno == ENOSPC) {
+        if (m_shared.watchesLeft.fetch_sub(1) == 0) {
+            m_shared.watchesLeft = 0;
             m_watchLimit = true;
+        } else {
+            watch = inotify_add_watch(m_shared.inotifyFd, path.constData(), watchMask());
+            if (watch < 0 && errno == ENOSPC) {
+                m_watchLimit = true;
+            }
         }
     }
     const Listing listing = list(path);
@@ -108,7 +113,7 @@ void TagIndexCrawler::walk(int folder, const QByteArray& path,
     if (!m_shared.table.isFolderAlive(folder)) {
         return;
     }
-    if (!listing.ok || !m_shared.visited.insert({listing.device, listing.inode}).second) {
+    if (!listing.ok || !m_visited.insert({listing.device, listing.inode}).second) {
         return;  // unreadable, or already walked through another path
     }
     m_shared.table.setWatch(folder, watch);

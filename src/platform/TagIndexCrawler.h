@@ -14,17 +14,17 @@ class TagIndexTable;
 
 // Walks folder trees into the tag index on several threads: one getdents64 listing per folder
 // and one lgetxattr per entry. Hidden entries are skipped, symbolic links never followed, a
-// folder reached twice (bind mounts) is walked once, and unreadable or vanishing entries are
+// folder reached twice in one run (bind mounts) is walked once, and unreadable or vanishing entries are
 // passed over.
 class TagIndexCrawler {
 public:
     struct Shared {
         TagIndexTable& table;
-        std::mutex& mutex;  // guards the table and the two sets below
-        std::set<std::pair<quint64, quint64>>& visited;  // device and inode of walked folders
-        QSet<int>& unwatched;                            // folders that got no inotify watch
+        std::mutex& mutex;     // guards the table and the set below
+        QSet<int>& unwatched;  // folders that got no inotify watch
         int inotifyFd = -1;
         const std::atomic_bool& stop;
+        std::atomic_int& watchesLeft;  // below zero: as many as the kernel gives
     };
 
     explicit TagIndexCrawler(Shared shared) : m_shared(shared) {}
@@ -56,5 +56,6 @@ private:
     void walk(int folder, const QByteArray& path, QList<std::pair<int, QByteArray>>& found);
 
     Shared m_shared;
+    std::set<std::pair<quint64, quint64>> m_visited;  // device and inode of walked folders
     std::atomic_bool m_watchLimit = false;
 };

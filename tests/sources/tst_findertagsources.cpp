@@ -264,6 +264,14 @@ void TestFinderTagSources::hostileStoresAreRefused() {
     }
     QVERIFY(!FinderTagParsing::parseFinderTagDictPlist(serialize(wrap("FinderTags", wrong), Format::Binary)));
     QVERIFY(!FinderTagParsing::parseFinderTagDictPlist("bplist00\xff\xff\xff"));
+    // Text with a NUL character inside, which the plist library cannot hand back safely.
+    static const char nulText[] = "<plist><dict><key>FinderTags</key><array><dict><key>n</key>"
+                                  "<string>Red\0\0</string></dict></array></dict></plist>";
+    const QByteArray nul(nulText, sizeof nulText - 1);
+    QVERIFY(!FinderTagParsing::parseFinderTagDictPlist(nul));
+    QVERIFY(!FinderTagParsing::parseFinderTagDictPlist(
+        "<plist><dict><key>FinderTags</key><array><dict><key>n</key><string>R&#x0;d</string>"
+        "</dict></array></dict></plist>"));
     QVERIFY(!FinderTagParsing::parseFinderTagDictPlist(QByteArray(4096, '\0')));
     QByteArray truncated = serialize(wrap("FinderTags", tagArray({entry("A", 1)})), Format::Binary);
     truncated.chop(10);

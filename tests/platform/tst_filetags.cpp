@@ -1,0 +1,185 @@
+#include "TestHome.h"
+#include "platform/FilePaths.h"
+#include "platform/TagValueCodec.h"
+#include "platform/XattrTagStore.h"
+#include "services/FileTagging.h"
+
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <sys/xattr.h>
+
+using namespace FileTagging;
+
+class TestFileTags : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { m_home = std::make_unique<TestHome>(); }
+    void codecRoundTrip_data();
+    void codecRoundTrip();
+    void codecReadsOtherToolsValues_data();
+    void codecReadsOtherToolsValues();
+    void removeTag_data();
+    void removeTag();
+    void addTag_data();
+    void addTag();
+    void replaceTagIsOneWrite();
+    void emptyListRemovesTheAttribute();
+    void unwritableAndVanishedFiles();
+    void invalidUtf8SurvivesUnrelatedChanges();
+    void oddFileNamesTravelThroughUrls();
+
+private:
+    QUrl file(const QString& name, const QByteArray& value = QByteArray());
+    QByteArray rawValue(const QUrl& url) {
+        return XattrTagStore::readValue(FilePaths::rawPathFromUrl(url), true).value_or("<error>");
+    }
+    std::unique_ptr<TestHome> m_home;
+    XattrTagStore m_store;
+};
+
+QUrl TestFileTags::file(const QString& name, const QByteArray& value) {
+    const QString path = m_home->writeFile("files/" + name, "content");
+    const QByteArray raw = QFile::encodeName(path);
+    removexattr(raw.constData(), "user.xdg.tags");
+    if (!value.isNull()) {
+        setxattr(raw.constData(), "user.xdg.tags", value.constData(), value.size(), 0);
+    }
+    return QUrl::fromLocalFile(path);
+}
+
+void TestFileTags::codecRoundTrip_data() {
+    QTest::addColumn<QList<QByteArray>>("names");
+    QTest::addColumn<QByteArray>("value");
+    QTest::newRow("plain") << QList<QByteArray>{"Work", "Red"} << QByteArray("Work,Red");
+    QTest::newRow("comma") << QList<QByteArray>{"a,b", "c"} << QByteArray("a\\,b,c");
+    QTest::newRow("backslash") << QList<QByteArray>{"a\\", "b\\,c"} << QByteArray("a\\\\,b\\\\\\,c");
+    QTest::newRow("non-ascii") << QList<QByteArray>{"Café", "東京"} << QByteArray("Café,東京");
+}
+
+void TestFileTags::codecRoundTrip() {
+    QFETCH(QList<QByteArray>, names);
+    QFETCH(QByteArray, value);
+    QCOMPARE(TagValueCodec::encode(names), value);
+    QCOMPARE(TagValueCodec::decode(value), names);
+}
+
+void TestFileTags::codecReadsOtherToolsValues_data() {
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QList<QByteArray>>("names");
+    QTest::newRow("blank after comma") << QByteArray("Work, Red ,\tBlue") << QList<QByteArray>{"Work", "Red", "Blue"};
+    QTest::newRow("empty parts") << QByteArray(",,Work,,") << QList<QByteArray>{"Work"};
+    QTest::newRow("lone backslash kept") << QByteArray("C:\\temp,x\\") << QList<QByteArray>{"C:\\temp", "x\\"};
+    QTest::newRow("empty") << QByteArray() << QList<QByteArray>{};
+}
+
+void TestFileTags::codecReadsOtherToolsValues() {
+    QFETCH(QByteArray, value);
+    QFETCH(QList<QByteArray>, names);
+    QCOMPARE(TagValueCodec::decode(value), names);
+}
+
+void TestFileTags::removeTag_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("after");
+    QTest::newRow("absent name") << QByteArray("B,A") << "C" << QByteArray("B,A");
+    QTest::newRow("twice around another") << QByteArray("A,B,A") << "A" << QByteArray("B");
+    QTest::newRow("other letter case") << QByteArray("Work") << "work" << QByteArray("Work");
+    QTest::newRow("canonically equal") << QByteArray("Cafe\xcc\x81,x") << QString::fromUtf8("Café") << QByteArray("x");
+    QTest::newRow("last name") << QByteArray("A") << "A" << QByteArray();
+}
+
+void TestFileTags::removeTag() {
+    QFETCH(QByteArray, before);
+    QFETCH(QString, name);
+    QFETCH(QByteArray, after);
+    const QUrl url = file("remove.txt", before);
+    QVERIFY(!FileTagging::removeTag(m_store, name, url));
+    QCOMPARE(rawValue(url), after);
+}
+
+void TestFileTags::addTag_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QByteArray>("after");
+    QTest::newRow("to untagged") << QByteArray() << QStringList{"Projects", "Client"} << QByteArray("Projects,Client");
+    QTest::newRow("keeps order, no duplicate") << QByteArray("Z,Client") << QStringList{"Projects", "Client"} << QByteArray("Z,Client,Projects");
+    QTest::newRow("case differs") << QByteArray("work") << QStringList{"Work"} << QByteArray("work,Work");
+    QTest::newRow("comma in name") << QByteArray("a") << QStringList{"x,y"} << QByteArray("a,x\\,y");
+}
+
+void TestFileTags::addTag() {
+    QFETCH(QByteArray, before);
+    QFETCH(QStringList, names);
+    QFETCH(QByteArray, after);
+    const QUrl url = file("add.txt", before.isEmpty() ? QByteArray() : before);
+    QVERIFY(!FileTagging::addTags(m_store, names, url));
+    QCOMPARE(rawValue(url), after);
+    QCOMPARE(readTagNames(m_store, url), QString::fromUtf8(after).isEmpty()
+                                             ? QStringList()
+                                             : FileTagging::decodeNames(TagValueCodec::decode(after)));
+}
+
+void TestFileTags::replaceTagIsOneWrite() {
+    const QUrl url = file("rename.txt", "A,Alpha,B");
+    QVERIFY(!replaceTag(m_store, "Alpha", "Beta", url));
+    QCOMPARE(rawValue(url), QByteArray("A,Beta,B"));
+    const QUrl both = file("both.txt", "Alpha,Beta,C");
+    QVERIFY(!replaceTag(m_store, "Alpha", "Beta", both));
+    QCOMPARE(rawValue(both), QByteArray("Beta,C"));
+}
+
+void TestFileTags::emptyListRemovesTheAttribute() {
+    const QUrl url = file("empty.txt", "Only");
+    QVERIFY(!FileTagging::removeTag(m_store, "Only", url));
+    const QByteArray path = FilePaths::rawPathFromUrl(url);
+    QCOMPARE(getxattr(path.constData(), "user.xdg.tags", nullptr, 0), -1);
+    QCOMPARE(errno, ENODATA);
+    QVERIFY(!FileTagging::removeTag(m_store, "Only", url));  // nothing to remove: no error
+}
+
+void TestFileTags::unwritableAndVanishedFiles() {
+    // A FIFO takes no user attributes, whoever asks; a vanished file has none to read.
+    const QString fifo = m_home->path("files/pipe");
+    QVERIFY(mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    const QUrl pipeUrl = QUrl::fromLocalFile(fifo);
+    QVERIFY(readTagNames(m_store, pipeUrl).isEmpty());
+    QVERIFY(addTags(m_store, {"Work"}, pipeUrl));
+    const QUrl gone = QUrl::fromLocalFile(m_home->path("files/never-was.txt"));
+    QVERIFY(readTagNames(m_store, gone).isEmpty());
+    QVERIFY(addTags(m_store, {"Work"}, gone));
+    QVERIFY(replaceTag(m_store, "A", "B", gone));
+}
+
+void TestFileTags::invalidUtf8SurvivesUnrelatedChanges() {
+    const QByteArray odd("\xff\xfe-latin1-\xe9");
+    const QUrl url = file("bytes.txt", odd + ",Keep");
+    QCOMPARE(readTagNames(m_store, url).size(), 2);
+    QVERIFY(!addTags(m_store, {"Keep"}, url));  // nothing to add: not rewritten at all
+    QVERIFY(!addTags(m_store, {"New"}, url));
+    QCOMPARE(rawValue(url), odd + ",Keep,New");
+    QVERIFY(!FileTagging::removeTag(m_store, "Keep", url));
+    QCOMPARE(rawValue(url), odd + ",New");
+}
+
+void TestFileTags::oddFileNamesTravelThroughUrls() {
+    const QByteArray dir = QFile::encodeName(m_home->path("files"));
+    for (const QByteArray& name : {QByteArray("bad-\xff-name"), QByteArray("sp ace%20#?.txt"),
+                                   QByteArray("new\nline")}) {
+        const QByteArray path = dir + "/" + name;
+        const int fd = ::open(path.constData(), O_CREAT | O_WRONLY, 0644);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        const QUrl url = FilePaths::urlFromRawPath(path);
+        QCOMPARE(FilePaths::rawPathFromUrl(url), path);
+        QVERIFY(!addTags(m_store, {"Odd"}, url));
+        QCOMPARE(readTagNames(m_store, url), QStringList{"Odd"});
+    }
+}
+
+QTEST_GUILESS_MAIN(TestFileTags)
+#include "tst_filetags.moc"

@@ -1,0 +1,222 @@
+#include "LogCapture.h"
+#include "TestHome.h"
+#include "platform/FilePaths.h"
+#include "platform/TagIndex.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QtTest>
+
+#include <sys/xattr.h>
+#include <unistd.h>
+
+class TestTagIndex : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { m_home = std::make_unique<TestHome>(); }
+    void init();
+    void matchesWholeNamesCaseInsensitively();
+    void completionRunsOnceOnTheMainThread();
+    void followsChangesAfterTheCrawl();
+    void followsRenamedAndMovedFolders();
+    void survivesLoopsHiddenAndUnreadableEntries();
+    void remembersFilesTaggedOutsideItsFolders();
+    void recheckesFoldersBeyondTheWatchLimit();
+
+private:
+    QString root() const { return m_root; }
+    QString touch(const QString& relative, const QByteArray& tags = QByteArray());
+    static void setTags(const QString& path, const QByteArray& tags);
+    std::unique_ptr<TagIndex> makeIndex(int watchLimit = -1);
+    QStringList query(TagIndex& index, const QString& name);
+
+    std::unique_ptr<TestHome> m_home;
+    QString m_root;
+    int m_run = 0;
+};
+
+void TestTagIndex::init() {
+    m_root = m_home->path(QString("tree%1").arg(++m_run));
+    QDir().mkpath(m_root);
+}
+
+QString TestTagIndex::touch(const QString& relative, const QByteArray& tags) {
+    const QString path = m_home->writeFile(m_root + "/" + relative, "x");
+    if (!tags.isEmpty()) {
+        setTags(path, tags);
+    }
+    return path;
+}
+
+void TestTagIndex::setTags(const QString& path, const QByteArray& tags) {
+    // Another process writes the tags, as a file manager would.
+    QProcess::execute("setfattr", {"-n", "user.xdg.tags", "-v", QString::fromUtf8(tags), path});
+}
+
+std::unique_ptr<TagIndex> TestTagIndex::makeIndex(int watchLimit) {
+    TagIndex::Options options;
+    options.roots = {QFile::encodeName(m_root)};
+    options.outsideListPath = m_home->cacheDir() + "/tagged-elsewhere";
+    options.watchLimit = watchLimit;
+    auto index = std::make_unique<TagIndex>(options);
+    index->start();
+    return index;
+}
+
+QStringList TestTagIndex::query(TagIndex& index, const QString& name) {
+    std::optional<QStringList> result;
+    index.queryFilesWithTag(name, [&](const QList<QUrl>& urls) {
+        QStringList paths;
+        for (const QUrl& url : urls) {
+            const QString path = QString::fromUtf8(FilePaths::rawPathFromUrl(url));
+            paths.append(path.startsWith(m_root + "/") ? path.mid(m_root.size() + 1) : path);
+        }
+        paths.sort();
+        result = paths;
+    });
+    if (!QTest::qWaitFor([&] { return result.has_value(); }, 10000)) {
+        return {"<no answer>"};
+    }
+    return *result;
+}
+
+void TestTagIndex::matchesWholeNamesCaseInsensitively() {
+    touch("a/bare.txt", "Work");
+    touch("a/b/coloured.txt", "WORK\n4");
+    touch("c/longer.txt", "Workshop,Work stuff");
+    touch("c/other.txt", "Red,Zeta");
+    touch("accents.txt", "Café");
+    touch("folder/inner.txt");
+    setTags(m_root + "/folder", "Work");
+    auto index = makeIndex();
+    QCOMPARE(query(*index, "work"), QStringList({"a/b/coloured.txt", "a/bare.txt", "folder"}));
+    QCOMPARE(query(*index, "Work\n4"), QStringList({"a/b/coloured.txt"}));
+    QCOMPARE(query(*index, "café"), QStringList({"accents.txt"}));
+    QCOMPARE(query(*index, "Cafe"), QStringList());
+    QCOMPARE(query(*index, "Wor"), QStringList());
+    QCOMPARE(query(*index, ""), QStringList());
+}
+
+void TestTagIndex::completionRunsOnceOnTheMainThread() {
+    touch("x.txt", "One");
+    auto index = makeIndex();
+    int calls = 0;
+    bool mainThread = false;
+    index->queryFilesWithTag("One", [&](const QList<QUrl>& urls) {
+        ++calls;
+        mainThread = QThread::currentThread() == qApp->thread();
+        QCOMPARE(urls.size(), 1);
+    });
+    QCOMPARE(calls, 0);  // never before the call returns
+    QTRY_COMPARE(calls, 1);
+    QTest::qWait(50);
+    QCOMPARE(calls, 1);
+    QVERIFY(mainThread);
+}
+
+void TestTagIndex::followsChangesAfterTheCrawl() {
+    const QString kept = touch("d/kept.txt", "Live");
+    const QString doomed = touch("d/doomed.txt", "Live");
+    auto index = makeIndex();
+    QCOMPARE(query(*index, "live"), QStringList({"d/doomed.txt", "d/kept.txt"}));
+
+    const QString later = touch("d/e/later.txt");
+    setTags(later, "Live,Other");
+    QFile::remove(doomed);
+    setTags(kept, "Gone");
+    QCOMPARE(query(*index, "live"), QStringList({"d/e/later.txt"}));
+    QCOMPARE(query(*index, "gone"), QStringList({"d/kept.txt"}));
+
+    // A program that saves by replacing the file drops its tags.
+    const QString replacement = m_root + "/d/kept.txt.new";
+    QFile::copy(kept, replacement);
+    ::rename(QFile::encodeName(replacement).constData(), QFile::encodeName(kept).constData());
+    QCOMPARE(query(*index, "gone"), QStringList());
+
+    // The application's own writes count at once.
+    const QString mine = touch("d/mine.txt");
+    setxattr(QFile::encodeName(mine).constData(), "user.xdg.tags", "Mine", 4, 0);
+    index->noteTagsWritten(QFile::encodeName(mine), {"Mine"});
+    QCOMPARE(query(*index, "mine"), QStringList({"d/mine.txt"}));
+}
+
+void TestTagIndex::followsRenamedAndMovedFolders() {
+    touch("projects/2024/report.txt", "Report");
+    touch("projects/2024/deep/er/notes.txt", "Report");
+    QDir().mkpath(m_root + "/archive");
+    auto index = makeIndex();
+    QCOMPARE(query(*index, "report").size(), 2);
+    QVERIFY(QDir().rename(m_root + "/projects/2024", m_root + "/projects/old"));
+    QCOMPARE(query(*index, "report"),
+             QStringList({"projects/old/deep/er/notes.txt", "projects/old/report.txt"}));
+    QVERIFY(QDir().rename(m_root + "/projects/old", m_root + "/archive/2024"));
+    QCOMPARE(query(*index, "report"),
+             QStringList({"archive/2024/deep/er/notes.txt", "archive/2024/report.txt"}));
+    // Moved out of the indexed folders: forgotten; moved back in: found again.
+    const QString outside = m_home->path("outside-" + QString::number(m_run));
+    QVERIFY(QDir().rename(m_root + "/archive/2024", outside));
+    QCOMPARE(query(*index, "report"), QStringList());
+    QVERIFY(QDir().rename(outside, m_root + "/back"));
+    QCOMPARE(query(*index, "report"),
+             QStringList({"back/deep/er/notes.txt", "back/report.txt"}));
+    QVERIFY(QDir(m_root + "/back").removeRecursively());
+    QCOMPARE(query(*index, "report"), QStringList());
+}
+
+void TestTagIndex::survivesLoopsHiddenAndUnreadableEntries() {
+    touch("loop/real.txt", "Found");
+    touch(".hidden/secret.txt", "Found");
+    touch("locked/inside.txt", "Found");
+    QFile::link(m_root + "/loop", m_root + "/loop/again");
+    QFile::link(m_root + "/loop/real.txt", m_root + "/link.txt");
+    QFile::setPermissions(m_root + "/locked", QFileDevice::Permissions());
+    auto index = makeIndex();
+    const QStringList found = query(*index, "found");
+    QFile::setPermissions(m_root + "/locked", QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner);
+    QVERIFY(found.contains("loop/real.txt"));
+    QVERIFY(!found.contains(".hidden/secret.txt"));
+    QVERIFY(found.size() <= 2);  // root reads the locked folder anyway
+    QCOMPARE(found.filter("again").size(), 0);
+}
+
+void TestTagIndex::remembersFilesTaggedOutsideItsFolders() {
+    const QString elsewhere = m_home->writeFile(m_home->path("elsewhere/far.txt"), "x");
+    setxattr(QFile::encodeName(elsewhere).constData(), "user.xdg.tags", "Far", 3, 0);
+    {
+        auto index = makeIndex();
+        QCOMPARE(query(*index, "far"), QStringList());
+        index->noteTagsWritten(QFile::encodeName(elsewhere), {"Far"});
+        QCOMPARE(query(*index, "far").size(), 1);
+    }
+    auto restarted = makeIndex();
+    const QStringList found = query(*restarted, "far");
+    QCOMPARE(found.size(), 1);
+    QVERIFY(found.first().endsWith("elsewhere/far.txt"));
+    // Its tags are read again at each query.
+    setxattr(QFile::encodeName(elsewhere).constData(), "user.xdg.tags", "Near", 4, 0);
+    QCOMPARE(query(*restarted, "far"), QStringList());
+    QCOMPARE(query(*restarted, "near").size(), 1);
+}
+
+void TestTagIndex::recheckesFoldersBeyondTheWatchLimit() {
+    touch("w1/a.txt", "Limit");
+    touch("w2/b.txt");
+    touch("w3/c.txt");
+    LogCapture log;
+    auto index = makeIndex(1);
+    QCOMPARE(query(*index, "limit"), QStringList({"w1/a.txt"}));
+    QCOMPARE(log.lines().filter("watch limit").size(), 1);
+    setTags(m_root + "/w2/b.txt", "Limit");
+    setTags(m_root + "/w3/c.txt", "Limit");
+    touch("w3/new/d.txt", "Limit");
+    QCOMPARE(query(*index, "limit"),
+             QStringList({"w1/a.txt", "w2/b.txt", "w3/c.txt", "w3/new/d.txt"}));
+    QFile::remove(m_root + "/w2/b.txt");
+    QCOMPARE(query(*index, "limit").size(), 3);
+    QCOMPARE(log.lines().filter("watch limit").size(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestTagIndex)
+#include "tst_tagindex.moc"

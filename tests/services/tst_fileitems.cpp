@@ -1,0 +1,94 @@
+#include "TestHome.h"
+#include "platform/XattrTagStore.h"
+#include "services/FileItems.h"
+
+#include <QDir>
+#include <QtTest>
+
+#include <sys/xattr.h>
+
+class TestFileItems : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { m_home = std::make_unique<TestHome>(); }
+    void recordsDescribeTheFile();
+    void identityIsTheUrlAlone();
+    void filterComparesExactly_data();
+    void filterComparesExactly();
+    void sortIsCaseInsensitiveAndStable();
+
+private:
+    QUrl make(const QString& name, const QByteArray& tags) {
+        const QString path = m_home->writeFile("items/" + name, "x");
+        setxattr(QFile::encodeName(path).constData(), "user.xdg.tags", tags.constData(),
+                 tags.size(), 0);
+        return QUrl::fromLocalFile(path);
+    }
+    std::unique_ptr<TestHome> m_home;
+    XattrTagStore m_store;
+};
+
+void TestFileItems::recordsDescribeTheFile() {
+    const QUrl pdf = make("report final.pdf", "Work,Red");
+    QDir().mkpath(m_home->path("items/Folder"));
+    const QUrl folder = QUrl::fromLocalFile(m_home->path("items/Folder"));
+    const QUrl missing = QUrl::fromLocalFile(m_home->path("items/gone.txt"));
+    const auto items = FileItems::makeFileItems({pdf, folder, missing}, std::nullopt, {"Work"}, m_store);
+    QCOMPARE(items.size(), 3);  // without a required set nothing is filtered
+    QCOMPARE(items[0].name, QString("Folder"));
+    QVERIFY(items[0].isDirectory);
+    QVERIFY(items[0].id.endsWith("/items/Folder/"));
+    QCOMPARE(items[0].iconName, QString("inode-directory"));
+    QCOMPARE(items[1].name, QString("gone.txt"));
+    QVERIFY(!items[1].isDirectory && items[1].tags.isEmpty());
+    QCOMPARE(items[2].name, QString("report final.pdf"));
+    QCOMPARE(items[2].tags, QStringList({"Work", "Red"}));
+    QVERIFY(items[2].id.startsWith("file:///") && items[2].id.endsWith("report%20final.pdf"));
+    QCOMPARE(items[2].iconName, QString("application-pdf"));
+}
+
+void TestFileItems::identityIsTheUrlAlone() {
+    const QUrl url = QUrl::fromLocalFile("/tmp/same.txt");
+    const FileItem a = FileItem::make(url, false, {"A"}, "x");
+    const FileItem b = FileItem::make(url, false, {"B"}, "y");
+    QVERIFY(a == b);
+    QCOMPARE(qHash(a), qHash(b));
+    QVERIFY(!(a == FileItem::make(QUrl::fromLocalFile("/tmp/other.txt"), false, {"A"}, "x")));
+}
+
+void TestFileItems::filterComparesExactly_data() {
+    QTest::addColumn<QByteArray>("tags");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("carries both") << QByteArray("Projects,Client") << true;
+    QTest::newRow("and more") << QByteArray("Projects,Client,Other") << true;
+    QTest::newRow("and one below") << QByteArray("Projects,Client,Invoices") << false;
+    QTest::newRow("only one") << QByteArray("Client") << false;
+    QTest::newRow("other case") << QByteArray("Projects,client") << false;
+    QTest::newRow("untagged") << QByteArray() << false;
+}
+
+void TestFileItems::filterComparesExactly() {
+    QFETCH(QByteArray, tags);
+    QFETCH(bool, kept);
+    const QUrl url = make("filtered.txt", tags);
+    const auto items = FileItems::makeFileItems({url}, QSet<QString>{"Projects", "Client"},
+                                                {"Invoices"}, m_store);
+    QCOMPARE(items.size(), kept ? 1 : 0);
+}
+
+void TestFileItems::sortIsCaseInsensitiveAndStable() {
+    QList<FileItem> items;
+    for (const char* name : {"beta", "Alpha", "alpha", "ALPHA", "apple", "Banana"}) {
+        items.append(FileItem::make(QUrl::fromLocalFile(QString("/x/") + name), false, {}, {}));
+    }
+    FileItems::sortByName(items);
+    QStringList names;
+    for (const FileItem& item : items) {
+        names.append(item.name);
+    }
+    QCOMPARE(names, QStringList({"Alpha", "alpha", "ALPHA", "apple", "Banana", "beta"}));
+}
+
+QTEST_GUILESS_MAIN(TestFileItems)
+#include "tst_fileitems.moc"
