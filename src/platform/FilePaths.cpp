@@ -3,6 +3,9 @@
 namespace FilePaths {
 
 QUrl urlFromRawPath(const QByteArray& path) {
+    if (QUtf8StringView(path).isValidUtf8()) {
+        return QUrl::fromLocalFile(QString::fromUtf8(path));
+    }
     return QUrl::fromEncoded("file://" + path.toPercentEncoding("/"), QUrl::StrictMode);
 }
 

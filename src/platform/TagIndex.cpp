@@ -12,6 +12,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <malloc.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
@@ -167,6 +168,8 @@ void TagIndex::crawlEverything() {
         }
     }
     crawlFrom(starts);
+    // The crawl's transient listings are freed by now; give their pages back.
+    malloc_trim(0);
     {
         std::lock_guard lock(m_tableMutex);
         for (const QByteArray& path : std::as_const(m_outsideList)) {
@@ -379,11 +382,6 @@ void TagIndex::answer(const PendingQuery& query) {
         std::lock_guard lock(m_tableMutex);
         paths = m_table->pathsWithTag(query.name);
     }
-    QList<QUrl> urls;
-    urls.reserve(paths.size());
-    for (const QByteArray& path : paths) {
-        urls.append(FilePaths::urlFromRawPath(path));
-    }
     QMetaObject::invokeMethod(
-        this, [completion = query.completion, urls] { completion(urls); }, Qt::QueuedConnection);
+        this, [completion = query.completion, paths] { completion(paths); }, Qt::QueuedConnection);
 }

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -32,6 +33,50 @@ QStringList TagIndexCrawler::readTags(const QByteArray& path) {
     }
     return tags;
 }
+
+namespace {
+
+// getxattrat(2) reads an attribute by a name relative to an open folder, sparing the kernel
+// a walk of the whole path for every entry. Older kernels lack it; the path walk is used there.
+struct XattrArgs {
+    quint64 value;
+    quint32 size;
+    quint32 flags;
+};
+constexpr long kGetxattratSyscall = 464;
+std::atomic_bool g_getxattratMissing = false;
+
+// The tag value of one entry, or an empty array when it has none (or cannot be read).
+QByteArray readTagValueAt(int folderFd, const char* name, QByteArray& fullPath,
+                          qsizetype base) {
+    char buffer[1024];
+    if (!g_getxattratMissing) {
+        XattrArgs args{reinterpret_cast<quint64>(buffer), sizeof buffer, 0};
+        const long length = syscall(kGetxattratSyscall, folderFd, name, AT_SYMLINK_NOFOLLOW,
+                                    "user.xdg.tags", &args, sizeof args);
+        if (length >= 0) {
+            return QByteArray(buffer, length);
+        }
+        if (errno == ENOSYS) {
+            g_getxattratMissing = true;
+        } else if (errno != ERANGE) {
+            return QByteArray();
+        }
+    }
+    fullPath.truncate(base);
+    fullPath += name;
+    return XattrTagStore::readValue(fullPath, false).value_or(QByteArray());
+}
+
+QStringList decodeTags(const QByteArray& value) {
+    QStringList tags;
+    for (const QByteArray& name : TagValueCodec::decode(value)) {
+        tags.append(QString::fromUtf8(name));
+    }
+    return tags;
+}
+
+}  // namespace
 
 TagIndexCrawler::Listing TagIndexCrawler::list(const QByteArray& path) {
     Listing listing;
@@ -79,13 +124,14 @@ TagIndexCrawler::Listing TagIndexCrawler::list(const QByteArray& path) {
             if (type != DT_DIR && type != DT_REG) {
                 continue;
             }
-            entryPath.truncate(base);
-            entryPath += name;
-            Entry found{QByteArray(name), readTags(entryPath)};
+            const QByteArray value = readTagValueAt(fd, name, entryPath, base);
             if (type == DT_DIR) {
-                listing.folders.append(std::move(found));
-            } else if (!found.tags.isEmpty()) {
-                listing.taggedFiles.append(std::move(found));
+                listing.folders.append({QByteArray(name), decodeTags(value)});
+            } else if (!value.isEmpty()) {
+                QStringList tags = decodeTags(value);
+                if (!tags.isEmpty()) {
+                    listing.taggedFiles.append({QByteArray(name), std::move(tags)});
+                }
             }
         }
     }
@@ -125,7 +171,9 @@ void TagIndexCrawler::walk(int folder, const QByteArray& path,
     }
     const QByteArray prefix = path.endsWith('/') ? path : path + '/';
     for (const Entry& sub : listing.folders) {
-        m_shared.table.setFileTags(folder, sub.name, sub.tags);
+        if (!sub.tags.isEmpty()) {
+            m_shared.table.setFileTags(folder, sub.name, sub.tags);
+        }
         const auto existing = m_shared.table.subfolder(folder, sub.name);
         const int child = existing ? *existing : m_shared.table.addFolder(folder, sub.name);
         found.append({child, prefix + sub.name});

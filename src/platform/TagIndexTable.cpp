@@ -51,6 +51,7 @@ void TagIndexTable::removeFolder(int folder, QList<int>* watchesDropped) {
             pending.append(child);
         }
     }
+    m_pathCache.clear();
     const int parent = m_folders[folder].parent;
     if (parent != kNone) {
         std::erase(m_folders[parent].subfolders, folder);
@@ -59,7 +60,8 @@ void TagIndexTable::removeFolder(int folder, QList<int>* watchesDropped) {
     }
     for (const int current : order) {
         Folder& entry = m_folders[current];
-        for (const int file : std::as_const(entry.files)) {
+        for (const int file : entry.files) {
+            m_fileByName.remove({current, m_files[file].name});
             dropFile(file);
         }
         if (entry.watch >= 0) {
@@ -82,6 +84,7 @@ void TagIndexTable::moveFolder(int folder, int newParent, const QByteArray& newN
     if (const auto existing = subfolder(newParent, newName); existing && *existing != folder) {
         removeFolder(*existing);
     }
+    m_pathCache.clear();
     Folder& entry = m_folders[folder];
     if (entry.parent != kNone) {
         std::erase(m_folders[entry.parent].subfolders, folder);
@@ -177,21 +180,32 @@ void TagIndexTable::setFileTags(int folder, const QByteArray& name, const QStrin
     if (!isFolderAlive(folder)) {
         return;
     }
-    QHash<QByteArray, int>& files = m_folders[folder].files;
-    const auto it = files.constFind(name);
-    const int existing = it == files.cend() ? kNone : *it;
+    const std::pair<int, QByteArray> key{folder, name};
+    const auto it = m_fileByName.constFind(key);
+    const int existing = it == m_fileByName.cend() ? kNone : *it;
     if (tags.isEmpty()) {
         if (existing != kNone) {
             dropFile(existing);
-            files.remove(name);
+            m_fileByName.remove(key);
+            std::erase(m_folders[folder].files, existing);
         }
         return;
     }
-    files.insert(name, storeFile(folder, name, tags, existing));
+    const int file = storeFile(folder, name, tags, existing);
+    if (existing == kNone) {
+        m_fileByName.insert(key, file);
+        m_folders[folder].files.push_back(file);
+    }
 }
 
 QList<QByteArray> TagIndexTable::taggedFileNames(int folder) const {
-    return isFolderAlive(folder) ? m_folders[folder].files.keys() : QList<QByteArray>();
+    QList<QByteArray> names;
+    if (isFolderAlive(folder)) {
+        for (const int file : m_folders[folder].files) {
+            names.append(m_files[file].name);
+        }
+    }
+    return names;
 }
 
 QList<int> TagIndexTable::subfolders(int folder) const {
@@ -251,20 +265,42 @@ QList<QByteArray> TagIndexTable::pathsWithTag(const QString& name) const {
         return paths;
     }
     paths.reserve(it->size());
-    QHash<int, QByteArray> folderPaths;
     for (const int file : *it) {
         const TaggedFile& entry = m_files[file];
         if (entry.folder == kNone) {
             paths.append(entry.name);
             continue;
         }
-        auto folderPath = folderPaths.find(entry.folder);
-        if (folderPath == folderPaths.end()) {
-            folderPath = folderPaths.insert(entry.folder, this->folderPath(entry.folder));
+        const QByteArray& folderPath = cachedFolderPath(entry.folder);
+        QByteArray path;
+        path.reserve(folderPath.size() + 1 + entry.name.size());
+        path += folderPath;
+        if (!folderPath.endsWith('/')) {
+            path += '/';
         }
-        paths.append(*folderPath + (folderPath->endsWith('/') ? "" : "/") + entry.name);
+        path += entry.name;
+        paths.append(std::move(path));
     }
     return paths;
 }
 
-void TagIndexTable::clear() { *this = TagIndexTable(); }
+const QByteArray& TagIndexTable::cachedFolderPath(int folder) const {
+    auto it = m_pathCache.find(folder);
+    if (it == m_pathCache.end()) {
+        it = m_pathCache.insert(folder, folderPath(folder));
+    }
+    return *it;
+}
+
+void TagIndexTable::clear() {
+    m_folders.clear();
+    m_freeFolders.clear();
+    m_roots.clear();
+    m_files.clear();
+    m_freeFiles.clear();
+    m_filesByKey.clear();
+    m_folderByWatch.clear();
+    m_outsideFiles.clear();
+    m_fileByName.clear();
+    m_pathCache.clear();
+}

@@ -51,13 +51,14 @@ public:
     static QString matchKey(const QString& name);
 
 private:
+    const QByteArray& cachedFolderPath(int folder) const;
     struct Folder {
         int parent = kNone;
         QByteArray name;  // a root's is its full path
         int watch = -1;
         bool alive = true;
         std::vector<int> subfolders;
-        QHash<QByteArray, int> files;
+        std::vector<int> files;  // tagged files only
     };
     struct TaggedFile {
         int folder = kNone;  // kNone: `name` is a full path outside the crawled folders
@@ -77,4 +78,8 @@ private:
     QHash<QString, QSet<int>> m_filesByKey;
     QHash<int, int> m_folderByWatch;
     QHash<QByteArray, int> m_outsideFiles;
+    // One table for all folders: a hash per folder would cost more than the folder itself.
+    QHash<std::pair<int, QByteArray>, int> m_fileByName;
+    // Full paths of folders asked for by queries; emptied whenever a folder moves or goes.
+    mutable QHash<int, QByteArray> m_pathCache;
 };

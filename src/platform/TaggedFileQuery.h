@@ -10,7 +10,9 @@
 // The metadata index: which files carry a tag name.
 class TaggedFileQuery {
 public:
-    using Completion = std::function<void(const QList<QUrl>&)>;
+    // File paths as raw bytes: names need not be valid UTF-8, and most results are never
+    // shown, so no URL is built for them here.
+    using Completion = std::function<void(const QList<QByteArray>& paths)>;
     virtual ~TaggedFileQuery() = default;
 
     // Files carrying `name`, compared case-insensitively, bare or as "name\n<digits>". Returns

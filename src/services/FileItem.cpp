@@ -2,8 +2,7 @@
 
 #include "platform/FilePaths.h"
 
-FileItem FileItem::make(const QUrl& url, bool isDirectory, QStringList tags, QString iconName) {
-    QByteArray path = FilePaths::rawPathFromUrl(url);
+FileItem FileItem::make(QByteArray path, bool isDirectory, QStringList tags, QString iconName) {
     while (path.size() > 1 && path.endsWith('/')) {
         path.chop(1);
     }

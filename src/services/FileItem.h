@@ -15,8 +15,8 @@ struct FileItem {
     QStringList tags;
     QString iconName;  // the desktop icon theme's name for the file's type
 
-    // From a URL and what was read of the file; `isDirectory` decides the trailing "/".
-    static FileItem make(const QUrl& url, bool isDirectory, QStringList tags, QString iconName);
+    // From a raw path and what was read of the file; `isDirectory` decides the trailing "/".
+    static FileItem make(QByteArray path, bool isDirectory, QStringList tags, QString iconName);
 
     friend bool operator==(const FileItem& a, const FileItem& b) { return a.id == b.id; }
 };

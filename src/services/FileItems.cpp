@@ -14,21 +14,27 @@
 namespace FileItems {
 
 QString iconNameFor(const QString& fileName, bool isDirectory) {
+    // Keyed by what decides the type: the extension, or the whole name when there is none
+    // (README, Makefile).
     static QMutex mutex;
-    static QHash<QString, QString> iconByType;
-    static const QMimeDatabase mimeDatabase;
-    const QMimeType type = isDirectory ? mimeDatabase.mimeTypeForName("inode/directory")
-                                       : mimeDatabase.mimeTypeForFile(
-                                             fileName, QMimeDatabase::MatchExtension);
+    static QHash<QString, QString> iconByKey;
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    const QString key = isDirectory ? QStringLiteral("/")
+                        : dot > 0   ? fileName.mid(dot).toLower()
+                                    : fileName;
     QMutexLocker lock(&mutex);
-    auto it = iconByType.find(type.name());
-    if (it == iconByType.end()) {
-        it = iconByType.insert(type.name(), type.iconName());
+    auto it = iconByKey.constFind(key);
+    if (it == iconByKey.cend()) {
+        const QMimeDatabase mimeDatabase;
+        const QMimeType type = isDirectory ? mimeDatabase.mimeTypeForName("inode/directory")
+                                           : mimeDatabase.mimeTypeForFile(
+                                                 fileName, QMimeDatabase::MatchExtension);
+        it = iconByKey.insert(key, type.iconName());
     }
     return *it;
 }
 
-QList<FileItem> makeFileItems(const QList<QUrl>& urls,
+QList<FileItem> makeFileItems(const QList<QByteArray>& paths,
                               const std::optional<QSet<QString>>& requiredTagNames,
                               const QSet<QString>& excludedTagNames, const FileTagStore& store) {
     QSet<QString> required;
@@ -42,9 +48,8 @@ QList<FileItem> makeFileItems(const QList<QUrl>& urls,
         }
     }
     QList<FileItem> items;
-    items.reserve(urls.size());
-    for (const QUrl& url : urls) {
-        const QByteArray path = FilePaths::rawPathFromUrl(url);
+    items.reserve(paths.size());
+    for (const QByteArray& path : paths) {
         const auto raw = path.isEmpty() ? std::nullopt : store.read(path);
         const QStringList tags = raw ? FileTagging::decodeNames(*raw) : QStringList();
         if (requiredTagNames) {
@@ -59,7 +64,7 @@ QList<FileItem> makeFileItems(const QList<QUrl>& urls,
         struct stat info {};
         const bool isDirectory = !path.isEmpty() && ::stat(path.constData(), &info) == 0 &&
                                  S_ISDIR(info.st_mode);
-        FileItem item = FileItem::make(url, isDirectory, tags, QString());
+        FileItem item = FileItem::make(path, isDirectory, tags, QString());
         item.iconName = iconNameFor(item.name, isDirectory);
         items.append(std::move(item));
     }

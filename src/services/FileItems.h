@@ -14,7 +14,7 @@ namespace FileItems {
 // Reads each file's kind and tags and builds the sorted list. With `requiredTagNames` a file is
 // kept only when its names (compared exactly) hold every required name and no excluded one;
 // without it nothing is filtered. Reads the disk: call it off the user interface thread.
-QList<FileItem> makeFileItems(const QList<QUrl>& urls,
+QList<FileItem> makeFileItems(const QList<QByteArray>& paths,
                               const std::optional<QSet<QString>>& requiredTagNames,
                               const QSet<QString>& excludedTagNames, const FileTagStore& store);
 

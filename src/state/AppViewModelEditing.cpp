@@ -90,7 +90,7 @@ void AppViewModel::commitInlineEdit() {
 void AppViewModel::renameOnFiles(const QString& oldName, const QString& newName) {
     const QList<FileItem> snapshot = m_currentFiles;
     QPointer<AppViewModel> self(this);
-    m_services.query.queryFilesWithTag(oldName, [=](const QList<QUrl>& urls) {
+    m_services.query.queryFilesWithTag(oldName, [=](const QList<QByteArray>& paths) {
         if (!self) {
             return;
         }
@@ -100,10 +100,10 @@ void AppViewModel::renameOnFiles(const QString& oldName, const QString& newName)
         FileTagStore& store = self->m_services.tagStore;
         TaggedFileQuery& query = self->m_services.query;
         self->m_fileWork.start([=, &store, &query] {
-            for (const QUrl& url : urls) {
+            for (const QByteArray& path : paths) {
+                const QUrl url = FilePaths::urlFromRawPath(path);
                 if (!FileTagging::replaceTag(store, oldName, newName, url)) {
-                    query.noteTagsWritten(FilePaths::rawPathFromUrl(url),
-                                          FileTagging::readTagNames(store, url));
+                    query.noteTagsWritten(path, FileTagging::readTagNames(store, url));
                 }
             }
             if (!self) {

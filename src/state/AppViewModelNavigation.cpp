@@ -113,14 +113,14 @@ void AppViewModel::loadFiles(const QUuid& tagID) {
     setLoadingTagIDs(std::move(loading));
 
     QPointer<AppViewModel> self(this);
-    m_services.query.queryFilesWithTag(tag.name, [self, tag](const QList<QUrl>& urls) {
+    m_services.query.queryFilesWithTag(tag.name, [self, tag](const QList<QByteArray>& paths) {
         if (!self) {
             return;
         }
         // A separate main-thread task, as results may arrive in the middle of other work.
         QMetaObject::invokeMethod(
             self.data(),
-            [self, tag, urls] {
+            [self, tag, paths] {
                 if (!self) {
                     return;
                 }
@@ -139,9 +139,9 @@ void AppViewModel::loadFiles(const QUuid& tagID) {
                 // Reading every file's tags is disk work: it runs on the file thread, and the
                 // result comes back here in the order the queries completed.
                 FileTagStore& store = self->m_services.tagStore;
-                self->m_fileWork.start([self, tag, urls, required, excluded, &store] {
+                self->m_fileWork.start([self, tag, paths, required, excluded, &store] {
                     QList<FileItem> files =
-                        FileItems::makeFileItems(urls, required, excluded, store);
+                        FileItems::makeFileItems(paths, required, excluded, store);
                     if (!self) {
                         return;
                     }

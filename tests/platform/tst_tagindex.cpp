@@ -66,10 +66,10 @@ std::unique_ptr<TagIndex> TestTagIndex::makeIndex(int watchLimit) {
 
 QStringList TestTagIndex::query(TagIndex& index, const QString& name) {
     std::optional<QStringList> result;
-    index.queryFilesWithTag(name, [&](const QList<QUrl>& urls) {
+    index.queryFilesWithTag(name, [&](const QList<QByteArray>& raw) {
         QStringList paths;
-        for (const QUrl& url : urls) {
-            const QString path = QString::fromUtf8(FilePaths::rawPathFromUrl(url));
+        for (const QByteArray& rawPath : raw) {
+            const QString path = QString::fromUtf8(rawPath);
             paths.append(path.startsWith(m_root + "/") ? path.mid(m_root.size() + 1) : path);
         }
         paths.sort();
@@ -103,7 +103,7 @@ void TestTagIndex::completionRunsOnceOnTheMainThread() {
     auto index = makeIndex();
     int calls = 0;
     bool mainThread = false;
-    index->queryFilesWithTag("One", [&](const QList<QUrl>& urls) {
+    index->queryFilesWithTag("One", [&](const QList<QByteArray>& urls) {
         ++calls;
         mainThread = QThread::currentThread() == qApp->thread();
         QCOMPARE(urls.size(), 1);

@@ -1,5 +1,6 @@
 #include "FakeServices.h"
 
+#include "platform/FilePaths.h"
 #include "platform/TagIndexCrawler.h"
 
 #include <QDirIterator>
@@ -31,12 +32,20 @@ void FakeQuery::noteTagsWritten(const QByteArray& path, const QStringList& names
 }
 
 void FakeQuery::release(qsizetype index, const QList<QUrl>& urls) {
+    QList<QByteArray> paths;
+    for (const QUrl& url : urls) {
+        paths.append(FilePaths::rawPathFromUrl(url));
+    }
+    releasePaths(index, paths);
+}
+
+void FakeQuery::releasePaths(qsizetype index, const QList<QByteArray>& paths) {
     if (m_released.value(index, true)) {
         return;
     }
     m_released[index] = true;
-    QTimer::singleShot(0, this, [completion = m_pending[index].completion, urls] {
-        completion(urls);
+    QTimer::singleShot(0, this, [completion = m_pending[index].completion, paths] {
+        completion(paths);
     });
 }
 

@@ -23,6 +23,7 @@ public:
 
     // Answers query `index` (in asking order) once, on the next turn of the event loop.
     void release(qsizetype index, const QList<QUrl>& urls);
+    void releasePaths(qsizetype index, const QList<QByteArray>& paths);
     QStringList askedNames() const;
     qsizetype pendingCount() const;
 
