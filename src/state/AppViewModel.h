@@ -117,6 +117,8 @@ public:
     void selectFile(const FileItem& file, SelectMode mode);
     void clickTag(const TagNode& tag);
     void clickColumnTag(const TagNode& tag, qsizetype column, bool isEditing);
+    void clickGridBackground();
+    void clickColumnBackground();
     std::optional<QUuid> highlightedTagID(qsizetype column) const;
     QList<QUrl> selectedFileURLs() const;
     void openFile(const FileItem& file);

@@ -3,6 +3,123 @@
 #include "platform/Workspace.h"
 #include "state/AppViewModel.h"
 
+namespace {
+
+// A second click closer than this to the first is a double click.
+constexpr double kDoubleClickInterval = 0.35;
+
+}  // namespace
+
 void AppViewModel::openFile(const FileItem& file) { m_services.workspace.open(file.url); }
 
 void AppViewModel::revealFile(const FileItem& file) { m_services.workspace.reveal(file.url); }
+
+void AppViewModel::clickFile(const FileItem& file, qsizetype column, bool fromGrid,
+                             SelectMode mode) {
+    commitInlineEdit();
+    const double now = m_services.clock.now();
+    if (m_lastClickedFileID == file.id && m_lastClickTime &&
+        now - *m_lastClickTime < kDoubleClickInterval) {
+        openFile(file);
+        m_lastClickedFileID.reset();
+        m_lastClickTime.reset();
+        return;
+    }
+    selectFile(file, mode);
+    if (!fromGrid && m_viewMode == ViewMode::Column) {
+        truncateNavigationPath(column);
+    }
+    m_lastClickedFileID = file.id;
+    m_lastClickTime = now;
+}
+
+void AppViewModel::selectFile(const FileItem& file, SelectMode mode) {
+    if (mode == SelectMode::Replace) {
+        setSelectedFileIDs({file.id});
+        return;
+    }
+    QSet<QString> selection = m_selectedFileIDs;
+    if (!selection.remove(file.id)) {
+        selection.insert(file.id);
+    }
+    setSelectedFileIDs(selection);
+}
+
+void AppViewModel::clickTag(const TagNode& tag) {
+    commitInlineEdit();
+    const double now = m_services.clock.now();
+    if (m_lastClickedTagID == tag.id && m_lastTagClickTime &&
+        now - *m_lastTagClickTime < kDoubleClickInterval) {
+        enterTag(tag.id);
+        m_lastClickedTagID.reset();
+        m_lastTagClickTime.reset();
+        return;
+    }
+    if (m_selectedTagID == tag.id) {
+        beginRename(tag);
+        m_lastClickedTagID.reset();
+        m_lastTagClickTime.reset();
+        return;
+    }
+    setSelectedTagID(tag.id);
+    m_lastClickedTagID = tag.id;
+    m_lastTagClickTime = now;
+}
+
+void AppViewModel::clickColumnTag(const TagNode& tag, qsizetype column, bool isEditing) {
+    commitInlineEdit();
+    if (isEditing) {
+        return;
+    }
+    if (highlightedTagID(column) == tag.id) {
+        beginRename(tag);
+    } else {
+        openTag(tag.id, column);
+    }
+}
+
+void AppViewModel::clickGridBackground() {
+    commitInlineEdit();
+    clearSelection();
+}
+
+void AppViewModel::clickColumnBackground() { commitInlineEdit(); }
+
+std::optional<QUuid> AppViewModel::highlightedTagID(qsizetype column) const {
+    if (column < 0 || column >= m_navigationPath.size()) {
+        return std::nullopt;
+    }
+    if (!m_selectedFileIDs.isEmpty() && column > 0) {
+        for (const FileItem& file : m_filesPerTag.value(m_navigationPath[column - 1])) {
+            if (m_selectedFileIDs.contains(file.id)) {
+                return std::nullopt;
+            }
+        }
+    }
+    return m_navigationPath[column];
+}
+
+QList<QUrl> AppViewModel::selectedFileURLs() const {
+    if (m_selectedFileIDs.isEmpty()) {
+        return {};
+    }
+    QHash<QString, QUrl> urlByID;
+    auto collect = [&](const QList<FileItem>& files) {
+        for (const FileItem& file : files) {
+            if (m_selectedFileIDs.contains(file.id) && !urlByID.contains(file.id)) {
+                urlByID.insert(file.id, file.url);
+            }
+        }
+    };
+    collect(m_currentFiles);
+    for (const QList<FileItem>& files : m_filesPerTag) {
+        collect(files);
+    }
+    QList<QUrl> urls;
+    for (const QString& id : m_selectedFileIDs) {
+        if (const auto it = urlByID.constFind(id); it != urlByID.cend()) {
+            urls.append(*it);
+        }
+    }
+    return urls;
+}

@@ -1,0 +1,140 @@
+// Drops of files and tags on tags, columns and the current tag's files.
+#include "platform/FilePaths.h"
+#include "platform/TaggedFileQuery.h"
+#include "services/DropRoutine.h"
+#include "services/FileTagging.h"
+#include "state/AppViewModel.h"
+
+#include <QPointer>
+
+void AppViewModel::applyTags(const QList<QUrl>& urls, const QStringList& adding,
+                             const QStringList& removing) {
+    // Many files may be dropped at once: the writes run on the file thread, in drop order, and
+    // the lists reload once they are done. A file that cannot be written keeps its tags and
+    // the others go on.
+    QPointer<AppViewModel> self(this);
+    FileTagStore& store = m_services.tagStore;
+    TaggedFileQuery& query = m_services.query;
+    m_fileWork.start([=, &store, &query] {
+        for (const QUrl& url : urls) {
+            bool changed = false;
+            if (!adding.isEmpty()) {
+                changed = !FileTagging::addTags(store, adding, url) || changed;
+            }
+            if (!removing.isEmpty()) {
+                changed = !FileTagging::removeTags(store, removing, url) || changed;
+            }
+            if (changed) {
+                query.noteTagsWritten(FilePaths::rawPathFromUrl(url),
+                                      FileTagging::readTagNames(store, url));
+            }
+        }
+        if (!self) {
+            return;
+        }
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self] {
+                if (self) {
+                    self->clearFileCache();
+                    self->loadFilesForCurrentTag();
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+AppViewModel::DropNames AppViewModel::dropTargetNames(qsizetype column) const {
+    if (column == m_navigationPath.size() && column > 0) {
+        DropNames names;
+        const QUuid current = m_navigationPath.last();
+        ancestorNames(current, m_hierarchy, names.adding);
+        if (const TagNode* tag = findTag(current, m_hierarchy)) {
+            names.adding.append(tag->name);
+        }
+        return names;
+    }
+    if (column == 0) {
+        return {{}, allTagNames(m_hierarchy)};
+    }
+    if (column < 1 || column - 1 >= m_navigationPath.size()) {
+        return {};
+    }
+    const TagNode* tag = findTag(m_navigationPath[column - 1], m_hierarchy);
+    return {{}, tag ? allTagNames(tag->children) : QStringList()};
+}
+
+bool AppViewModel::handleColumnDrop(const QMimeData& data, qsizetype column) {
+    QPointer<AppViewModel> self(this);
+    return DropRoutine::handle(
+        data, this,
+        [self, column](const QList<QUrl>& files) {
+            if (self) {
+                const DropNames names = self->dropTargetNames(column);
+                self->applyTags(files, names.adding, names.removing);
+            }
+        },
+        [self, column](const QUuid& id) {
+            if (!self) {
+                return;
+            }
+            std::optional<QUuid> parent;
+            if (column > 0 && column - 1 < self->m_navigationPath.size()) {
+                parent = self->m_navigationPath[column - 1];
+            } else if (column > 0) {
+                return;  // a column beyond the path belongs to no tag
+            }
+            self->moveTag(id, parent);
+        });
+}
+
+bool AppViewModel::handleTagDrop(const QMimeData& data, const QUuid& tagID) {
+    QPointer<AppViewModel> self(this);
+    return DropRoutine::handle(
+        data, this,
+        [self, tagID](const QList<QUrl>& files) {
+            const TagNode* tag = self ? findTag(tagID, self->m_hierarchy) : nullptr;
+            if (!tag) {
+                return;
+            }
+            QStringList names;
+            ancestorNames(tagID, self->m_hierarchy, names);
+            names.append(tag->name);
+            self->applyTags(files, names, {});
+        },
+        [self, tagID](const QUuid& id) {
+            if (self) {
+                self->moveTag(id, tagID);
+            }
+        });
+}
+
+bool AppViewModel::handleCurrentFilesDrop(const QMimeData& data) {
+    if (m_navigationPath.isEmpty()) {
+        return false;
+    }
+    const QUuid current = m_navigationPath.last();
+    QPointer<AppViewModel> self(this);
+    return DropRoutine::handle(
+        data, this,
+        [self, current](const QList<QUrl>& files) {
+            const TagNode* tag = self ? findTag(current, self->m_hierarchy) : nullptr;
+            if (!tag) {
+                return;
+            }
+            QStringList names;
+            ancestorNames(current, self->m_hierarchy, names);
+            names.append(tag->name);
+            self->applyTags(files, names, {});
+        },
+        nullptr);
+}
+
+void AppViewModel::dragEntered(const QUuid& tagID) { setDragTargetTagID(tagID); }
+
+void AppViewModel::dragLeft(const QUuid& tagID) {
+    // Entering the next zone may come before leaving the last one.
+    if (m_dragTargetTagID == tagID) {
+        setDragTargetTagID(std::nullopt);
+    }
+}

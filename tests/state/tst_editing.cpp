@@ -1,0 +1,186 @@
+#include "FakeServices.h"
+#include "TestHome.h"
+#include "model/HierarchyCodec.h"
+#include "model/HierarchyFile.h"
+#include "state/AppViewModel.h"
+
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <sys/xattr.h>
+
+class TestEditing : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { m_home = std::make_unique<TestHome>(); }
+    void init();
+    void cleanup() { m_model.reset(); m_services.reset(); }
+    void createAppendsAndSaves();
+    void renameTrimsAndRefusesBlank();
+    void inlineEditCommitsAndCancels();
+    void commitRenamesTheFilesThenReloads();
+    void deleteCutsThePathAtTheTag();
+    void moveRefusesCycles();
+    void colourAndIconSettersClearWhatTheyReplace();
+
+private:
+    QList<TagNode> saved() {
+        return HierarchyCodec::decode(HierarchyFile::read().bytes).value_or(QList<TagNode>());
+    }
+    QUuid add(const QString& name, std::optional<QUuid> parent = std::nullopt) {
+        m_model->createTag(name, 0, parent);
+        const TagNode* p = parent ? AppViewModel::findTag(*parent, m_model->hierarchy()) : nullptr;
+        return (p ? p->children : m_model->hierarchy()).last().id;
+    }
+    std::unique_ptr<TestHome> m_home;
+    std::unique_ptr<FakeServices> m_services;
+    std::unique_ptr<AppViewModel> m_model;
+};
+
+void TestEditing::init() {
+    QFile::remove(HierarchyFile::hierarchyFilePath());
+    m_services = std::make_unique<FakeServices>();
+    m_model = std::make_unique<AppViewModel>(m_services->services(), AppViewModel::Startup::Empty);
+}
+
+void TestEditing::createAppendsAndSaves() {
+    const QUuid parent = add("Parent");
+    add("First", parent);
+    m_model->createTag("Second", 4, parent);
+    m_model->createTag("Lost", 1, QUuid::createUuid());
+    const TagNode* node = AppViewModel::findTag(parent, m_model->hierarchy());
+    QCOMPARE(node->children.size(), 2);
+    QCOMPARE(node->children[1].name, QString("Second"));
+    QCOMPARE(node->children[1].colorIndex, 4);
+    QCOMPARE(saved(), m_model->hierarchy());
+    QVERIFY(m_model->navigationPath().isEmpty() && !m_model->selectedTagID());
+}
+
+void TestEditing::renameTrimsAndRefusesBlank() {
+    const QUuid id = add("work");
+    m_model->renameTag(id, "  Work\t ");
+    QCOMPARE(m_model->hierarchy()[0].name, QString("Work"));
+    QSignalSpy changed(m_model.get(), &AppViewModel::hierarchyChanged);
+    m_model->renameTag(id, QString::fromUtf8("   \u00a0"));
+    QCOMPARE(changed.count(), 0);
+    m_model->renameTag(id, "Two\nLines\n");
+    QCOMPARE(m_model->hierarchy()[0].name, QString("Two\nLines\n"));
+    QCOMPARE(saved()[0].name, QString("Two\nLines\n"));
+}
+
+void TestEditing::inlineEditCommitsAndCancels() {
+    const QUuid id = add("Alpha");
+    m_model->beginRename(m_model->hierarchy()[0]);
+    QCOMPARE(m_model->inlineEditingTagID(), id);
+    QCOMPARE(m_model->inlineEditingText(), QString("Alpha"));
+    m_model->setInlineEditingText("Changed");
+    m_model->cancelInlineEdit();
+    QCOMPARE(m_model->hierarchy()[0].name, QString("Alpha"));
+    QVERIFY(m_model->inlineEditingText().isEmpty());
+
+    m_model->beginRename(m_model->hierarchy()[0]);
+    m_model->setInlineEditingText("   ");
+    m_model->commitInlineEdit();
+    QVERIFY(!m_model->inlineEditingTagID());
+    QVERIFY(m_model->inlineEditingText().isEmpty());
+    QCOMPARE(m_model->hierarchy()[0].name, QString("Alpha"));
+
+    m_model->beginRename(m_model->hierarchy()[0]);
+    m_model->setInlineEditingText(" Alpha ");
+    m_model->commitInlineEdit();
+    QCOMPARE(m_services->query.askedNames(), QStringList());  // same name: files untouched
+    QCOMPARE(m_model->inlineEditingText(), QString(" Alpha "));
+}
+
+void TestEditing::commitRenamesTheFilesThenReloads() {
+    const QUuid id = add("Alpha");
+    QStringList paths;
+    for (const char* name : {"one.txt", "two.txt"}) {
+        paths.append(m_home->writeFile(QString("rename/") + name, "x"));
+    }
+    setxattr(QFile::encodeName(paths[0]).constData(), "user.xdg.tags", "Alpha,Other", 11, 0);
+    setxattr(QFile::encodeName(paths[1]).constData(), "user.xdg.tags", "Beta,Alpha", 10, 0);
+    const QString fifo = m_home->path("rename/pipe");
+    mkfifo(QFile::encodeName(fifo).constData(), 0600);  // cannot be tagged: skipped
+
+    m_model->openTag(id, 0);
+    m_services->query.release(0, {});
+    QTRY_VERIFY(!m_model->isLoadingFiles());
+    m_model->beginRename(m_model->hierarchy()[0]);
+    m_model->setInlineEditingText("Beta");
+    m_model->commitInlineEdit();
+    QCOMPARE(m_model->hierarchy()[0].name, QString("Beta"));
+    QCOMPARE(m_services->query.askedNames().last(), QString("Alpha"));
+    m_services->query.release(1, {QUrl::fromLocalFile(fifo), QUrl::fromLocalFile(paths[0]),
+                                  QUrl::fromLocalFile(paths[1])});
+    // The reload comes about 1.5 s after the writes.
+    QTRY_COMPARE_WITH_TIMEOUT(m_services->query.askedNames().size(), 3, 4000);
+    QCOMPARE(m_services->query.askedNames().last(), QString("Beta"));
+    char value[64] = {};
+    getxattr(QFile::encodeName(paths[0]).constData(), "user.xdg.tags", value, sizeof value);
+    QCOMPARE(QByteArray(value), QByteArray("Beta,Other"));
+    std::fill(std::begin(value), std::end(value), 0);
+    getxattr(QFile::encodeName(paths[1]).constData(), "user.xdg.tags", value, sizeof value);
+    QCOMPARE(QByteArray(value), QByteArray("Beta"));
+    QStringList noted;
+    for (const auto& [path, names] : m_services->query.notes) {
+        noted.append(QString::fromUtf8(path));
+    }
+    QVERIFY(noted.contains(paths[0]) && noted.contains(paths[1]));
+}
+
+void TestEditing::deleteCutsThePathAtTheTag() {
+    const QUuid a = add("A");
+    const QUuid b = add("B", a);
+    const QUuid c = add("C", b);
+    m_model->openTag(a, 0);
+    m_model->openTag(b, 1);
+    m_model->openTag(c, 2);
+    m_model->deleteTag(b);
+    QCOMPARE(m_model->navigationPath(), QList<QUuid>({a}));
+    QVERIFY(!AppViewModel::findTag(c, m_model->hierarchy()));
+    QCOMPARE(m_model->currentTag()->id, a);
+    QCOMPARE(saved().size(), 1);
+    QVERIFY(saved()[0].children.isEmpty());
+    QSignalSpy changed(m_model.get(), &AppViewModel::navigationPathChanged);
+    m_model->deleteTag(QUuid::createUuid());
+    QCOMPARE(changed.count(), 0);
+}
+
+void TestEditing::moveRefusesCycles() {
+    const QUuid a = add("A");
+    const QUuid b = add("B", a);
+    const QUuid c = add("C", b);
+    const QByteArray before = HierarchyFile::read().bytes;
+    m_model->moveTag(a, c);
+    m_model->moveTag(a, a);
+    m_model->moveTag(QUuid::createUuid(), std::nullopt);
+    QCOMPARE(HierarchyFile::read().bytes, before);
+    m_model->moveTag(c, std::nullopt);
+    QCOMPARE(m_model->hierarchy().size(), 2);
+    QCOMPARE(m_model->hierarchy()[1].id, c);
+    m_model->moveTag(b, c);  // B keeps its id and is now under C
+    QCOMPARE(AppViewModel::findTag(c, m_model->hierarchy())->children[0].id, b);
+    QCOMPARE(saved(), m_model->hierarchy());
+}
+
+void TestEditing::colourAndIconSettersClearWhatTheyReplace() {
+    const QUuid id = add("T");
+    m_model->setCustomColorHex("FF0000", id);
+    m_model->setColorIndex(3, id);
+    QVERIFY(!m_model->hierarchy()[0].customColorHex);
+    m_model->setCustomColorHex("00FF00", id);
+    QCOMPARE(m_model->hierarchy()[0].colorIndex, 3);
+    m_model->setIconName("star.fill", id);
+    m_model->setCustomIconData(std::nullopt, id);
+    QCOMPARE(m_model->hierarchy()[0].iconName, QString("star.fill"));
+    m_model->setCustomIconData(QByteArray("png"), id);
+    QVERIFY(!m_model->hierarchy()[0].iconName);
+    m_model->setIconName("heart.fill", id);
+    QVERIFY(!m_model->hierarchy()[0].customIconData);
+    QCOMPARE(saved(), m_model->hierarchy());
+}
+
+QTEST_MAIN(TestEditing)
+#include "tst_editing.moc"
