@@ -6,11 +6,16 @@
 #include "views/window/MainWindow.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Orvane");
     QApplication::setDesktopFileName("orvane");
+    // Outside a full desktop session no icon theme may be set; file icons come from Adwaita.
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == "hicolor") {
+        QIcon::setThemeName("Adwaita");
+    }
 
     XattrTagStore tagStore;
     TagIndex index(TagIndex::defaultOptions());

@@ -1,4 +1,5 @@
 // Creating, renaming, deleting, moving and decorating tags.
+#include "model/TagNames.h"
 #include "model/TagTree.h"
 #include "platform/FilePaths.h"
 #include "platform/FileTagStore.h"
@@ -10,20 +11,6 @@
 #include <QTimer>
 
 namespace {
-
-// Spaces and tabs around a name go; line breaks stay, as they are part of what was typed.
-QString trimBlanks(const QString& text) {
-    auto blank = [](QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; };
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && blank(text[begin])) {
-        ++begin;
-    }
-    while (end > begin && blank(text[end - 1])) {
-        --end;
-    }
-    return text.mid(begin, end - begin);
-}
 
 constexpr int kReloadAfterRenameMs = 1500;
 
@@ -61,7 +48,7 @@ void AppViewModel::cancelInlineEdit() {
 }
 
 void AppViewModel::renameTag(const QUuid& id, const QString& newName) {
-    const QString trimmed = trimBlanks(newName);
+    const QString trimmed = trimmedTagName(newName);
     if (trimmed.isEmpty()) {
         return;
     }
@@ -73,7 +60,7 @@ void AppViewModel::commitInlineEdit() {
         return;
     }
     const QUuid id = *m_inlineEditingTagID;
-    const QString trimmed = trimBlanks(m_inlineEditingText);
+    const QString trimmed = trimmedTagName(m_inlineEditingText);
     if (trimmed.isEmpty()) {
         cancelInlineEdit();
         return;

@@ -1,88 +1,174 @@
 #include "views/window/MainWindow.h"
 
 #include "state/AppViewModel.h"
+#include "views/column/ColumnBrowserView.h"
+#include "views/common/SymbolGlyphs.h"
+#include "views/editing/NewTagSheet.h"
+#include "views/grid/IconGridView.h"
+#include "views/window/PathBarView.h"
+#include "views/window/StatusBarView.h"
+#include "views/window/WindowInputBridge.h"
 
+#include <QAction>
+#include <QButtonGroup>
+#include <QFrame>
 #include <QHBoxLayout>
-#include <QIcon>
-#include <QLabel>
-#include <QListWidget>
-#include <QPushButton>
-#include <QStatusBar>
+#include <QMenuBar>
+#include <QStackedWidget>
+#include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
-MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(parent), m_model(model) {
-    setWindowTitle("Orvane");
-    resize(900, 600);
-    setMinimumSize(600, 400);
-    setupWidgets();
-    setupConnections();
-    refreshTags();
-    refreshFiles();
-    refreshTitle();
+namespace {
+
+QFrame* divider(QWidget* parent) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setFixedHeight(1);
+    return line;
 }
 
-void MainWindow::setupWidgets() {
-    auto* central = new QWidget(this);
-    auto* layout = new QVBoxLayout(central);
-    m_back = new QPushButton(QIcon::fromTheme("go-previous"), "Back", central);
+}  // namespace
+
+MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(parent), m_model(model) {
+    setObjectName("mainWindow");
+    resize(900, 600);
+    setMinimumSize(600, 400);
+    setupMenus();
+    setupToolbar();
+    setupContent();
+    setupConnections();
+    new WindowInputBridge(m_model, *this);
+    refreshTitle();
+    refreshViewMode();
+}
+
+void MainWindow::setupMenus() {
+    QMenu* view = menuBar()->addMenu("View");
+    m_matchAllTags = view->addAction("Match All Tags");
+    m_matchAllTags->setObjectName("matchAllTags");
+    m_matchAllTags->setCheckable(true);
+    m_matchAllTags->setChecked(m_model.matchAllTags());
+    m_matchAllTags->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
+    m_matchAllTags->setShortcutContext(Qt::WindowShortcut);
+    connect(m_matchAllTags, &QAction::triggered, this, [this](bool on) {
+        // Reloaded also when the value did not change.
+        m_model.setMatchAllTags(on);
+        m_model.clearFileCache();
+        m_model.loadFilesForCurrentTag();
+    });
+}
+
+void MainWindow::setupToolbar() {
+    QToolBar* bar = addToolBar("Toolbar");
+    bar->setObjectName("toolbar");
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    const QColor text = palette().color(QPalette::WindowText);
+
+    m_back = bar->addAction(SymbolGlyphs::icon("chevron.left", text), "Back");
     m_back->setObjectName("back");
-    layout->addWidget(m_back, 0, Qt::AlignLeft);
-    auto* lists = new QHBoxLayout;
-    m_tags = new QListWidget(central);
-    m_tags->setObjectName("tags");
-    m_files = new QListWidget(central);
-    m_files->setObjectName("files");
-    lists->addWidget(m_tags, 1);
-    lists->addWidget(m_files, 2);
-    layout->addLayout(lists);
+    connect(m_back, &QAction::triggered, &m_model, &AppViewModel::goBack);
+
+    auto* leading = new QWidget(bar);
+    leading->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    bar->addWidget(leading);
+
+    auto* picker = new QWidget(bar);
+    picker->setObjectName("viewMode");
+    picker->setToolTip("View Mode");
+    picker->setFixedWidth(100);
+    auto* segments = new QHBoxLayout(picker);
+    segments->setContentsMargins(0, 0, 0, 0);
+    segments->setSpacing(0);
+    auto* group = new QButtonGroup(picker);
+    group->setExclusive(true);
+    auto segment = [&](const char* symbol, const QString& tip, const QString& name) {
+        auto* button = new QToolButton(picker);
+        button->setObjectName(name);
+        button->setIcon(SymbolGlyphs::icon(symbol, text));
+        button->setToolTip(tip);
+        button->setCheckable(true);
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        group->addButton(button);
+        segments->addWidget(button);
+        return button;
+    };
+    m_iconMode = segment("square.grid.2x2", "Icon View", "iconViewSegment");
+    m_columnMode = segment("rectangle.split.3x1", "Column View", "columnViewSegment");
+    connect(m_iconMode, &QToolButton::clicked, this, [this] { m_model.setViewMode(ViewMode::Icon); });
+    connect(m_columnMode, &QToolButton::clicked, this,
+            [this] { m_model.setViewMode(ViewMode::Column); });
+    bar->addWidget(picker);
+
+    auto* trailing = new QWidget(bar);
+    trailing->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    bar->addWidget(trailing);
+
+    QAction* newTag = bar->addAction(SymbolGlyphs::icon("plus", text), "New Tag");
+    newTag->setObjectName("newTag");
+    connect(newTag, &QAction::triggered, this, [this] {
+        const QList<QUuid>& path = m_model.navigationPath();
+        m_model.setNewTagParentID(path.isEmpty() ? std::nullopt : std::optional(path.last()));
+        m_model.setShowNewTagSheet(true);
+    });
+}
+
+void MainWindow::setupContent() {
+    auto* central = new QWidget(this);
+    auto* stack = new QVBoxLayout(central);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+    stack->addWidget(new PathBarView(m_model, central));
+    stack->addWidget(divider(central));
+    m_content = new QStackedWidget(central);
+    m_content->setObjectName("content");
+    // Both presentations are built once and stay; the mode only decides which one shows.
+    m_grid = new IconGridView(m_model, m_content);
+    m_columns = new ColumnBrowserView(m_model, m_content);
+    m_content->addWidget(m_grid);
+    m_content->addWidget(m_columns);
+    stack->addWidget(m_content, 1);
+    stack->addWidget(divider(central));
+    stack->addWidget(new StatusBarView(m_model, central));
     setCentralWidget(central);
 }
 
 void MainWindow::setupConnections() {
-    connect(&m_model, &AppViewModel::hierarchyChanged, this, &MainWindow::refreshTags);
-    connect(&m_model, &AppViewModel::navigationPathChanged, this, [this] {
-        refreshTags();
-        refreshTitle();
-    });
-    connect(&m_model, &AppViewModel::currentFilesChanged, this, &MainWindow::refreshFiles);
-    connect(&m_model, &AppViewModel::isLoadingFilesChanged, this, &MainWindow::refreshFiles);
-    connect(m_back, &QPushButton::clicked, &m_model, &AppViewModel::goBack);
-    connect(m_tags, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
-        m_model.openTag(item->data(Qt::UserRole).toUuid(), m_model.navigationPath().size());
-    });
-    connect(m_files, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
-        const QString id = item->data(Qt::UserRole).toString();
-        for (const FileItem& file : m_model.currentFiles()) {
-            if (file.id == id) {
-                m_model.openFile(file);
-            }
-        }
-    });
-}
-
-void MainWindow::refreshTags() {
-    m_tags->clear();
-    for (const TagNode& tag : m_model.sortedTagsForColumn(m_model.navigationPath().size())) {
-        auto* item = new QListWidgetItem(QIcon::fromTheme("tag"), tag.name, m_tags);
-        item->setData(Qt::UserRole, tag.id);
-    }
-    statusBar()->showMessage(m_model.statusText());
-}
-
-void MainWindow::refreshFiles() {
-    m_files->clear();
-    if (m_model.isLoadingFiles()) {
-        m_files->addItem("Searching files\u2026");
-    }
-    for (const FileItem& file : m_model.currentFiles()) {
-        auto* item = new QListWidgetItem(QIcon::fromTheme(file.iconName), file.name, m_files);
-        item->setData(Qt::UserRole, file.id);
-    }
-    statusBar()->showMessage(m_model.statusText());
+    connect(&m_model, &AppViewModel::navigationPathChanged, this, &MainWindow::refreshTitle);
+    connect(&m_model, &AppViewModel::hierarchyChanged, this, &MainWindow::refreshTitle);
+    connect(&m_model, &AppViewModel::viewModeChanged, this, &MainWindow::refreshViewMode);
+    connect(&m_model, &AppViewModel::showNewTagSheetChanged, this, &MainWindow::refreshSheet);
+    connect(&m_model, &AppViewModel::matchAllTagsChanged, this,
+            [this] { m_matchAllTags->setChecked(m_model.matchAllTags()); });
 }
 
 void MainWindow::refreshTitle() {
     const auto tag = m_model.currentTag();
-    setWindowTitle(tag ? tag->name : QStringLiteral("Orvane"));
+    setWindowTitle(tag ? tag->name : QStringLiteral("Tags"));
     m_back->setEnabled(!m_model.navigationPath().isEmpty());
 }
+
+void MainWindow::refreshViewMode() {
+    const bool icon = m_model.viewMode() == ViewMode::Icon;
+    m_content->setCurrentWidget(icon ? m_grid : static_cast<QWidget*>(m_columns));
+    m_iconMode->setChecked(icon);
+    m_columnMode->setChecked(!icon);
+}
+
+void MainWindow::refreshSheet() {
+    if (m_model.showNewTagSheet() && !m_sheet) {
+        // A fresh sheet each time: empty name, no colour.
+        m_sheet = new NewTagSheet(m_model, this);
+        m_sheet->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_sheet, &QDialog::finished, this, [this] { m_model.setShowNewTagSheet(false); });
+        m_sheet->open();
+    } else if (!m_model.showNewTagSheet() && m_sheet) {
+        m_sheet->close();
+    }
+}
+
+NewTagSheet* MainWindow::newTagSheet() const { return m_sheet.data(); }

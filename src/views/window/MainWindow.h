@@ -1,28 +1,43 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 
 class AppViewModel;
-class QListWidget;
-class QPushButton;
+class ColumnBrowserView;
+class NewTagSheet;
+class QAction;
+class QStackedWidget;
+class QToolButton;
 
-// The application's window: the tags of the current level on the left, the files of the
-// current tag on the right. Reads the view model and forwards input; keeps no state.
+// The application's one window: toolbar (Back, view mode, New Tag), path bar, the two
+// presentations of the tree, the status line, the "Match All Tags" toggle and the new-tag
+// sheet. Reads the view model and forwards input; keeps nothing of its own.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
     explicit MainWindow(AppViewModel& model, QWidget* parent = nullptr);
 
+    ColumnBrowserView& columnBrowser() const { return *m_columns; }
+    NewTagSheet* newTagSheet() const;
+
 private:
-    void setupWidgets();
+    void setupMenus();
+    void setupToolbar();
+    void setupContent();
     void setupConnections();
-    void refreshTags();
-    void refreshFiles();
     void refreshTitle();
+    void refreshViewMode();
+    void refreshSheet();
 
     AppViewModel& m_model;
-    QPushButton* m_back = nullptr;
-    QListWidget* m_tags = nullptr;
-    QListWidget* m_files = nullptr;
+    QAction* m_back = nullptr;
+    QAction* m_matchAllTags = nullptr;
+    QToolButton* m_iconMode = nullptr;
+    QToolButton* m_columnMode = nullptr;
+    QStackedWidget* m_content = nullptr;
+    QWidget* m_grid = nullptr;
+    ColumnBrowserView* m_columns = nullptr;
+    QPointer<NewTagSheet> m_sheet;
 };

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QStyledItemDelegate>
+
+class AppViewModel;
+class ColumnModel;
+
+// Paints a column's rows (tag rows, the "Files" header, file rows, the loading row) from the
+// view model's state, and makes the in-place name field of a tag row.
+class ColumnRowDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+
+public:
+    static constexpr int kRowHeight = 24;
+    static constexpr int kSpacing = 1;
+    static constexpr int kTopStrip = 6;
+
+    ColumnRowDelegate(AppViewModel& model, ColumnModel& rows, QObject* parent = nullptr);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const override;
+    void setEditorData(QWidget*, const QModelIndex&) const override {}
+    void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {}
+
+    // The row's own rectangle inside the item rectangle (without the spacing above it).
+    static QRect rowRect(const QRect& itemRect);
+    static QRect nameRect(const QRect& itemRect);
+
+private:
+    void paintTagRow(QPainter& painter, const QStyleOptionViewItem& option, int row) const;
+    void paintFileRow(QPainter& painter, const QStyleOptionViewItem& option, int row) const;
+    void paintHeader(QPainter& painter, const QStyleOptionViewItem& option) const;
+    void paintLoading(QPainter& painter, const QStyleOptionViewItem& option) const;
+
+    AppViewModel& m_model;
+    ColumnModel& m_rows;
+};

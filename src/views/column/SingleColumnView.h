@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QListView>
+#include <QPersistentModelIndex>
+#include <QPoint>
+#include <QUuid>
+
+#include <optional>
+
+class AppViewModel;
+class ColumnModel;
+class ColumnRowDelegate;
+class QTimer;
+
+// One column of the column browser: its tag rows, the "Files" section, the loading row, the
+// clicks, drags, drops and context menus. Built once for its index and redrawn from the view
+// model; rows are painted by a delegate, so a column of 10,000 files builds no widget per row.
+class SingleColumnView : public QListView {
+    Q_OBJECT
+
+public:
+    SingleColumnView(AppViewModel& model, qsizetype column, QWidget* parent = nullptr);
+
+    qsizetype column() const { return m_column; }
+    ColumnModel& rows() const { return *m_rows; }
+
+    // The row under a point of the viewport, -1 for the empty area.
+    int rowAt(const QPoint& point) const;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void setupConnections();
+    void syncEditor();
+    void startDrag(int row);
+    void leaveDropTarget();
+    void showTagMenu(int row, const QPoint& globalPos);
+    void showFileMenu(int row, const QPoint& globalPos);
+    void showColumnMenu(const QPoint& globalPos);
+
+    AppViewModel& m_model;
+    qsizetype m_column;
+    ColumnModel* m_rows;
+    ColumnRowDelegate* m_delegate;
+    QTimer* m_spinner;
+    QPersistentModelIndex m_editorIndex;
+    std::optional<QPoint> m_pressPosition;
+    int m_pressRow = -1;
+    std::optional<QUuid> m_hoveredTag;
+};

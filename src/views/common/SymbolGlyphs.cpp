@@ -1,0 +1,148 @@
+#include "views/common/SymbolGlyphs.h"
+
+#include <QFontDatabase>
+#include <QHash>
+#include <QPainter>
+#include <QRawFont>
+#include <QTextLayout>
+
+namespace SymbolGlyphs {
+namespace {
+
+const char* const kFontPath =
+    "/usr/share/fonts/truetype/material-design-icons-iconfont/MaterialIcons-Regular.ttf";
+
+// Catalogue and interface symbol names to the icon font's ligatures.
+const QHash<QString, QString>& ligatures() {
+    static const QHash<QString, QString> table = {
+        {"tag.fill", "local_offer"}, {"heart.fill", "favorite"}, {"cross.fill", "add"},
+        {"star.fill", "star"}, {"seal.fill", "verified"}, {"peacesign", "emoji_symbols"},
+        {"nosign", "block"}, {"magnifyingglass", "search"}, {"gearshape.fill", "settings"},
+        {"link", "link"}, {"bubble.fill", "chat_bubble"},
+        {"bubble.left.and.bubble.right.fill", "forum"}, {"circle.fill", "circle"},
+        {"square.fill", "square"}, {"oval.fill", "egg"}, {"triangle.fill", "change_history"},
+        {"diamond.fill", "diamond"}, {"hexagon.fill", "hexagon"}, {"octagon.fill", "dangerous"},
+        {"pentagon.fill", "pentagon"}, {"arrowshape.right.fill", "arrow_forward"},
+        {"arrowshape.up.fill", "arrow_upward"}, {"arrowshape.left.fill", "arrow_back"},
+        {"arrowshape.down.fill", "arrow_downward"}, {"person.fill", "person"},
+        {"person.2.fill", "people"}, {"figure", "accessibility"}, {"figure.walk", "directions_walk"},
+        {"hand.raised.fill", "pan_tool"}, {"hand.thumbsup.fill", "thumb_up"},
+        {"hand.point.up.left.fill", "touch_app"}, {"brain.fill", "psychology"},
+        {"eye.fill", "visibility"}, {"eyes.inverse", "remove_red_eye"},
+        {"desktopcomputer", "desktop_windows"}, {"laptopcomputer", "laptop"},
+        {"apple.terminal.fill", "terminal"}, {"phone.fill", "phone"},
+        {"candybarphone", "phone_android"}, {"iphone.gen1", "smartphone"}, {"ipod", "tablet"},
+        {"applewatch", "watch"}, {"camera.fill", "photo_camera"},
+        {"gamecontroller.fill", "sports_esports"}, {"microphone.fill", "mic"},
+        {"printer.fill", "print"}, {"scanner.fill", "scanner"},
+        {"externaldrive.fill", "storage"}, {"wifi", "wifi"}, {"globe", "language"},
+        {"globe.americas.fill", "public"}, {"globe.europe.africa.fill", "public"},
+        {"globe.asia.australia.fill", "public"}, {"globe.central.south.asia.fill", "public"},
+        {"mappin.and.ellipse", "place"}, {"map.fill", "map"}, {"shield.fill", "shield"},
+        {"lock.fill", "lock"}, {"key.horizontal.fill", "vpn_key"}, {"flag.fill", "flag"},
+        {"lightbulb.fill", "lightbulb"}, {"scissors", "content_cut"},
+        {"paintbrush.fill", "brush"}, {"trash.fill", "delete"}, {"cart.fill", "shopping_cart"},
+        {"house.fill", "home"}, {"graduationcap.fill", "school"},
+        {"pencil.and.outline", "edit"}, {"paperplane.fill", "send"}, {"calendar", "event"},
+        {"clock.fill", "schedule"}, {"hourglass", "hourglass_empty"}, {"tray.fill", "inbox"},
+        {"archivebox.fill", "archive"}, {"folder.fill", "folder"},
+        {"list.bullet.rectangle.fill", "list_alt"}, {"bookmark.fill", "bookmark"},
+        {"paperclip", "attach_file"}, {"document.fill", "description"},
+        {"envelope.fill", "email"}, {"text.page.fill", "article"}, {"receipt.fill", "receipt"},
+        {"signature", "gesture"}, {"textformat", "text_fields"},
+        {"text.book.closed.fill", "book"}, {"book.fill", "menu_book"},
+        {"books.vertical.fill", "library_books"}, {"newspaper.fill", "newspaper"},
+        {"photo", "photo"}, {"play.circle.fill", "play_circle"}, {"video.fill", "videocam"},
+        {"speaker.wave.2.fill", "volume_up"}, {"waveform", "graphic_eq"},
+        {"car.fill", "directions_car"}, {"truck.box.fill", "local_shipping"},
+        {"bus.fill", "directions_bus"}, {"tram.fill", "tram"}, {"bicycle", "directions_bike"},
+        {"motorcycle.fill", "two_wheeler"}, {"moped.fill", "moped"}, {"airplane", "flight"},
+        {"ferry.fill", "directions_boat"}, {"sailboat.fill", "sailing"},
+        {"sun.max.fill", "wb_sunny"}, {"moon.fill", "nightlight"}, {"cloud.fill", "cloud"},
+        {"snowflake", "ac_unit"}, {"bolt.fill", "bolt"}, {"water.waves", "waves"},
+        {"mountain.2.fill", "terrain"}, {"camera.macro", "local_florist"}, {"leaf.fill", "eco"},
+        {"tree.fill", "park"}, {"dog.fill", "pets"}, {"cat.fill", "pets"},
+        {"pawprint.fill", "pets"}, {"bird.fill", "flutter_dash"}, {"fish.fill", "set_meal"},
+        {"lizard.fill", "bug_report"}, {"ladybug.fill", "pest_control"},
+        {"dollarsign", "attach_money"}, {"eurosign", "euro"}, {"yensign", "currency_yen"},
+        {"soccerball", "sports_soccer"}, {"baseball.fill", "sports_baseball"},
+        {"basketball.fill", "sports_basketball"}, {"american.football.fill", "sports_football"},
+        {"tennis.racket", "sports_tennis"}, {"hockey.puck.fill", "sports_hockey"},
+        {"volleyball.fill", "sports_volleyball"}, {"trophy.fill", "emoji_events"},
+        // Interface symbols.
+        {"chevron.left", "chevron_left"}, {"chevron.right", "chevron_right"}, {"plus", "add"},
+        {"square.grid.2x2", "grid_view"}, {"rectangle.split.3x1", "view_week"},
+        {"lock.shield", "admin_panel_settings"}, {"paintpalette.fill", "palette"},
+    };
+    return table;
+}
+
+QString fontFamily() {
+    static const QString family = [] {
+        const int id = QFontDatabase::addApplicationFont(QString::fromLatin1(kFontPath));
+        const QStringList families = QFontDatabase::applicationFontFamilies(id);
+        return families.isEmpty() ? QString() : families.first();
+    }();
+    return family;
+}
+
+// True when the font shapes the ligature into a single glyph.
+bool hasSingleGlyph(const QString& ligature) {
+    static QHash<QString, bool> known;
+    const auto it = known.constFind(ligature);
+    if (it != known.cend()) {
+        return *it;
+    }
+    bool single = false;
+    if (!fontFamily().isEmpty()) {
+        QFont font(fontFamily());
+        font.setPixelSize(24);
+        QTextLayout layout(ligature, font);
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        const QList<QGlyphRun> runs = layout.glyphRuns();
+        single = runs.size() == 1 && runs.first().glyphIndexes().size() == 1 &&
+                 runs.first().glyphIndexes().first() != 0;
+    }
+    known.insert(ligature, single);
+    return single;
+}
+
+}  // namespace
+
+QString glyphFor(const QString& symbol) {
+    const QString ligature = ligatures().value(symbol);
+    return !ligature.isEmpty() && hasSingleGlyph(ligature) ? ligature : QString();
+}
+
+QPixmap pixmap(const QString& symbol, const QColor& color, int size, qreal devicePixelRatio) {
+    const QString ligature = glyphFor(symbol);
+    if (ligature.isEmpty()) {
+        return {};
+    }
+    QPixmap image(QSize(size, size) * devicePixelRatio);
+    image.setDevicePixelRatio(devicePixelRatio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    QFont font(fontFamily());
+    font.setPixelSize(size);
+    painter.setFont(font);
+    painter.setPen(color);
+    painter.drawText(QRect(0, 0, size, size), Qt::AlignCenter, ligature);
+    return image;
+}
+
+QIcon icon(const QString& symbol, const QColor& color, int size) {
+    QIcon result;
+    for (const qreal ratio : {1.0, 2.0}) {
+        const QPixmap image = pixmap(symbol, color, size, ratio);
+        if (!image.isNull()) {
+            result.addPixmap(image);
+        }
+    }
+    return result;
+}
+
+}  // namespace SymbolGlyphs

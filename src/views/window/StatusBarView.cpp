@@ -1,0 +1,69 @@
+#include "views/window/StatusBarView.h"
+
+#include "state/AppViewModel.h"
+#include "views/common/Colors.h"
+#include "views/common/SymbolGlyphs.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+const QString StatusBarView::kBannerText = QStringLiteral(
+    "To load all your Finder tags, grant Orvane Full Disk Access in System Settings \u2192 "
+    "Privacy & Security \u2192 Full Disk Access, then restart the app.");
+
+StatusBarView::StatusBarView(AppViewModel& model, QWidget* parent)
+    : QWidget(parent), m_model(model) {
+    setObjectName("statusBar");
+    setupWidgets();
+    for (auto signal : {&AppViewModel::hierarchyChanged, &AppViewModel::navigationPathChanged,
+                        &AppViewModel::currentFilesChanged,
+                        &AppViewModel::suggestFullDiskAccessChanged}) {
+        connect(&m_model, signal, this, &StatusBarView::refresh);
+    }
+    refresh();
+}
+
+void StatusBarView::setupWidgets() {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    QFont small = font();
+    small.setPixelSize(11);
+    const QColor secondary = palette().color(QPalette::PlaceholderText);
+
+    m_banner = new QWidget(this);
+    m_banner->setObjectName("fullDiskAccessBanner");
+    m_banner->setAutoFillBackground(true);
+    QPalette bannerColors = m_banner->palette();
+    bannerColors.setColor(QPalette::Window, Colors::withAlpha(QColor(255, 149, 0), 0.12));
+    m_banner->setPalette(bannerColors);
+    auto* bannerRow = new QHBoxLayout(m_banner);
+    bannerRow->setContentsMargins(12, 4, 12, 4);
+    bannerRow->setSpacing(6);
+    auto* shield = new QLabel(m_banner);
+    shield->setPixmap(SymbolGlyphs::pixmap("lock.shield", secondary, 11, devicePixelRatioF()));
+    auto* text = new QLabel(kBannerText, m_banner);
+    text->setObjectName("bannerText");
+    text->setFont(small);
+    text->setWordWrap(true);
+    QPalette textColors = text->palette();
+    textColors.setColor(QPalette::WindowText, secondary);
+    text->setPalette(textColors);
+    bannerRow->addWidget(shield);
+    bannerRow->addWidget(text, 1);
+    column->addWidget(m_banner);
+
+    m_status = new QLabel(this);
+    m_status->setObjectName("statusText");
+    m_status->setFont(small);
+    m_status->setAlignment(Qt::AlignCenter);
+    m_status->setContentsMargins(12, 4, 12, 4);
+    m_status->setPalette(textColors);
+    column->addWidget(m_status);
+}
+
+void StatusBarView::refresh() {
+    m_banner->setVisible(m_model.suggestFullDiskAccess());
+    m_status->setText(m_model.statusText());
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QWidget>
+
+class AppViewModel;
+class QLabel;
+
+// The counts of what is on screen and, when the system tag list could not be read at start-up,
+// a banner asking for access to it.
+class StatusBarView : public QWidget {
+    Q_OBJECT
+
+public:
+    static const QString kBannerText;
+
+    explicit StatusBarView(AppViewModel& model, QWidget* parent = nullptr);
+
+private:
+    void setupWidgets();
+    void refresh();
+
+    AppViewModel& m_model;
+    QWidget* m_banner = nullptr;
+    QLabel* m_status = nullptr;
+};
