@@ -38,8 +38,9 @@ std::optional<QString> AppViewModel::newTagParentName() const {
 }
 
 void AppViewModel::beginRename(const TagNode& tag) {
-    setInlineEditingTagID(tag.id);
+    // The text first: a view that opens its field on the id change reads it at once.
     setInlineEditingText(tag.name);
+    setInlineEditingTagID(tag.id);
 }
 
 void AppViewModel::cancelInlineEdit() {

@@ -25,6 +25,9 @@ public:
     void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const override;
     void setEditorData(QWidget*, const QModelIndex&) const override {}
+    // The name field handles its own keys and focus; the view's usual editor handling
+    // (Escape reverting, focus loss closing) would end the edit behind its back.
+    bool eventFilter(QObject*, QEvent*) override { return false; }
     void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {}
 
     // The row's own rectangle inside the item rectangle (without the spacing above it).

@@ -24,6 +24,11 @@ TagNameEditor::TagNameEditor(AppViewModel& model, QWidget* parent)
                                  "border-radius: 3px; background: %2; }")
                       .arg(accent.name(), Colors::controlBackground(palette()).name()));
     connect(this, &QLineEdit::textEdited, &m_model, &AppViewModel::setInlineEditingText);
+    connect(&m_model, &AppViewModel::inlineEditingTextChanged, this, [this] {
+        if (text() != m_model.inlineEditingText()) {
+            setText(m_model.inlineEditingText());
+        }
+    });
     connect(this, &QLineEdit::returnPressed, &m_model, &AppViewModel::commitInlineEdit);
     QTimer::singleShot(kFocusDelayMs, this, [this] {
         setFocus(Qt::OtherFocusReason);

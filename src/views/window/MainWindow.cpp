@@ -164,7 +164,10 @@ void MainWindow::refreshSheet() {
         // A fresh sheet each time: empty name, no colour.
         m_sheet = new NewTagSheet(m_model, this);
         m_sheet->setAttribute(Qt::WA_DeleteOnClose);
-        connect(m_sheet, &QDialog::finished, this, [this] { m_model.setShowNewTagSheet(false); });
+        connect(m_sheet, &QDialog::finished, this, [this] {
+            m_sheet = nullptr;  // it deletes itself; the next request makes a new one
+            m_model.setShowNewTagSheet(false);
+        });
         m_sheet->open();
     } else if (!m_model.showNewTagSheet() && m_sheet) {
         m_sheet->close();

@@ -1,0 +1,296 @@
+#include "FakeServices.h"
+#include "TestHome.h"
+#include "model/TagColors.h"
+#include "state/AppViewModel.h"
+#include "views/column/ColumnBrowserView.h"
+#include "views/column/ColumnLayoutView.h"
+#include "views/column/SingleColumnView.h"
+#include "views/editing/ColorSwatchRow.h"
+#include "views/editing/NewTagSheet.h"
+#include "views/editing/TagColorMenu.h"
+#include "views/editing/TagIconMenu.h"
+#include "views/window/MainWindow.h"
+#include "views/window/StatusBarView.h"
+
+#include <QColorDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QtTest>
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { m_home = std::make_unique<TestHome>(); }
+    void init();
+    void cleanup();
+    void titleBackAndViewMode();
+    void newTagSheetTrimsAndCancels();
+    void newTagSheetShowsTheParent();
+    void matchAllTagsReloadsOnEveryToggle();
+    void pathBarChipsAndEmphasis();
+    void bannerOnlyWhenSuggested();
+    void colourMenuAndPanel();
+    void iconMenuAndCustomImages();
+    void arrowKeysAndOutsideClicks();
+
+private:
+    QUuid add(const QString& name, std::optional<QUuid> parent = std::nullopt) {
+        m_model->createTag(name, 0, parent);
+        const TagNode* p = parent ? AppViewModel::findTag(*parent, m_model->hierarchy()) : nullptr;
+        return (p ? p->children : m_model->hierarchy()).last().id;
+    }
+    QAction* action(const QString& name) { return m_window->findChild<QAction*>(name); }
+    NewTagSheet* openSheet() {
+        action("newTag")->trigger();
+        NewTagSheet* sheet = m_window->newTagSheet();
+        return sheet;
+    }
+    QList<QToolButton*> chips() {
+        QList<QToolButton*> result;
+        QWidget* bar = m_window->findChild<QWidget*>("pathBar");
+        for (QToolButton* button : bar->findChildren<QToolButton*>()) {
+            result.append(button);
+        }
+        std::sort(result.begin(), result.end(), [](QToolButton* a, QToolButton* b) { return a->x() < b->x(); });
+        return result;
+    }
+
+    std::unique_ptr<TestHome> m_home;
+    std::unique_ptr<FakeServices> m_services;
+    std::unique_ptr<AppViewModel> m_model;
+    std::unique_ptr<MainWindow> m_window;
+    QUuid m_a, m_b;
+};
+
+void TestMainWindow::init() {
+    m_services = std::make_unique<FakeServices>();
+    m_services->query.autoAnswerFolder = m_home->path("none");
+    m_model = std::make_unique<AppViewModel>(m_services->services(), AppViewModel::Startup::Empty);
+    m_a = add("Alpha");
+    m_b = add("Beta", m_a);
+    m_window = std::make_unique<MainWindow>(*m_model);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->activateWindow();
+}
+
+void TestMainWindow::cleanup() {
+    m_window.reset();
+    m_model.reset();
+    m_services.reset();
+}
+
+void TestMainWindow::titleBackAndViewMode() {
+    QCOMPARE(m_window->size(), QSize(900, 600));
+    QCOMPARE(m_window->minimumSize(), QSize(600, 400));
+    QCOMPARE(m_window->windowTitle(), QString("Tags"));
+    QVERIFY(!action("back")->isEnabled());
+    m_model->openTag(m_a, 0);
+    QCOMPARE(m_window->windowTitle(), QString("Alpha"));
+    QVERIFY(action("back")->isEnabled());
+    m_model->renameTag(m_a, "Renamed");
+    QCOMPARE(m_window->windowTitle(), QString("Renamed"));
+    action("back")->trigger();
+    QVERIFY(m_model->navigationPath().isEmpty());
+
+    auto* content = m_window->findChild<QStackedWidget*>("content");
+    auto* icon = m_window->findChild<QToolButton*>("iconViewSegment");
+    auto* column = m_window->findChild<QToolButton*>("columnViewSegment");
+    QCOMPARE(icon->toolTip(), QString("Icon View"));
+    QCOMPARE(column->toolTip(), QString("Column View"));
+    QCOMPARE(m_window->findChild<QWidget*>("viewMode")->width(), 100);
+    QWidget* columns = &m_window->columnBrowser();
+    QCOMPARE(content->currentWidget(), columns);
+    QTest::mouseClick(icon, Qt::LeftButton);
+    QCOMPARE(m_model->viewMode(), ViewMode::Icon);
+    QVERIFY(content->currentWidget() != columns);
+    QTest::mouseClick(column, Qt::LeftButton);
+    QCOMPARE(content->currentWidget(), columns);  // the same presentation, kept all along
+}
+
+void TestMainWindow::newTagSheetTrimsAndCancels() {
+    NewTagSheet* sheet = openSheet();
+    QVERIFY(sheet && m_model->showNewTagSheet());
+    QVERIFY(!m_model->newTagParentID());
+    QVERIFY(!sheet->findChild<QLabel*>("parentLine"));
+    auto* name = sheet->findChild<QLineEdit*>("tagName");
+    auto* create = sheet->findChild<QPushButton*>("create");
+    QCOMPARE(name->placeholderText(), QString("Tag name"));
+    QTest::keyClicks(name, "   ");
+    QVERIFY(!create->isEnabled());
+    QTest::keyClick(name, Qt::Key_Return);
+    QVERIFY(sheet->isVisible());
+    QCOMPARE(m_model->hierarchy().size(), 1);
+    name->clear();
+    QTest::keyClicks(name, "  Work  ");
+    QVERIFY(create->isEnabled());
+    auto* swatches = sheet->findChild<ColorSwatchRow*>();
+    QCOMPARE(swatches->colorIndex(), 0);
+    QTest::mouseClick(swatches, Qt::LeftButton, {}, swatches->swatchRect(5).center());
+    QCOMPARE(swatches->colorIndex(), 6);  // Red
+    QTest::keyClick(name, Qt::Key_Return);
+    QTRY_VERIFY(!m_window->newTagSheet());
+    QVERIFY(!m_model->showNewTagSheet());
+    QCOMPARE(m_model->hierarchy().size(), 2);
+    QCOMPARE(m_model->hierarchy()[1].name, QString("Work"));
+    QCOMPARE(m_model->hierarchy()[1].colorIndex, 6);
+
+    sheet = openSheet();
+    QTest::keyClicks(sheet->findChild<QLineEdit*>("tagName"), "Nope");
+    QTest::keyClick(sheet->findChild<QLineEdit*>("tagName"), Qt::Key_Escape);
+    QTRY_VERIFY(!m_model->showNewTagSheet());
+    QCOMPARE(m_model->hierarchy().size(), 2);
+    // A fresh sheet each time.
+    sheet = openSheet();
+    QVERIFY(sheet->findChild<QLineEdit*>("tagName")->text().isEmpty());
+    QCOMPARE(sheet->findChild<ColorSwatchRow*>()->colorIndex(), 0);
+    sheet->reject();
+}
+
+void TestMainWindow::newTagSheetShowsTheParent() {
+    m_model->openTag(m_a, 0);
+    NewTagSheet* sheet = openSheet();
+    QCOMPARE(m_model->newTagParentID(), m_a);
+    QCOMPARE(sheet->findChild<QLabel*>("parentLine")->text(),
+             QString("Will be created inside \"Alpha\""));
+    QTest::keyClicks(sheet->findChild<QLineEdit*>("tagName"), "Child");
+    QTest::mouseClick(sheet->findChild<QPushButton*>("create"), Qt::LeftButton);
+    QCOMPARE(AppViewModel::findTag(m_a, m_model->hierarchy())->children.size(), 2);
+}
+
+void TestMainWindow::matchAllTagsReloadsOnEveryToggle() {
+    m_model->openTag(m_a, 0);
+    QTRY_VERIFY(!m_model->isLoadingFiles());
+    QAction* toggle = action("matchAllTags");
+    QVERIFY(toggle->isChecked());
+    QCOMPARE(toggle->shortcut(), QKeySequence("Ctrl+Shift+M"));
+    const qsizetype before = m_services->query.askedNames().size();
+    QTest::keyClick(m_window.get(), Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(!m_model->matchAllTags());
+    QTest::keyClick(m_window.get(), Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(m_model->matchAllTags());
+    QCOMPARE(m_services->query.askedNames().size(), before + 2);
+}
+
+void TestMainWindow::pathBarChipsAndEmphasis() {
+    QCOMPARE(chips().size(), 1);
+    QCOMPARE(chips()[0]->text(), QString("Tags"));
+    QVERIFY(chips()[0]->property("current").toBool());
+    const QUuid c = add("Gamma", m_b);
+    m_model->openTag(m_a, 0);
+    m_model->openTag(m_b, 1);
+    m_model->openTag(c, 2);
+    QList<QToolButton*> row = chips();
+    QCOMPARE(row.size(), 4);
+    QCOMPARE(row[3]->text(), QString("Gamma"));
+    QVERIFY(!row[0]->property("current").toBool() && row[3]->property("current").toBool());
+    QTest::mouseClick(row[1], Qt::LeftButton);
+    QCOMPARE(m_model->navigationPath(), QList<QUuid>({m_a}));
+    QTest::mouseClick(chips()[0], Qt::LeftButton);
+    QVERIFY(m_model->navigationPath().isEmpty());
+}
+
+void TestMainWindow::bannerOnlyWhenSuggested() {
+    QWidget* banner = m_window->findChild<QWidget*>("fullDiskAccessBanner");
+    QVERIFY(banner->isHidden());
+    QCOMPARE(m_window->findChild<QLabel*>("statusText")->text(), QString("1 tag, 0 folders, 0 files"));
+    QCOMPARE(m_window->findChild<QLabel*>("bannerText")->text(), StatusBarView::kBannerText);
+    QVERIFY(StatusBarView::kBannerText.contains(u'\u2192'));
+}
+
+void TestMainWindow::colourMenuAndPanel() {
+    m_model->setCustomColorHex("123456", m_a);
+    TagColorMenu menu(*m_model, m_model->hierarchy()[0]);
+    QCOMPARE(menu.title(), QString("Set Color"));
+    QList<QAction*> actions = menu.actions();
+    QCOMPARE(actions.size(), 9);
+    QCOMPARE(actions[1]->text(), QString("Green"));
+    QCOMPARE(actions[8]->text(), QString("Custom Color\u2026"));
+    actions[1]->trigger();
+    QCOMPARE(m_model->hierarchy()[0].colorIndex, 2);
+    QVERIFY(!m_model->hierarchy()[0].customColorHex);
+
+    // The panel starts from the tag's colour and reports only to the last tag it opened for.
+    m_model->setCustomColorHex("123456", m_b);
+    TagColorMenu::openColorPanel(*m_model, m_model->hierarchy()[0]);
+    auto* panel = qApp->findChild<QColorDialog*>("colorPanel");
+    if (!panel) {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* found = qobject_cast<QColorDialog*>(widget)) panel = found;
+        }
+    }
+    QVERIFY(panel);
+    QVERIFY(!panel->testOption(QColorDialog::ShowAlphaChannel));
+    QCOMPARE(TagColors::hexFromColor(panel->currentColor()), TagColors::hexFromColor(TagColors::colorForIndex(2)));
+    TagColorMenu::openColorPanel(*m_model, m_model->hierarchy()[0].children[0]);
+    QCOMPARE(TagColors::hexFromColor(panel->currentColor()), QString("123456"));
+    emit panel->colorSelected(QColor(255, 0, 128));
+    QTRY_COMPARE(m_model->hierarchy()[0].children[0].customColorHex, QString("FF0080"));
+    QVERIFY(!m_model->hierarchy()[0].customColorHex);
+    panel->close();
+}
+
+void TestMainWindow::iconMenuAndCustomImages() {
+    QImage wide(200, 100, QImage::Format_ARGB32);
+    wide.fill(Qt::blue);
+    const QString path = m_home->path("wide.png");
+    QVERIFY(wide.save(path));
+    const auto png = TagIconMenu::iconFromImageFile(path);
+    QVERIFY(png);
+    const QImage stored = QImage::fromData(*png, "PNG");
+    QCOMPARE(stored.size(), QSize(64, 64));
+    QVERIFY(!TagIconMenu::iconFromImageFile(m_home->writeFile("broken.png", "\x89PNG garbage")));
+    QVERIFY(!TagIconMenu::iconFromImageFile(m_home->path("missing.png")));
+
+    {
+        TagIconMenu menu(*m_model, m_a);
+        QCOMPARE(menu.actions().last()->text(), QString("Custom Image\u2026"));
+        QCOMPARE(menu.actions().size(), 1 + 1 + 16 + 1 + 1);
+        QMenu* symbols = menu.actions()[2]->menu();
+        QCOMPARE(symbols->title(), QString("Symbols"));
+        symbols->actions()[3]->trigger();  // Star
+        QCOMPARE(m_model->hierarchy()[0].iconName, QString("star.fill"));
+    }
+    m_model->setCustomIconData(*png, m_a);
+    TagIconMenu menu(*m_model, m_a);
+    QCOMPARE(menu.actions().last()->text(), QString("Remove Custom Image"));
+    menu.actions().last()->trigger();
+    QVERIFY(!m_model->hierarchy()[0].customIconData && !m_model->hierarchy()[0].iconName);
+    m_model->setIconName("heart.fill", m_a);
+    m_model->setCustomIconData(*png, m_a);
+    TagIconMenu again(*m_model, m_a);
+    again.actions().first()->trigger();  // Default removes both
+    QVERIFY(!m_model->hierarchy()[0].customIconData && !m_model->hierarchy()[0].iconName);
+}
+
+void TestMainWindow::arrowKeysAndOutsideClicks() {
+    QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : m_window.get();
+    QTest::keyClick(focus, Qt::Key_Down);
+    QCOMPARE(m_model->navigationPath(), QList<QUuid>({m_a}));
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : m_window.get(), Qt::Key_Right);
+    QCOMPARE(m_model->navigationPath(), QList<QUuid>({m_a, m_b}));
+
+    // Renaming: arrows edit the text, a click elsewhere commits.
+    m_model->beginRename(m_model->hierarchy()[0]);
+    QLineEdit* editor = nullptr;
+    QTRY_VERIFY((editor = m_window->findChild<QLineEdit*>("tagNameEditor")) && editor->hasFocus());
+    QTest::qWait(200);  // the field selects its text when it takes the focus, after 0.15 s
+    QTest::keyClick(editor, Qt::Key_End);
+    QTest::keyClick(editor, Qt::Key_Left);
+    QCOMPARE(m_model->navigationPath().size(), 2);
+    QTest::keyClicks(editor, "X");
+    QCOMPARE(m_model->inlineEditingText(), QString("AlphXa"));
+    QTest::mouseClick(editor, Qt::LeftButton, {}, QPoint(5, 5));  // inside: still editing
+    QVERIFY(m_model->inlineEditingTagID());
+    QWidget* status = m_window->findChild<QWidget*>("statusText");
+    QTest::mouseClick(status, Qt::LeftButton);
+    QVERIFY(!m_model->inlineEditingTagID());
+    QCOMPARE(m_model->hierarchy()[0].name, QString("AlphXa"));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
