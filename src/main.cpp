@@ -1,5 +1,6 @@
 #include "platform/Clock.h"
 #include "platform/DesktopWorkspace.h"
+#include "platform/LocalPreviewSource.h"
 #include "platform/TagIndex.h"
 #include "platform/XattrTagStore.h"
 #include "state/AppViewModel.h"
@@ -22,7 +23,9 @@ int main(int argc, char* argv[]) {
     index.start();
     DesktopWorkspace workspace;
     SteadyClock clock;
-    AppViewModel model({tagStore, index, workspace, clock}, AppViewModel::Startup::LoadHierarchy);
+    LocalPreviewSource previews;
+    AppViewModel model({tagStore, index, workspace, clock, previews},
+                       AppViewModel::Startup::LoadHierarchy);
 
     MainWindow window(model);
     window.show();

@@ -15,6 +15,8 @@
 
 class Clock;
 class FileTagStore;
+class PreviewSource;
+struct FilePreview;
 class QMimeData;
 class TaggedFileQuery;
 class Workspace;
@@ -32,6 +34,7 @@ public:
         TaggedFileQuery& query;
         Workspace& workspace;
         const Clock& clock;
+        PreviewSource& previews;
     };
     enum class Startup { LoadHierarchy, Empty };
 
@@ -122,6 +125,10 @@ public:
     std::optional<QUuid> highlightedTagID(qsizetype column) const;
     QList<QUrl> selectedFileURLs() const;
     void openFile(const FileItem& file);
+    // Reads a file's preview off the user interface thread; `done` runs on `receiver`'s thread
+    // unless it is gone.
+    void loadPreview(const QUrl& url, QObject* receiver,
+                     std::function<void(const FilePreview&)> done);
     void revealFile(const FileItem& file);
     void applyTags(const QList<QUrl>& urls, const QStringList& adding, const QStringList& removing);
     struct DropNames {

@@ -1,5 +1,6 @@
 // Selection, clicks and file actions.
 #include "platform/Clock.h"
+#include "platform/FilePreview.h"
 #include "platform/Workspace.h"
 #include "state/AppViewModel.h"
 
@@ -13,6 +14,11 @@ constexpr double kDoubleClickInterval = 0.35;
 void AppViewModel::openFile(const FileItem& file) { m_services.workspace.open(file.url); }
 
 void AppViewModel::revealFile(const FileItem& file) { m_services.workspace.reveal(file.url); }
+
+void AppViewModel::loadPreview(const QUrl& url, QObject* receiver,
+                               std::function<void(const FilePreview&)> done) {
+    m_services.previews.load(url, receiver, std::move(done));
+}
 
 void AppViewModel::clickFile(const FileItem& file, qsizetype column, bool fromGrid,
                              SelectMode mode) {

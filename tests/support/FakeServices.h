@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "platform/LocalPreviewSource.h"
 #include "platform/TaggedFileQuery.h"
 #include "platform/Workspace.h"
 #include "platform/XattrTagStore.h"
@@ -57,5 +58,6 @@ struct FakeServices {
     FakeQuery query;
     FakeWorkspace workspace;
     ManualClock clock;
-    AppViewModel::Services services() { return {store, query, workspace, clock}; }
+    LocalPreviewSource previews;
+    AppViewModel::Services services() { return {store, query, workspace, clock, previews}; }
 };

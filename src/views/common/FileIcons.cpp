@@ -14,6 +14,10 @@ QIcon forIconName(const QString& iconName, bool isDirectory) {
         return *it;
     }
     QIcon icon = QIcon::fromTheme(iconName);
+    if (icon.isNull() && iconName.contains(u'-')) {
+        // Themes that lack a type's own icon still have its family's ("image-x-generic").
+        icon = QIcon::fromTheme(iconName.section(u'-', 0, 0) + "-x-generic");
+    }
     if (icon.isNull()) {
         icon = QIcon::fromTheme(isDirectory ? "folder" : "text-x-generic");
     }

@@ -6,6 +6,7 @@
 #include "views/editing/NewTagSheet.h"
 #include "views/grid/IconGridView.h"
 #include "views/window/PathBarView.h"
+#include "views/window/PreviewWindow.h"
 #include "views/window/StatusBarView.h"
 #include "views/window/WindowInputBridge.h"
 
@@ -39,7 +40,8 @@ MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(paren
     setupToolbar();
     setupContent();
     setupConnections();
-    new WindowInputBridge(m_model, *this);
+    m_preview = new PreviewWindow(m_model, this);
+    new WindowInputBridge(m_model, *this, *m_preview);
     refreshTitle();
     refreshViewMode();
 }
@@ -175,3 +177,5 @@ void MainWindow::refreshSheet() {
 }
 
 NewTagSheet* MainWindow::newTagSheet() const { return m_sheet.data(); }
+
+PreviewWindow& MainWindow::preview() const { return *m_preview; }

@@ -6,6 +6,7 @@
 class AppViewModel;
 class ColumnBrowserView;
 class NewTagSheet;
+class PreviewWindow;
 class QAction;
 class QStackedWidget;
 class QToolButton;
@@ -21,6 +22,7 @@ public:
 
     ColumnBrowserView& columnBrowser() const { return *m_columns; }
     NewTagSheet* newTagSheet() const;
+    PreviewWindow& preview() const;
 
 private:
     void setupMenus();
@@ -40,4 +42,5 @@ private:
     QWidget* m_grid = nullptr;
     ColumnBrowserView* m_columns = nullptr;
     QPointer<NewTagSheet> m_sheet;
+    PreviewWindow* m_preview = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "views/window/WindowInputBridge.h"
 
 #include "state/AppViewModel.h"
+#include "views/window/PreviewWindow.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -20,9 +21,16 @@ bool isTextField(const QWidget* widget) {
 
 }  // namespace
 
-WindowInputBridge::WindowInputBridge(AppViewModel& model, QWidget& window)
-    : QObject(&window), m_model(model), m_window(window) {
+WindowInputBridge::WindowInputBridge(AppViewModel& model, QWidget& window, PreviewWindow& preview)
+    : QObject(&window), m_model(model), m_window(window), m_preview(preview) {
     qApp->installEventFilter(this);
+    connect(&m_model, &AppViewModel::selectedFileIDsChanged, this, &WindowInputBridge::refreshPreview);
+}
+
+void WindowInputBridge::refreshPreview() {
+    if (m_preview.isVisible()) {
+        m_preview.setItems(m_model.selectedFileURLs());
+    }
 }
 
 bool WindowInputBridge::eventFilter(QObject* watched, QEvent* event) {
@@ -44,13 +52,35 @@ bool WindowInputBridge::handleKey(QEvent* event) {
     if (QApplication::activeWindow() != &m_window || isTextField(focus)) {
         return false;
     }
-    switch (static_cast<QKeyEvent*>(event)->key()) {
-        case Qt::Key_Left: m_model.moveLeft(); return true;
-        case Qt::Key_Right: m_model.moveRight(); return true;
-        case Qt::Key_Down: m_model.moveDown(); return true;
-        case Qt::Key_Up: m_model.moveUp(); return true;
+    auto* key = static_cast<QKeyEvent*>(event);
+    switch (key->key()) {
+        case Qt::Key_Space: {
+            if (key->modifiers() & Qt::ControlModifier) {
+                return false;
+            }
+            const QList<QUrl> urls = m_model.selectedFileURLs();
+            if (urls.isEmpty()) {
+                return false;
+            }
+            if (m_preview.isVisible()) {
+                m_preview.hide();
+            } else {
+                m_preview.setItems(urls);
+                if (!m_preview.isVisible()) {
+                    m_preview.move(m_window.geometry().center() - m_preview.rect().center());
+                }
+                m_preview.show();
+            }
+            return true;
+        }
+        case Qt::Key_Left: m_model.moveLeft(); break;
+        case Qt::Key_Right: m_model.moveRight(); break;
+        case Qt::Key_Down: m_model.moveDown(); break;
+        case Qt::Key_Up: m_model.moveUp(); break;
         default: return false;
     }
+    refreshPreview();
+    return true;
 }
 
 void WindowInputBridge::handlePress(QEvent* event) {

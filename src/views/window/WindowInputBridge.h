@@ -3,16 +3,18 @@
 #include <QObject>
 
 class AppViewModel;
+class PreviewWindow;
 class QWidget;
 
 // The window's keyboard and mouse bridge: outside text fields the arrow keys move the focus
-// through tags and files; while a tag is renamed in place, a press outside the field ends the
-// edit (the field commits) and still reaches what was pressed.
+// through tags and files and the space bar shows or hides the preview of the selected files
+// (which then follows the selection); while a tag is renamed in place, a press outside the
+// field ends the edit (the field commits) and still reaches what was pressed.
 class WindowInputBridge : public QObject {
     Q_OBJECT
 
 public:
-    WindowInputBridge(AppViewModel& model, QWidget& window);
+    WindowInputBridge(AppViewModel& model, QWidget& window, PreviewWindow& preview);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -21,6 +23,9 @@ private:
     bool handleKey(QEvent* event);
     void handlePress(QEvent* event);
 
+    void refreshPreview();
+
     AppViewModel& m_model;
     QWidget& m_window;
+    PreviewWindow& m_preview;
 };

@@ -1,0 +1,246 @@
+#include "FakeServices.h"
+#include "TestHome.h"
+#include "state/AppViewModel.h"
+#include "views/grid/GridGeometry.h"
+#include "views/grid/IconGridView.h"
+
+#include <QLineEdit>
+#include <QMimeData>
+#include <QtTest>
+
+#include <sys/xattr.h>
+
+class TestIconGrid : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { m_home = std::make_unique<TestHome>(); }
+    void init();
+    void cleanup();
+    void columnsPerRow_data();
+    void columnsPerRow();
+    void widthSetsTheViewModelsCount();
+    void emptyStatesAndLoading();
+    void clicksSelectRenameAndEnter();
+    void dropsOnTilesAndBackground();
+    void dropMarkerIsHandedBetweenTiles();
+    void badgeCountsDirectChildren();
+    void tenThousandFilesAreNotWidgets();
+
+private:
+    QUuid add(const QString& name, std::optional<QUuid> parent = std::nullopt) {
+        m_model->createTag(name, 0, parent);
+        const TagNode* p = parent ? AppViewModel::findTag(*parent, m_model->hierarchy()) : nullptr;
+        return (p ? p->children : m_model->hierarchy()).last().id;
+    }
+    QString file(const QString& name, const QByteArray& tags) {
+        const QString path = m_home->writeFile(m_folder + "/" + name, "x");
+        setxattr(QFile::encodeName(path).constData(), "user.xdg.tags", tags.constData(), tags.size(), 0);
+        return path;
+    }
+    void clickTile(qsizetype index) {
+        QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, {}, m_grid->tileRect(index).center());
+    }
+    void dropAt(const QPoint& at, QMimeData* data, bool* accepted) {
+        QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, {});
+        QApplication::sendEvent(m_grid->viewport(), &enter);
+        QDragMoveEvent move(at, Qt::CopyAction, data, Qt::LeftButton, {});
+        QApplication::sendEvent(m_grid->viewport(), &move);
+        QDropEvent dropped(at, Qt::CopyAction, data, Qt::LeftButton, {});
+        QApplication::sendEvent(m_grid->viewport(), &dropped);
+        *accepted = dropped.isAccepted();
+    }
+
+    std::unique_ptr<TestHome> m_home;
+    std::unique_ptr<FakeServices> m_services;
+    std::unique_ptr<AppViewModel> m_model;
+    std::unique_ptr<IconGridView> m_grid;
+    QString m_folder;
+    int m_run = 0;
+};
+
+void TestIconGrid::init() {
+    m_folder = m_home->path(QString("g%1").arg(++m_run));
+    QDir().mkpath(m_folder);
+    m_services = std::make_unique<FakeServices>();
+    m_services->query.autoAnswerFolder = m_folder;
+    m_model = std::make_unique<AppViewModel>(m_services->services(), AppViewModel::Startup::Empty);
+    m_model->setViewMode(ViewMode::Icon);
+    m_grid = std::make_unique<IconGridView>(*m_model);
+    m_grid->resize(700, 500);
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+}
+
+void TestIconGrid::cleanup() {
+    m_grid.reset();
+    m_model.reset();
+    m_services.reset();
+}
+
+void TestIconGrid::columnsPerRow_data() {
+    QTest::addColumn<qreal>("width");
+    QTest::addColumn<qint64>("columns");
+    QTest::newRow("150") << 150.0 << qint64(1);
+    QTest::newRow("275.9") << 275.9 << qint64(1);
+    QTest::newRow("276") << 276.0 << qint64(2);
+    QTest::newRow("402") << 402.0 << qint64(3);
+    QTest::newRow("tiny") << 10.0 << qint64(1);
+}
+
+void TestIconGrid::columnsPerRow() {
+    QFETCH(qreal, width);
+    QFETCH(qint64, columns);
+    QCOMPARE(GridGeometry::columnsPerRow(width), columns);
+    const GridGeometry grid(width);
+    QCOMPARE(grid.tileRect(0).width(), GridGeometry::kTile);
+    QVERIFY(grid.tileRect(0).left() >= GridGeometry::kPadding);
+}
+
+void TestIconGrid::widthSetsTheViewModelsCount() {
+    QSignalSpy changed(m_model.get(), &AppViewModel::iconGridColumnsPerRowChanged);
+    m_grid->resize(402 + (m_grid->width() - m_grid->viewport()->width()), 500);
+    QTRY_COMPARE(m_model->iconGridColumnsPerRow(), 3);
+    const int before = changed.count();
+    m_grid->resize(m_grid->width() + 5, 500);  // still three: no new signal
+    QTest::qWait(10);
+    QCOMPARE(changed.count(), before);
+}
+
+void TestIconGrid::emptyStatesAndLoading() {
+    QVERIFY(m_grid->isShowingEmptyState());  // no tags yet
+    const QUuid a = add("A");
+    QVERIFY(!m_grid->isShowingEmptyState());
+    m_services->query.autoAnswerFolder.clear();  // the answer waits
+    m_model->enterTag(a);
+    QVERIFY(m_model->isLoadingFiles());
+    QVERIFY(!m_grid->isShowingEmptyState());  // an empty grid and "Searching files…"
+    QCOMPARE(IconGridView::kSearchingText, QString("Searching files\u2026"));
+    m_services->query.release(0, {});
+    QTRY_VERIFY(!m_model->isLoadingFiles());
+    QVERIFY(m_grid->isShowingEmptyState());
+}
+
+void TestIconGrid::clicksSelectRenameAndEnter() {
+    const QUuid a = add("A");
+    add("B");
+    file("f.txt", "A");
+    ManualClock& clock = m_services->clock;
+    clickTile(0);
+    QCOMPARE(m_model->selectedTagID(), a);
+    clock.time += 0.5;
+    clickTile(0);  // a second, slower click renames
+    QCOMPARE(m_model->inlineEditingTagID(), a);
+    QLineEdit* editor = nullptr;
+    QTRY_VERIFY((editor = m_grid->findChild<QLineEdit*>()) && editor->isVisible());
+    clock.time += 0.5;
+    clickTile(0);  // a click on the tile being edited commits and does nothing more
+    QVERIFY(!m_model->inlineEditingTagID());
+    QCOMPARE(m_model->selectedTagID(), a);
+    QVERIFY(m_model->navigationPath().isEmpty());
+    QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, {}, QPoint(650, 450));
+    QVERIFY(!m_model->selectedTagID());  // the background clears the selection
+    clock.time += 1;
+    clickTile(0);
+    clock.time += 0.2;
+    clickTile(0);  // double click enters
+    QCOMPARE(m_model->navigationPath(), QList<QUuid>({a}));
+    QTRY_COMPARE(m_grid->fileCount(), 1);
+    clickTile(0);
+    QCOMPARE(m_model->selectedFileIDs().size(), 1);
+    QCOMPARE(m_model->navigationPath().size(), 1);  // a grid click keeps the path
+}
+
+void TestIconGrid::dropsOnTilesAndBackground() {
+    const QUuid a = add("A");
+    const QUuid b = add("B", a);
+    add("C", b);
+    const QString path = file("drop.txt", "");
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(path)});
+    bool accepted = true;
+    dropAt(QPoint(650, 450), &files, &accepted);
+    QVERIFY(!accepted);  // the background at the root refuses
+    m_model->enterTag(a);
+    m_model->enterTag(b);
+    QTRY_VERIFY(!m_model->isLoadingFiles());
+    dropAt(m_grid->tileRect(0).center(), &files, &accepted);  // onto C
+    QVERIFY(accepted);
+    char value[64] = {};
+    QTRY_VERIFY(getxattr(QFile::encodeName(path).constData(), "user.xdg.tags", value, sizeof value) > 0);
+    QCOMPARE(QByteArray(value), QByteArray("A,B,C"));
+    const QString other = file("bg.txt", "");
+    QMimeData more;
+    more.setUrls({QUrl::fromLocalFile(other)});
+    dropAt(QPoint(650, 450), &more, &accepted);
+    QVERIFY(accepted);
+    std::fill(std::begin(value), std::end(value), 0);
+    QTRY_VERIFY(getxattr(QFile::encodeName(other).constData(), "user.xdg.tags", value, sizeof value) > 0);
+    QCOMPARE(QByteArray(value), QByteArray("A,B"));
+    QMimeData tag;
+    tag.setText(tagIdText(a));
+    dropAt(QPoint(650, 450), &tag, &accepted);
+    QVERIFY(!accepted);  // the background takes no tags
+}
+
+void TestIconGrid::dropMarkerIsHandedBetweenTiles() {
+    const QUuid a = add("A");
+    const QUuid b = add("B");
+    QMimeData tag;
+    tag.setText(tagIdText(a));
+    QDragEnterEvent enter(m_grid->tileRect(0).center(), Qt::CopyAction, &tag, Qt::LeftButton, {});
+    QApplication::sendEvent(m_grid->viewport(), &enter);
+    QDragMoveEvent overA(m_grid->tileRect(0).center(), Qt::CopyAction, &tag, Qt::LeftButton, {});
+    QApplication::sendEvent(m_grid->viewport(), &overA);
+    QCOMPARE(m_model->dragTargetTagID(), a);
+    QTRY_COMPARE(m_grid->dropEmphasis(a), 1.0);  // scaled up over 0.15 s
+    QDragMoveEvent overB(m_grid->tileRect(1).center(), Qt::CopyAction, &tag, Qt::LeftButton, {});
+    QApplication::sendEvent(m_grid->viewport(), &overB);
+    QCOMPARE(m_model->dragTargetTagID(), b);
+    QTRY_COMPARE(m_grid->dropEmphasis(a), 0.0);
+    QTRY_COMPARE(m_grid->dropEmphasis(b), 1.0);
+    m_model->dragLeft(a);  // A reporting late keeps B marked
+    QCOMPARE(m_model->dragTargetTagID(), b);
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(m_grid->viewport(), &leave);
+    QVERIFY(!m_model->dragTargetTagID());
+}
+
+void TestIconGrid::badgeCountsDirectChildren() {
+    const QUuid a = add("A");
+    const QUuid b = add("B");
+    for (int i = 0; i < 3; ++i) {
+        const QUuid child = add(QString("c%1").arg(i), b);
+        add("grandchild", child);
+    }
+    Q_UNUSED(a);
+    auto badgeInk = [&](qsizetype tile) {
+        QImage image(m_grid->viewport()->size(), QImage::Format_ARGB32);
+        m_grid->viewport()->render(&image);
+        const QRect rect = m_grid->tileRect(tile);
+        // The badge sits at the top-right corner of the icon box, above the tile's top.
+        int ink = 0;
+        for (int x = rect.center().x() + 25; x < rect.center().x() + 45; ++x) {
+            for (int y = rect.top() + 2; y < rect.top() + 10; ++y) {
+                ink += image.pixelColor(x, y) != image.pixelColor(rect.left() + 2, rect.top() + 2);
+            }
+        }
+        return ink;
+    };
+    QCOMPARE(badgeInk(0), 0);  // A: no children, no badge
+    QVERIFY(badgeInk(1) > 10);
+}
+
+void TestIconGrid::tenThousandFilesAreNotWidgets() {
+    const QUuid a = add("Many");
+    for (int i = 0; i < 2000; ++i) {
+        file(QString("n%1.txt").arg(i), "Many");
+    }
+    const int widgetsBefore = static_cast<int>(m_grid->findChildren<QWidget*>().size());
+    m_model->enterTag(a);
+    QTRY_COMPARE_WITH_TIMEOUT(m_grid->fileCount(), 2000, 20000);
+    QCOMPARE(m_grid->findChildren<QWidget*>().size(), widgetsBefore);
+}
+
+QTEST_MAIN(TestIconGrid)
+#include "tst_icongrid.moc"
