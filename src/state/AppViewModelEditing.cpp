@@ -120,8 +120,14 @@ void AppViewModel::deleteTag(const QUuid& id) {
     QList<TagNode> tree = m_hierarchy;
     TagTree::remove(tree, id);
     setHierarchy(std::move(tree));
-    // Ids below the deleted tag would name no tag any more: the path ends above it.
-    const qsizetype position = m_navigationPath.indexOf(id);
+    // Ids of the deleted tag and of its subtree would name no tag any more: the path ends
+    // above the first of them.
+    qsizetype position = -1;
+    for (qsizetype i = 0; i < m_navigationPath.size() && position < 0; ++i) {
+        if (!findTag(m_navigationPath[i], m_hierarchy)) {
+            position = i;
+        }
+    }
     if (position >= 0) {
         removeCachedFiles(m_navigationPath.mid(position));
         setNavigationPath(m_navigationPath.first(position));

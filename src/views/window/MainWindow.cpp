@@ -39,6 +39,7 @@ MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(paren
     setupMenus();
     setupToolbar();
     setupContent();
+    setupShortcuts();
     setupConnections();
     m_preview = new PreviewWindow(m_model, this);
     new WindowInputBridge(m_model, *this, *m_preview);
@@ -112,6 +113,7 @@ void MainWindow::setupToolbar() {
 
     QAction* newTag = bar->addAction(SymbolGlyphs::icon("plus", text), "New Tag");
     newTag->setObjectName("newTag");
+    newTag->setShortcut(QKeySequence::New);
     connect(newTag, &QAction::triggered, this, [this] {
         const QList<QUuid>& path = m_model.navigationPath();
         m_model.setNewTagParentID(path.isEmpty() ? std::nullopt : std::optional(path.last()));
@@ -137,6 +139,32 @@ void MainWindow::setupContent() {
     stack->addWidget(divider(central));
     stack->addWidget(new StatusBarView(m_model, central));
     setCentralWidget(central);
+}
+
+void MainWindow::setupShortcuts() {
+    // The keys the desktop's file managers use: F2 renames, Ctrl+1 and Ctrl+2 switch views,
+    // Ctrl+Q quits.
+    auto* rename = new QAction("Rename", this);
+    rename->setShortcut(Qt::Key_F2);
+    connect(rename, &QAction::triggered, this, [this] {
+        const auto id = m_model.viewMode() == ViewMode::Icon ? m_model.selectedTagID()
+                        : m_model.navigationPath().isEmpty()
+                            ? std::nullopt
+                            : std::optional(m_model.navigationPath().last());
+        if (const TagNode* tag = id ? AppViewModel::findTag(*id, m_model.hierarchy()) : nullptr) {
+            m_model.beginRename(*tag);
+        }
+    });
+    auto* icons = new QAction("Icon View", this);
+    icons->setShortcut(Qt::CTRL | Qt::Key_1);
+    connect(icons, &QAction::triggered, this, [this] { m_model.setViewMode(ViewMode::Icon); });
+    auto* columns = new QAction("Column View", this);
+    columns->setShortcut(Qt::CTRL | Qt::Key_2);
+    connect(columns, &QAction::triggered, this, [this] { m_model.setViewMode(ViewMode::Column); });
+    auto* quit = new QAction("Quit", this);
+    quit->setShortcut(QKeySequence::Quit);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    addActions({rename, icons, columns, quit});
 }
 
 void MainWindow::setupConnections() {

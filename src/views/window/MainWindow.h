@@ -28,6 +28,7 @@ private:
     void setupMenus();
     void setupToolbar();
     void setupContent();
+    void setupShortcuts();
     void setupConnections();
     void refreshTitle();
     void refreshViewMode();

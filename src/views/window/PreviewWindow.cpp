@@ -102,6 +102,7 @@ void PreviewWindow::showCurrent() {
     }
     const QUrl url = m_items[m_index];
     m_title->setText(url.fileName().isEmpty() ? url.toLocalFile() : url.fileName());
+    setWindowTitle(m_title->text());
     m_pages->setCurrentWidget(m_loading);
     m_model.loadPreview(url, this, [this, url](const FilePreview& preview) {
         // A later step may have moved on while this one loaded.

@@ -1,0 +1,264 @@
+#!/usr/bin/env python3
+"""End-to-end runs of the real Orvane binary under Xvfb, driven with xdotool as a user would.
+
+Usage: e2e_test.py PATH_TO_ORVANE ARTIFACT_DIR
+Each scenario gets a fresh temporary home; screenshots of failures are kept in ARTIFACT_DIR.
+"""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+APP = None
+ARTIFACTS = None
+
+
+def run(*args, **kwargs):
+    return subprocess.run(args, capture_output=True, text=True, timeout=30, **kwargs)
+
+
+def wait_for(predicate, timeout=10.0, what="condition"):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(0.1)
+    raise AssertionError(f"timed out waiting for {what}")
+
+
+class Display:
+    """A private X server for one test run."""
+
+    def __init__(self):
+        for number in range(90, 140):
+            if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock"):
+                break
+        self.name = f":{number}"
+        self.process = subprocess.Popen(
+            ["Xvfb", self.name, "-screen", "0", "1280x900x24", "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{number}"), 10, "Xvfb")
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(10)
+
+
+class Orvane:
+    """The application in a temporary home."""
+
+    def __init__(self, display, root):
+        self.display = display
+        self.root = root
+        self.env = dict(os.environ)
+        self.env.update({
+            "DISPLAY": display.name,
+            "HOME": os.path.join(root, "home"),
+            "XDG_DATA_HOME": os.path.join(root, "data"),
+            "XDG_CACHE_HOME": os.path.join(root, "cache"),
+            "XDG_CONFIG_HOME": os.path.join(root, "config"),
+            "XDG_RUNTIME_DIR": os.path.join(root, "runtime"),
+        })
+        self.env.pop("QT_QPA_PLATFORM", None)
+        for folder in ("home", "data", "cache", "config", "runtime"):
+            os.makedirs(os.path.join(root, folder), exist_ok=True)
+        os.chmod(os.path.join(root, "runtime"), 0o700)
+        self.process = None
+        self.window = None
+
+    @property
+    def hierarchy_path(self):
+        return os.path.join(self.root, "data", "Orvane", "hierarchy.json")
+
+    def hierarchy(self):
+        with open(self.hierarchy_path, encoding="utf-8") as file:
+            return json.load(file)
+
+    def start(self):
+        with open(os.path.join(self.root, "orvane.log"), "a") as log:
+            self.process = subprocess.Popen([APP], env=self.env, stdout=log,
+                                            stderr=subprocess.STDOUT)
+        self.window = wait_for(lambda: self.find_window("^Tags$"), 15, "the main window")
+        self.focus()
+        time.sleep(0.5)
+
+    def find_window(self, pattern):
+        result = run("xdotool", "search", "--onlyvisible", "--name", pattern, env=self.env)
+        ids = result.stdout.split()
+        return ids[0] if ids else None
+
+    def focus(self):
+        run("xdotool", "windowfocus", "--sync", self.window, env=self.env)
+
+    def key(self, *keys):
+        run("xdotool", "key", "--delay", "60", *keys, env=self.env)
+        time.sleep(0.3)
+
+    def type(self, text):
+        run("xdotool", "type", "--delay", "40", text, env=self.env)
+        time.sleep(0.2)
+
+    def title(self, window=None):
+        return run("xdotool", "getwindowname", window or self.window, env=self.env).stdout.strip()
+
+    def wait_title(self, expected, window=None):
+        wait_for(lambda: self.title(window) == expected, 10, f"the title {expected!r}")
+
+    def screenshot(self, name):
+        path = os.path.join(self.root, name + ".png")
+        run("import", "-window", "root", path, env=self.env)
+        return path
+
+    def quit(self):
+        self.focus()
+        self.key("ctrl+q")
+        self.process.wait(10)
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.kill()
+            self.process.wait(10)
+
+
+def xattr_tags(path):
+    try:
+        return os.getxattr(path, "user.xdg.tags").decode()
+    except OSError:
+        return ""
+
+
+class EndToEnd(unittest.TestCase):
+    def setUp(self):
+        self.display = Display()
+        self.root = tempfile.mkdtemp(prefix="orvane-e2e-")
+        self.app = Orvane(self.display, self.root)
+
+    def tearDown(self):
+        failed = any(error for _, error in getattr(self._outcome.result, "failures", []) + getattr(self._outcome.result, "errors", [])
+                     if _ is self)
+        if failed and self.app.process:
+            kept = os.path.join(ARTIFACTS, self.id().split(".")[-1])
+            os.makedirs(kept, exist_ok=True)
+            shutil.copy(self.app.screenshot("failure"), kept)
+            shutil.copy(os.path.join(self.root, "orvane.log"), kept)
+            print(f"kept the failure's screenshot and log in {kept}", file=sys.stderr)
+        self.app.stop()
+        self.display.stop()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def make_file(self, relative, tags):
+        path = os.path.join(self.app.env["HOME"], relative)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "w") as file:
+            file.write("content of " + relative)
+        if tags:
+            os.setxattr(path, "user.xdg.tags", tags.encode())
+        return path
+
+    def test_build_rename_switch_and_restart(self):
+        a = self.make_file("docs/a.txt", "Projects,Client")
+        b = self.make_file("docs/b.txt", "Client,Projects")
+        app = self.app
+        app.start()
+        self.assertEqual(app.title(), "Tags")
+
+        app.key("ctrl+n")
+        sheet = wait_for(lambda: app.find_window("^New Tag$"), 10, "the new-tag sheet")
+        app.type("Projects")
+        app.key("Return")
+        wait_for(lambda: not app.find_window("^New Tag$"), 10, "the sheet to close")
+        self.assertEqual([node["name"] for node in app.hierarchy()], ["Projects"])
+
+        app.focus()
+        app.key("Down")  # opens the first root tag
+        app.wait_title("Projects")
+        app.key("ctrl+n")
+        wait_for(lambda: app.find_window("^New Tag$"), 10, "the new-tag sheet")
+        app.type("Client")
+        app.key("Return")
+        wait_for(lambda: not app.find_window("^New Tag$"), 10, "the sheet to close")
+        self.assertEqual(app.hierarchy()[0]["children"][0]["name"], "Client")
+
+        app.focus()
+        app.key("Right")  # opens the first child
+        app.wait_title("Client")
+        app.key("F2")
+        time.sleep(0.5)  # the field takes the focus after 0.15 s
+        app.key("ctrl+a")
+        app.type("Clients")
+        app.key("Return")
+        app.wait_title("Clients")
+        self.assertEqual(app.hierarchy()[0]["children"][0]["name"], "Clients")
+        wait_for(lambda: "Clients" in xattr_tags(a) and "Clients" in xattr_tags(b), 10,
+                 "the rename on the files")
+        self.assertEqual(xattr_tags(a), "Projects,Clients")
+        self.assertEqual(xattr_tags(b), "Clients,Projects")
+
+        columns = app.screenshot("columns")
+        app.key("ctrl+1")
+        icons = app.screenshot("icons")
+        app.key("ctrl+2")
+        with open(columns, "rb") as one, open(icons, "rb") as two:
+            self.assertNotEqual(one.read(), two.read())
+        size = run("identify", "-format", "%w %h", columns).stdout.split()
+        self.assertEqual(size, ["1280", "900"])
+
+        before = app.hierarchy()
+        app.quit()
+        app.start()
+        self.assertEqual(app.hierarchy(), before)
+        app.key("Down")
+        app.wait_title("Projects")
+        app.key("Right")
+        app.wait_title("Clients")
+
+    def test_match_all_tags_and_preview(self):
+        self.make_file("docs/a.txt", "Projects,Client")
+        self.make_file("docs/b.txt", "Projects,Client")
+        self.make_file("docs/c.txt", "Projects")
+        os.makedirs(os.path.dirname(self.app.hierarchy_path))
+        with open(self.app.hierarchy_path, "w") as file:
+            json.dump([{"id": "6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C", "name": "Projects",
+                        "colorIndex": 4,
+                        "children": [{"id": "00000000-0000-4000-8000-00000000000A",
+                                      "name": "Client", "colorIndex": 2, "children": []}]}], file)
+        app = self.app
+        app.start()
+        app.key("Down")
+        app.wait_title("Projects")
+        app.key("Right")
+        app.wait_title("Client")
+        time.sleep(0.5)
+        app.key("Right")  # Client has no child tags: its first file is selected
+        app.key("space")
+        preview = wait_for(lambda: app.find_window("^a.txt$"), 10, "the preview of a.txt")
+        app.focus()
+        app.key("Down")
+        app.wait_title("b.txt", preview)
+        app.key("Down")  # only two files carry Projects and Client
+        time.sleep(0.5)
+        self.assertEqual(app.title(preview), "b.txt")
+
+        # From Client's column, down past the last tag reaches Projects' own files: with
+        # Match All Tags on, only c.txt (a and b sit deeper, under Client).
+        app.key("Left")  # clears the file selection
+        app.key("Down")
+        app.wait_title("Projects")
+        app.wait_title("c.txt", preview)  # the open preview follows the selection
+        app.key("ctrl+shift+m")  # Match All Tags off: Projects lists every file it carries
+        time.sleep(1.0)
+        app.key("Up")
+        app.wait_title("b.txt", preview)
+        app.key("ctrl+shift+m")
+
+
+if __name__ == "__main__":
+    APP = os.path.abspath(sys.argv[1])
+    ARTIFACTS = os.path.abspath(sys.argv[2])
+    os.makedirs(ARTIFACTS, exist_ok=True)
+    unittest.main(argv=[sys.argv[0], "-v"])
