@@ -23,6 +23,7 @@ private slots:
     void survivesLoopsHiddenAndUnreadableEntries();
     void remembersFilesTaggedOutsideItsFolders();
     void recheckesFoldersBeyondTheWatchLimit();
+    void survivesFoldersVanishingDuringTheCrawl();
 
 private:
     QString root() const { return m_root; }
@@ -216,6 +217,32 @@ void TestTagIndex::recheckesFoldersBeyondTheWatchLimit() {
     QFile::remove(m_root + "/w2/b.txt");
     QCOMPARE(query(*index, "limit").size(), 3);
     QCOMPARE(log.lines().filter("watch limit").size(), 1);
+}
+
+void TestTagIndex::survivesFoldersVanishingDuringTheCrawl() {
+    for (int i = 0; i < 150; ++i) {
+        for (int j = 0; j < 8; ++j) {
+            touch(QString("bulk%1/sub%2/file%3.txt").arg(i).arg(j % 3).arg(j), j == 0 ? "Bulk" : "");
+        }
+    }
+    auto index = makeIndex();
+    // Folders go and permissions change while the crawl runs.
+    for (int i = 0; i < 150; i += 2) {
+        QDir(m_root + QString("/bulk%1").arg(i)).removeRecursively();
+        QFile::setPermissions(m_root + QString("/bulk%1").arg(i + 1), QFileDevice::Permissions());
+    }
+    const QStringList found = query(*index, "bulk");
+    for (int i = 1; i < 150; i += 2) {
+        QFile::setPermissions(m_root + QString("/bulk%1").arg(i), QFileDevice::ReadOwner |
+                                                                     QFileDevice::WriteOwner |
+                                                                     QFileDevice::ExeOwner);
+    }
+    QVERIFY(found.size() <= 75);
+    for (const QString& path : found) {
+        QVERIFY2(QFileInfo::exists(m_root + "/" + path), qPrintable(path));
+    }
+    touch("bulk1/late.txt", "Bulk");
+    QVERIFY(query(*index, "bulk").contains("bulk1/late.txt"));
 }
 
 QTEST_GUILESS_MAIN(TestTagIndex)

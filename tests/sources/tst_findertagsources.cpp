@@ -279,6 +279,16 @@ void TestFinderTagSources::hostileStoresAreRefused() {
             FinderTagParsing::parseFinderTagDictPlist(truncated)->size() <= 1);
     m_home->writeFile(kAppSupport, "SQLite format 3\0garbage garbage garbage");
     QVERIFY(!readAllFinderTagsFromSQLite().has_value());
+    // The right table with the value stored as text or a number instead of a blob.
+    const QString typed = m_home->path("Library/SyncedPreferences/" + kStore);
+    QDir().mkpath(QFileInfo(typed).absolutePath());
+    sqlite3* db = nullptr;
+    sqlite3_open(typed.toUtf8().constData(), &db);
+    sqlite3_exec(db, "CREATE TABLE ZSYDMANAGEDKEYVALUE (ZKEY TEXT, ZPLISTDATAVALUE);"
+                     "INSERT INTO ZSYDMANAGEDKEYVALUE VALUES ('FinderTagDict', 42);",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    QVERIFY(!readFinderTagDictFromDatabase(typed).has_value());
 }
 
 QTEST_GUILESS_MAIN(TestFinderTagSources)

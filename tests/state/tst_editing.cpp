@@ -1,5 +1,6 @@
 #include "FakeServices.h"
 #include "TestHome.h"
+#include "TestTree.h"
 #include "model/HierarchyCodec.h"
 #include "model/HierarchyFile.h"
 #include "state/AppViewModel.h"
@@ -29,9 +30,7 @@ private:
         return HierarchyCodec::decode(HierarchyFile::read().bytes).value_or(QList<TagNode>());
     }
     QUuid add(const QString& name, std::optional<QUuid> parent = std::nullopt) {
-        m_model->createTag(name, 0, parent);
-        const TagNode* p = parent ? AppViewModel::findTag(*parent, m_model->hierarchy()) : nullptr;
-        return (p ? p->children : m_model->hierarchy()).last().id;
+        return addTag(*m_model, name, parent);
     }
     std::unique_ptr<TestHome> m_home;
     std::unique_ptr<FakeServices> m_services;

@@ -1,5 +1,6 @@
 #include "FakeServices.h"
 #include "TestHome.h"
+#include "TestTree.h"
 #include "platform/FilePaths.h"
 #include "services/DropRoutine.h"
 #include "state/AppViewModel.h"
@@ -28,18 +29,10 @@ private slots:
 
 private:
     QUuid add(const QString& name, std::optional<QUuid> parent = std::nullopt) {
-        m_model->createTag(name, 0, parent);
-        const TagNode* p = parent ? AppViewModel::findTag(*parent, m_model->hierarchy()) : nullptr;
-        return (p ? p->children : m_model->hierarchy()).last().id;
+        return addTag(*m_model, name, parent);
     }
     QString file(const QString& name, const QByteArray& tags = QByteArray()) {
-        const QString path = m_home->writeFile("files/" + name, "x");
-        const QByteArray raw = QFile::encodeName(path);
-        removexattr(raw.constData(), "user.xdg.tags");
-        if (!tags.isEmpty()) {
-            setxattr(raw.constData(), "user.xdg.tags", tags.constData(), tags.size(), 0);
-        }
-        return path;
+        return writeTaggedFile(*m_home, "files/" + name, tags);
     }
     QByteArray tagsOf(const QString& path) {
         char value[256] = {};

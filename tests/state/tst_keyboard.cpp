@@ -1,5 +1,6 @@
 #include "FakeServices.h"
 #include "TestHome.h"
+#include "TestTree.h"
 #include "state/AppViewModel.h"
 
 #include <QtTest>
@@ -23,13 +24,10 @@ private slots:
 
 private:
     QUuid add(const QString& name, std::optional<QUuid> parent = std::nullopt) {
-        m_model->createTag(name, 0, parent);
-        const TagNode* p = parent ? AppViewModel::findTag(*parent, m_model->hierarchy()) : nullptr;
-        return (p ? p->children : m_model->hierarchy()).last().id;
+        return addTag(*m_model, name, parent);
     }
     void tagFile(const QString& name, const QByteArray& tags) {
-        const QString path = m_home->writeFile(m_folder + "/" + name, "x");
-        setxattr(QFile::encodeName(path).constData(), "user.xdg.tags", tags.constData(), tags.size(), 0);
+        writeTaggedFile(*m_home, m_folder + "/" + name, tags);
     }
     void settle() { QTRY_VERIFY(m_model->loadingTagIDs().isEmpty() && !m_model->isLoadingFiles()); }
     qsizetype focusedGridIndex() {

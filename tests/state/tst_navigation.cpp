@@ -1,5 +1,6 @@
 #include "FakeServices.h"
 #include "TestHome.h"
+#include "TestTree.h"
 #include "state/AppViewModel.h"
 
 #include <QtTest>
@@ -22,16 +23,10 @@ private slots:
 
 private:
     QUuid add(const QString& name, std::optional<QUuid> parent = std::nullopt) {
-        m_model->createTag(name, 0, parent);
-        const auto& level = parent ? AppViewModel::findTag(*parent, m_model->hierarchy())->children
-                                   : m_model->hierarchy();
-        return level.last().id;
+        return addTag(*m_model, name, parent);
     }
     QUrl file(const QString& name, const QByteArray& tags) {
-        const QString path = m_home->writeFile("files/" + name, "x");
-        setxattr(QFile::encodeName(path).constData(), "user.xdg.tags", tags.constData(),
-                 tags.size(), 0);
-        return QUrl::fromLocalFile(path);
+        return QUrl::fromLocalFile(writeTaggedFile(*m_home, "files/" + name, tags));
     }
     QStringList names(const QList<FileItem>& files) {
         QStringList result;

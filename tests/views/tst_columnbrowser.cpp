@@ -1,5 +1,6 @@
 #include "FakeServices.h"
 #include "TestHome.h"
+#include "TestTree.h"
 #include "state/AppViewModel.h"
 #include "views/column/ColumnBrowserView.h"
 #include "views/column/ColumnLayoutView.h"
@@ -40,14 +41,10 @@ private:
         QTest::mouseClick(column(k)->viewport(), Qt::LeftButton, modifiers, rowRect(k, row).center());
     }
     QUuid add(const QString& name, std::optional<QUuid> parent = std::nullopt) {
-        m_model->createTag(name, 0, parent);
-        const TagNode* p = parent ? AppViewModel::findTag(*parent, m_model->hierarchy()) : nullptr;
-        return (p ? p->children : m_model->hierarchy()).last().id;
+        return addTag(*m_model, name, parent);
     }
     QString file(const QString& name, const QByteArray& tags) {
-        const QString path = m_home->writeFile(m_folder + "/" + name, "x");
-        setxattr(QFile::encodeName(path).constData(), "user.xdg.tags", tags.constData(), tags.size(), 0);
-        return path;
+        return writeTaggedFile(*m_home, m_folder + "/" + name, tags);
     }
     void settle() { QTRY_VERIFY(m_model->loadingTagIDs().isEmpty() && !m_model->isLoadingFiles()); }
     void drop(QWidget* target, const QPoint& at, QMimeData* data, bool* accepted);

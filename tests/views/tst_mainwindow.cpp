@@ -1,5 +1,6 @@
 #include "FakeServices.h"
 #include "TestHome.h"
+#include "TestTree.h"
 #include "model/TagColors.h"
 #include "state/AppViewModel.h"
 #include "views/column/ColumnBrowserView.h"
@@ -39,9 +40,7 @@ private slots:
 
 private:
     QUuid add(const QString& name, std::optional<QUuid> parent = std::nullopt) {
-        m_model->createTag(name, 0, parent);
-        const TagNode* p = parent ? AppViewModel::findTag(*parent, m_model->hierarchy()) : nullptr;
-        return (p ? p->children : m_model->hierarchy()).last().id;
+        return addTag(*m_model, name, parent);
     }
     QAction* action(const QString& name) { return m_window->findChild<QAction*>(name); }
     NewTagSheet* openSheet() {

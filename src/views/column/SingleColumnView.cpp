@@ -4,12 +4,12 @@
 #include "views/column/ColumnModel.h"
 #include "views/column/ColumnRowDelegate.h"
 #include "views/common/Colors.h"
+#include "views/common/ItemDrag.h"
 #include "views/editing/TagColorMenu.h"
 #include "views/editing/TagIconMenu.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QDrag>
 #include <QMenu>
 #include <QMimeData>
 #include <QPointer>
@@ -116,67 +116,37 @@ void SingleColumnView::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     m_pressPosition.reset();
-    startDrag(m_pressRow);
+    const TagNode* tag = m_rows->tagAt(m_pressRow);
+    if (!tag || m_model.inlineEditingTagID() != tag->id) {
+        ItemDrag::start(this, tag, m_rows->fileAt(m_pressRow));
+    }
 }
 
 void SingleColumnView::mouseReleaseEvent(QMouseEvent*) { m_pressPosition.reset(); }
 
-void SingleColumnView::startDrag(int row) {
-    auto* data = new QMimeData;
-    if (const TagNode* tag = m_rows->tagAt(row)) {
-        if (m_model.inlineEditingTagID() == tag->id) {
-            delete data;
-            return;
-        }
-        data->setText(tagIdText(tag->id));
-    } else if (const FileItem* file = m_rows->fileAt(row)) {
-        data->setUrls({file->url});
-    } else {
-        delete data;
-        return;
-    }
-    auto* drag = new QDrag(this);
-    drag->setMimeData(data);
-    drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::CopyAction);
-}
-
 void SingleColumnView::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls() || event->mimeData()->hasFormat("text/plain")) {
+    if (ItemDrag::mayAccept(*event->mimeData())) {
         event->acceptProposedAction();
     }
 }
 
 void SingleColumnView::dragMoveEvent(QDragMoveEvent* event) {
     const int row = rowAt(event->position().toPoint());
-    if (const TagNode* tag = m_rows->tagAt(row)) {
-        if (m_hoveredTag != tag->id) {
-            leaveDropTarget();
-            m_hoveredTag = tag->id;
-            m_model.dragEntered(tag->id);
-        }
-    } else {
-        leaveDropTarget();
-    }
-    const bool files = event->mimeData()->hasUrls();
+    const TagNode* tag = m_rows->tagAt(row);
+    m_hover.over(m_model, tag ? std::optional(tag->id) : std::nullopt);
     // File rows take files only; tag rows and the background take tags too.
-    if (files || (!m_rows->fileAt(row) && event->mimeData()->hasFormat("text/plain"))) {
+    const QMimeData& data = *event->mimeData();
+    if (data.hasUrls() || (!m_rows->fileAt(row) && data.hasFormat("text/plain"))) {
         event->acceptProposedAction();
     } else {
         event->ignore();
     }
 }
 
-void SingleColumnView::leaveDropTarget() {
-    if (m_hoveredTag) {
-        m_model.dragLeft(*m_hoveredTag);
-        m_hoveredTag.reset();
-    }
-}
-
-void SingleColumnView::dragLeaveEvent(QDragLeaveEvent*) { leaveDropTarget(); }
+void SingleColumnView::dragLeaveEvent(QDragLeaveEvent*) { m_hover.leave(m_model); }
 
 void SingleColumnView::dropEvent(QDropEvent* event) {
-    leaveDropTarget();
+    m_hover.leave(m_model);
     const int row = rowAt(event->position().toPoint());
     bool accepted = false;
     if (const TagNode* tag = m_rows->tagAt(row)) {
@@ -187,12 +157,8 @@ void SingleColumnView::dropEvent(QDropEvent* event) {
     } else {
         accepted = m_model.handleColumnDrop(*event->mimeData(), m_column);
     }
-    if (accepted) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->ignore();
-    }
+    event->setDropAction(Qt::CopyAction);
+    event->setAccepted(accepted);
 }
 
 void SingleColumnView::contextMenuEvent(QContextMenuEvent* event) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "views/common/ItemDrag.h"
+
 #include <QListView>
 #include <QPersistentModelIndex>
 #include <QPoint>
@@ -41,8 +43,6 @@ protected:
 private:
     void setupConnections();
     void syncEditor();
-    void startDrag(int row);
-    void leaveDropTarget();
     void showTagMenu(int row, const QPoint& globalPos);
     void showFileMenu(int row, const QPoint& globalPos);
     void showColumnMenu(const QPoint& globalPos);
@@ -55,5 +55,5 @@ private:
     QPersistentModelIndex m_editorIndex;
     std::optional<QPoint> m_pressPosition;
     int m_pressRow = -1;
-    std::optional<QUuid> m_hoveredTag;
+    ItemDrag::Hover m_hover;
 };

@@ -2,6 +2,7 @@
 
 #include "state/AppViewModel.h"
 #include "views/common/Colors.h"
+#include "views/common/ItemDrag.h"
 #include "views/common/SymbolGlyphs.h"
 #include "views/common/TagIconPainter.h"
 #include "views/common/TagNameEditor.h"
@@ -14,7 +15,6 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDateTime>
-#include <QDrag>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
@@ -312,28 +312,13 @@ void IconGridView::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     m_pressPosition.reset();
-    startDrag(m_pressTile);
+    ItemDrag::start(this, tagAt(m_pressTile), fileAt(m_pressTile));
 }
 
 void IconGridView::mouseReleaseEvent(QMouseEvent*) { m_pressPosition.reset(); }
 
-void IconGridView::startDrag(qsizetype tile) {
-    auto* data = new QMimeData;
-    if (const TagNode* tag = tagAt(tile)) {
-        data->setText(tagIdText(tag->id));
-    } else if (const FileItem* file = fileAt(tile)) {
-        data->setUrls({file->url});
-    } else {
-        delete data;
-        return;
-    }
-    auto* drag = new QDrag(this);
-    drag->setMimeData(data);
-    drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::CopyAction);
-}
-
 void IconGridView::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls() || event->mimeData()->hasFormat("text/plain")) {
+    if (ItemDrag::mayAccept(*event->mimeData())) {
         event->acceptProposedAction();
     }
 }
@@ -341,34 +326,21 @@ void IconGridView::dragEnterEvent(QDragEnterEvent* event) {
 void IconGridView::dragMoveEvent(QDragMoveEvent* event) {
     const qsizetype tile = tileAt(event->position().toPoint());
     const TagNode* tag = tagAt(tile);
-    if (tag && m_hoveredTag != tag->id) {
-        leaveDropTarget();
-        m_hoveredTag = tag->id;
-        m_model.dragEntered(tag->id);
-    } else if (!tag) {
-        leaveDropTarget();
-    }
-    const bool files = event->mimeData()->hasUrls();
+    m_hover.over(m_model, tag ? std::optional(tag->id) : std::nullopt);
+    const QMimeData& data = *event->mimeData();
     bool acceptable = false;
     if (tag) {
-        acceptable = files || event->mimeData()->hasFormat("text/plain");
+        acceptable = ItemDrag::mayAccept(data);
     } else if (!fileAt(tile)) {
-        acceptable = files && m_model.currentTag().has_value();  // the background
+        acceptable = data.hasUrls() && m_model.currentTag().has_value();  // the background
     }
     acceptable ? event->acceptProposedAction() : event->ignore();
 }
 
-void IconGridView::leaveDropTarget() {
-    if (m_hoveredTag) {
-        m_model.dragLeft(*m_hoveredTag);
-        m_hoveredTag.reset();
-    }
-}
-
-void IconGridView::dragLeaveEvent(QDragLeaveEvent*) { leaveDropTarget(); }
+void IconGridView::dragLeaveEvent(QDragLeaveEvent*) { m_hover.leave(m_model); }
 
 void IconGridView::dropEvent(QDropEvent* event) {
-    leaveDropTarget();
+    m_hover.leave(m_model);
     const qsizetype tile = tileAt(event->position().toPoint());
     bool accepted = false;
     if (const TagNode* tag = tagAt(tile)) {
@@ -377,12 +349,8 @@ void IconGridView::dropEvent(QDropEvent* event) {
     } else if (!fileAt(tile)) {
         accepted = m_model.handleCurrentFilesDrop(*event->mimeData());
     }
-    if (accepted) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->ignore();
-    }
+    event->setDropAction(Qt::CopyAction);
+    event->setAccepted(accepted);
 }
 
 void IconGridView::contextMenuEvent(QContextMenuEvent* event) {

@@ -2,6 +2,7 @@
 
 #include "model/TagNode.h"
 #include "services/FileItem.h"
+#include "views/common/ItemDrag.h"
 
 #include <QAbstractScrollArea>
 #include <QHash>
@@ -56,8 +57,6 @@ private:
     void syncEditor();
     void animateDropTarget();
     void paintEmptyState(QPainter& painter);
-    void startDrag(qsizetype tile);
-    void leaveDropTarget();
     GridGeometry geometry() const;
     const TagNode* tagAt(qsizetype tile) const;
     const FileItem* fileAt(qsizetype tile) const;
@@ -67,7 +66,7 @@ private:
     QList<FileItem> m_files;
     QPointer<TagNameEditor> m_editor;
     std::optional<QUuid> m_editorTag;
-    std::optional<QUuid> m_hoveredTag;
+    ItemDrag::Hover m_hover;
     std::optional<QUuid> m_shownDropTarget;
     QHash<QUuid, qreal> m_emphasis;
     QVariantAnimation* m_dropAnimation;

@@ -1,0 +1,45 @@
+#include "views/common/ItemDrag.h"
+
+#include "model/TagNode.h"
+#include "services/FileItem.h"
+#include "state/AppViewModel.h"
+
+#include <QDrag>
+#include <QMimeData>
+#include <QWidget>
+
+namespace ItemDrag {
+
+void start(QWidget* source, const TagNode* tag, const FileItem* file) {
+    if (!tag && !file) {
+        return;
+    }
+    auto* data = new QMimeData;
+    if (tag) {
+        data->setText(tagIdText(tag->id));
+    } else {
+        data->setUrls({file->url});
+    }
+    auto* drag = new QDrag(source);
+    drag->setMimeData(data);
+    drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::CopyAction);
+}
+
+bool mayAccept(const QMimeData& data) {
+    return data.hasUrls() || data.hasFormat("text/plain");
+}
+
+void Hover::over(AppViewModel& model, std::optional<QUuid> tag) {
+    if (tag == m_tag) {
+        return;
+    }
+    if (m_tag) {
+        model.dragLeft(*m_tag);
+    }
+    m_tag = tag;
+    if (m_tag) {
+        model.dragEntered(*m_tag);
+    }
+}
+
+}  // namespace ItemDrag
