@@ -106,7 +106,7 @@ void TestTagIndex::completionRunsOnceOnTheMainThread() {
     bool mainThread = false;
     index->queryFilesWithTag("One", [&](const QList<QByteArray>& urls) {
         ++calls;
-        mainThread = QThread::currentThread() == qApp->thread();
+        mainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
         QCOMPARE(urls.size(), 1);
     });
     QCOMPARE(calls, 0);  // never before the call returns
