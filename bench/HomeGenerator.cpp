@@ -41,8 +41,11 @@ void generate(const QString& root, int fileCount) {
     for (int i = 0; i < 150; ++i) {
         pool.append(QString("tag%1").arg(i));
     }
-    pool << "ProjectX" << "projectx" << "PROJECTX" << QString::fromUtf8("Café")
-         << QString::fromUtf8("東京") << QString::fromUtf8("Ünïcode") << "Work" << "work";
+    pool << "ProjectX"
+         << "projectx"
+         << "PROJECTX" << QString::fromUtf8("Café") << QString::fromUtf8("東京")
+         << QString::fromUtf8("Ünïcode") << "Work"
+         << "work";
     QRandomGenerator random(42);
     const int tagged = fileCount / 50;
     int popular = std::min(1000, tagged);

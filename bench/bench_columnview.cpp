@@ -113,9 +113,10 @@ int main(int argc, char* argv[]) {
         while (!watcher.painted) {
             app.processEvents(QEventLoop::WaitForMoreEvents, 50);
         }
-        std::printf("column with %d files: painted %.1f ms after the files arrived, "
-                    "%.1f MB more than an empty column\n",
-                    kFiles, arrival.nsecsElapsed() / 1e6, residentMegabytes() - emptyMemory);
+        std::printf(
+            "column with %d files: painted %.1f ms after the files arrived, "
+            "%.1f MB more than an empty column\n",
+            kFiles, arrival.nsecsElapsed() / 1e6, residentMegabytes() - emptyMemory);
     }
     model.navigateToRoot();
     model.setViewMode(ViewMode::Icon);
@@ -138,9 +139,10 @@ int main(int argc, char* argv[]) {
         while (!watcher.painted) {
             app.processEvents(QEventLoop::WaitForMoreEvents, 50);
         }
-        std::printf("icon grid with %d files: painted %.1f ms after the files arrived, "
-                    "%.1f MB more than an empty grid\n",
-                    kFiles, arrival.nsecsElapsed() / 1e6, residentMegabytes() - emptyMemory);
+        std::printf(
+            "icon grid with %d files: painted %.1f ms after the files arrived, "
+            "%.1f MB more than an empty grid\n",
+            kFiles, arrival.nsecsElapsed() / 1e6, residentMegabytes() - emptyMemory);
     }
     return 0;
 }

@@ -77,7 +77,8 @@ int main(int argc, char* argv[]) {
     DesktopWorkspace workspace;
     SteadyClock clock;
     LocalPreviewSource previews;
-    AppViewModel model({store, index, workspace, clock, previews}, AppViewModel::Startup::LoadHierarchy);
+    AppViewModel model({store, index, workspace, clock, previews},
+                       AppViewModel::Startup::LoadHierarchy);
     MainWindow window(model);
     PaintWatcher firstPaint;
     window.installEventFilter(&firstPaint);
@@ -109,9 +110,10 @@ int main(int argc, char* argv[]) {
     const double typingStall = stalls.longestMs();
     QTest::keyClick(field, Qt::Key_Escape);
 
-    std::printf("start-up to first paint %.0f ms (longest stall %.0f ms) | open a tag of %lld files "
-                "%.0f ms (longest stall %.0f ms) | typing in a rename field: longest stall %.0f ms\n",
-                startupMs, startupStall, static_cast<long long>(model.currentFiles().size()), openMs,
-                openStall, typingStall);
+    std::printf(
+        "start-up to first paint %.0f ms (longest stall %.0f ms) | open a tag of %lld files "
+        "%.0f ms (longest stall %.0f ms) | typing in a rename field: longest stall %.0f ms\n",
+        startupMs, startupStall, static_cast<long long>(model.currentFiles().size()), openMs,
+        openStall, typingStall);
     return 0;
 }

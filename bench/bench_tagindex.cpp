@@ -116,15 +116,15 @@ void run(int files) {
     const auto items = FileItems::makeFileItems(huge, QSet<QString>{"Huge"}, {}, store);
     const double itemsMs = timer.nsecsElapsed() / 1e6;
 
-    std::printf("%9d files | %5lld folders | crawl %.3f s (%.3f s unwatched) | find %.3f s | "
-                "ratio %.2f (%.2f unwatched) | "
-                "query(%lld) p50 %.3f ms p99 %.3f ms | makeFileItems(%lld) %.1f ms | "
-                "index memory %.1f MB resident, %.1f MB heap in use\n",
-                files, static_cast<long long>(index->folderCount()), crawl,
-                median(unwatchedTimes), find, crawl / find, median(unwatchedTimes) / find,
-                static_cast<long long>(popular), latencies[latencies.size() / 2],
-                latencies[latencies.size() * 99 / 100], static_cast<long long>(items.size()),
-                itemsMs, memory, heap);
+    std::printf(
+        "%9d files | %5lld folders | crawl %.3f s (%.3f s unwatched) | find %.3f s | "
+        "ratio %.2f (%.2f unwatched) | "
+        "query(%lld) p50 %.3f ms p99 %.3f ms | makeFileItems(%lld) %.1f ms | "
+        "index memory %.1f MB resident, %.1f MB heap in use\n",
+        files, static_cast<long long>(index->folderCount()), crawl, median(unwatchedTimes), find,
+        crawl / find, median(unwatchedTimes) / find, static_cast<long long>(popular),
+        latencies[latencies.size() / 2], latencies[latencies.size() * 99 / 100],
+        static_cast<long long>(items.size()), itemsMs, memory, heap);
     std::fflush(stdout);
 }
 

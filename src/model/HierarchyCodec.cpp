@@ -15,18 +15,34 @@ void writeString(QByteArray& out, const QString& text) {
     out += '"';
     for (const char c : text.toUtf8()) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '/': out += "\\/"; break;
-            case '\b': out += "\\b"; break;
-            case '\f': out += "\\f"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '/':
+                out += "\\/";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (static_cast<unsigned char>(c) < 0x20) {
-                    out += QByteArray("\\u00") + QByteArray::number(static_cast<int>(c), 16)
-                                                     .rightJustified(2, '0');
+                    out += QByteArray("\\u00") +
+                           QByteArray::number(static_cast<int>(c), 16).rightJustified(2, '0');
                 } else {
                     out += c;
                 }
@@ -35,7 +51,9 @@ void writeString(QByteArray& out, const QString& text) {
     out += '"';
 }
 
-void writeIndent(QByteArray& out, int depth) { out += QByteArray(depth * 2, ' '); }
+void writeIndent(QByteArray& out, int depth) {
+    out += QByteArray(depth * 2, ' ');
+}
 
 void writeNodes(QByteArray& out, const QList<TagNode>& nodes, int depth);
 

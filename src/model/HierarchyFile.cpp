@@ -57,9 +57,12 @@ std::optional<QString> keepCopyAside() {
                                (attempt == 0 ? QString() : "-" + QString::number(attempt));
         // Created only when the name is free: an earlier kept copy is never overwritten.
         switch (SafeFileWrite::createNew(target, bytes)) {
-            case SafeFileWrite::Created::Yes: return target;
-            case SafeFileWrite::Created::AlreadyExists: continue;
-            case SafeFileWrite::Created::Failed: return std::nullopt;
+            case SafeFileWrite::Created::Yes:
+                return target;
+            case SafeFileWrite::Created::AlreadyExists:
+                continue;
+            case SafeFileWrite::Created::Failed:
+                return std::nullopt;
         }
     }
     return std::nullopt;

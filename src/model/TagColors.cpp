@@ -47,22 +47,29 @@ std::optional<quint32> parseHex6(const QString& digits) {
 
 QColor colorForIndex(qint64 index) {
     switch (index) {
-        case 1: return kGray;
-        case 2: return kGreen;
-        case 3: return kPurple;
-        case 4: return kBlue;
-        case 5: return kYellow;
-        case 6: return kRed;
-        case 7: return kOrange;
-        default: return kSystemGray;
+        case 1:
+            return kGray;
+        case 2:
+            return kGreen;
+        case 3:
+            return kPurple;
+        case 4:
+            return kBlue;
+        case 5:
+            return kYellow;
+        case 6:
+            return kRed;
+        case 7:
+            return kOrange;
+        default:
+            return kSystemGray;
     }
 }
 
 const QList<PaletteEntry>& finderColorPalette() {
     static const QList<PaletteEntry> palette = {
-        {"None", kSystemGray, 0}, {"Green", kGreen, 2}, {"Purple", kPurple, 3},
-        {"Blue", kBlue, 4},       {"Yellow", kYellow, 5}, {"Red", kRed, 6},
-        {"Orange", kOrange, 7},
+        {"None", kSystemGray, 0}, {"Green", kGreen, 2}, {"Purple", kPurple, 3}, {"Blue", kBlue, 4},
+        {"Yellow", kYellow, 5},   {"Red", kRed, 6},     {"Orange", kOrange, 7},
     };
     return palette;
 }

@@ -7,7 +7,9 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 
-void DesktopWorkspace::open(const QUrl& url) { QDesktopServices::openUrl(url); }
+void DesktopWorkspace::open(const QUrl& url) {
+    QDesktopServices::openUrl(url);
+}
 
 void DesktopWorkspace::reveal(const QUrl& url) {
     const QUrl parent = QUrl::fromLocalFile(QFileInfo(url.toLocalFile()).absolutePath());
@@ -16,17 +18,16 @@ void DesktopWorkspace::reveal(const QUrl& url) {
         QDesktopServices::openUrl(parent);
         return;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
-        "org.freedesktop.FileManager1", "ShowItems");
+    QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.FileManager1",
+                                                       "/org/freedesktop/FileManager1",
+                                                       "org.freedesktop.FileManager1", "ShowItems");
     call << QStringList{QString::fromLatin1(url.toEncoded())} << QString();
     // Asynchronous, so a file manager that is slow to start never blocks the window.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                     [watcher, parent] {
-                         if (watcher->isError()) {
-                             QDesktopServices::openUrl(parent);
-                         }
-                         watcher->deleteLater();
-                     });
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, parent] {
+        if (watcher->isError()) {
+            QDesktopServices::openUrl(parent);
+        }
+        watcher->deleteLater();
+    });
 }

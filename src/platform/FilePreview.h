@@ -19,8 +19,8 @@ struct FilePreview {
     QString iconName;
     qint64 size = 0;
     QDateTime modified;
-    QImage image;         // Image and Pdf
-    QString text;         // Text: the start of the file
+    QImage image;  // Image and Pdf
+    QString text;  // Text: the start of the file
     bool truncated = false;
     QStringList entries;  // Folder
     int pageCount = 0;    // Pdf

@@ -41,9 +41,8 @@ QImage readImage(const QString& path) {
         return {};
     }
     QSize size = reader.size();
-    if (size.isValid() &&
-        (size.width() > LocalPreviewSource::kMaxImageSide ||
-         size.height() > LocalPreviewSource::kMaxImageSide)) {
+    if (size.isValid() && (size.width() > LocalPreviewSource::kMaxImageSide ||
+                           size.height() > LocalPreviewSource::kMaxImageSide)) {
         size.scale(LocalPreviewSource::kMaxImageSide, LocalPreviewSource::kMaxImageSide,
                    Qt::KeepAspectRatio);
         reader.setScaledSize(size);
@@ -53,9 +52,13 @@ QImage readImage(const QString& path) {
 
 }  // namespace
 
-LocalPreviewSource::LocalPreviewSource() { m_pool.setMaxThreadCount(1); }
+LocalPreviewSource::LocalPreviewSource() {
+    m_pool.setMaxThreadCount(1);
+}
 
-LocalPreviewSource::~LocalPreviewSource() { m_pool.waitForDone(); }
+LocalPreviewSource::~LocalPreviewSource() {
+    m_pool.waitForDone();
+}
 
 void LocalPreviewSource::load(const QUrl& url, QObject* receiver, Completion completion) {
     QPointer<QObject> target(receiver);
@@ -87,8 +90,9 @@ FilePreview LocalPreviewSource::read(const QUrl& url) {
     preview.size = info.size();
     preview.modified = info.lastModified();
     static const QMimeDatabase mimeDatabase;
-    const QMimeType type = info.isDir() ? mimeDatabase.mimeTypeForName("inode/directory")
-                                        : mimeDatabase.mimeTypeForFile(info, QMimeDatabase::MatchExtension);
+    const QMimeType type = info.isDir()
+                               ? mimeDatabase.mimeTypeForName("inode/directory")
+                               : mimeDatabase.mimeTypeForFile(info, QMimeDatabase::MatchExtension);
     preview.typeName = type.comment();
     preview.iconName = type.iconName();
     preview.kind = FilePreview::Kind::Other;

@@ -14,8 +14,8 @@ namespace {
 bool writeAll(int fd, const QByteArray& bytes) {
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t written = ::write(fd, bytes.constData() + done,
-                                        static_cast<size_t>(bytes.size() - done));
+        const ssize_t written =
+            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (written < 0 && errno == EINTR) {
             continue;
         }
@@ -40,7 +40,8 @@ void syncFolder(const QByteArray& folder) {
 bool replace(const QString& path, const QByteArray& bytes) {
     const QByteArray target = QFile::encodeName(path);
     const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    QByteArray temporary = folder + "/." + QFile::encodeName(QFileInfo(path).fileName()) + ".XXXXXX";
+    QByteArray temporary =
+        folder + "/." + QFile::encodeName(QFileInfo(path).fileName()) + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         return false;

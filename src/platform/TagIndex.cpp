@@ -188,8 +188,9 @@ void TagIndex::crawlFrom(const QList<std::pair<int, QByteArray>>& starts) {
     crawler.run(starts, std::max(1, m_options.crawlThreads));
     if (crawler.hitWatchLimit() && !m_watchLimitLogged) {
         m_watchLimitLogged = true;
-        Log::line("tagIndex: inotify watch limit reached; folders without a watch are "
-                  "re-checked at each query");
+        Log::line(
+            "tagIndex: inotify watch limit reached; folders without a watch are "
+            "re-checked at each query");
     }
 }
 

@@ -47,8 +47,7 @@ constexpr long kGetxattratSyscall = 464;
 std::atomic_bool g_getxattratMissing = false;
 
 // The tag value of one entry, or an empty array when it has none (or cannot be read).
-QByteArray readTagValueAt(int folderFd, const char* name, QByteArray& fullPath,
-                          qsizetype base) {
+QByteArray readTagValueAt(int folderFd, const char* name, QByteArray& fullPath, qsizetype base) {
     char buffer[1024];
     if (!g_getxattratMissing) {
         XattrArgs args{reinterpret_cast<quint64>(buffer), sizeof buffer, 0};

@@ -14,8 +14,8 @@ class TagIndexTable;
 
 // Walks folder trees into the tag index on several threads: one getdents64 listing per folder
 // and one lgetxattr per entry. Hidden entries are skipped, symbolic links never followed, a
-// folder reached twice in one run (bind mounts) is walked once, and unreadable or vanishing entries are
-// passed over.
+// folder reached twice in one run (bind mounts) is walked once, and unreadable or vanishing entries
+// are passed over.
 class TagIndexCrawler {
 public:
     struct Shared {
@@ -43,8 +43,8 @@ public:
         bool ok = false;
         quint64 device = 0;
         quint64 inode = 0;
-        QList<Entry> folders;       // every visible subfolder, with its own tags
-        QList<Entry> taggedFiles;   // regular files that carry tags
+        QList<Entry> folders;      // every visible subfolder, with its own tags
+        QList<Entry> taggedFiles;  // regular files that carry tags
     };
     // One folder's visible entries. Safe on any thread.
     static Listing list(const QByteArray& path);

@@ -1,6 +1,8 @@
 #include "platform/TagIndexTable.h"
 
-QString TagIndexTable::matchKey(const QString& name) { return name.toCaseFolded(); }
+QString TagIndexTable::matchKey(const QString& name) {
+    return name.toCaseFolded();
+}
 
 int TagIndexTable::addRoot(const QByteArray& path) {
     const int folder = addFolder(kNone, path);

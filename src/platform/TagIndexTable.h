@@ -44,7 +44,9 @@ public:
     // line feed and more (a colour suffix).
     QList<QByteArray> pathsWithTag(const QString& name) const;
 
-    qsizetype folderCount() const { return static_cast<qsizetype>(m_folders.size()) - m_freeFolders.size(); }
+    qsizetype folderCount() const {
+        return static_cast<qsizetype>(m_folders.size()) - m_freeFolders.size();
+    }
     qsizetype taggedFileCount() const { return m_files.size() - m_freeFiles.size(); }
     void clear();
 

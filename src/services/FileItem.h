@@ -21,4 +21,6 @@ struct FileItem {
     friend bool operator==(const FileItem& a, const FileItem& b) { return a.id == b.id; }
 };
 
-inline size_t qHash(const FileItem& item, size_t seed = 0) { return qHash(item.id, seed); }
+inline size_t qHash(const FileItem& item, size_t seed = 0) {
+    return qHash(item.id, seed);
+}

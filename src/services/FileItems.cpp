@@ -26,9 +26,9 @@ QString iconNameFor(const QString& fileName, bool isDirectory) {
     auto it = iconByKey.constFind(key);
     if (it == iconByKey.cend()) {
         const QMimeDatabase mimeDatabase;
-        const QMimeType type = isDirectory ? mimeDatabase.mimeTypeForName("inode/directory")
-                                           : mimeDatabase.mimeTypeForFile(
-                                                 fileName, QMimeDatabase::MatchExtension);
+        const QMimeType type =
+            isDirectory ? mimeDatabase.mimeTypeForName("inode/directory")
+                        : mimeDatabase.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension);
         it = iconByKey.insert(key, type.iconName());
     }
     return *it;
@@ -62,8 +62,8 @@ QList<FileItem> makeFileItems(const QList<QByteArray>& paths,
             }
         }
         struct stat info {};
-        const bool isDirectory = !path.isEmpty() && ::stat(path.constData(), &info) == 0 &&
-                                 S_ISDIR(info.st_mode);
+        const bool isDirectory =
+            !path.isEmpty() && ::stat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
         FileItem item = FileItem::make(path, isDirectory, tags, QString());
         item.iconName = iconNameFor(item.name, isDirectory);
         items.append(std::move(item));

@@ -8,7 +8,9 @@
 namespace FileTagging {
 namespace {
 
-QString decode(const QByteArray& raw) { return QString::fromUtf8(raw); }
+QString decode(const QByteArray& raw) {
+    return QString::fromUtf8(raw);
+}
 
 // Reads the raw list, lets `change` edit it, and writes it back only when it changed.
 template <typename Change>
@@ -36,7 +38,9 @@ QSet<QString> comparableSet(const QStringList& names) {
 
 }  // namespace
 
-QString comparable(const QString& name) { return name.normalized(QString::NormalizationForm_C); }
+QString comparable(const QString& name) {
+    return name.normalized(QString::NormalizationForm_C);
+}
 
 QStringList decodeNames(const QList<QByteArray>& raw) {
     QStringList names;
@@ -60,7 +64,8 @@ std::error_code removeTag(FileTagStore& store, const QString& name, const QUrl& 
 std::error_code removeTags(FileTagStore& store, const QStringList& names, const QUrl& url) {
     const QSet<QString> doomed = comparableSet(names);
     return update(store, url, [&](QList<QByteArray>& list) {
-        list.removeIf([&](const QByteArray& raw) { return doomed.contains(comparable(decode(raw))); });
+        list.removeIf(
+            [&](const QByteArray& raw) { return doomed.contains(comparable(decode(raw))); });
     });
 }
 

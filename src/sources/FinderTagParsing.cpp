@@ -49,8 +49,7 @@ std::optional<FinderTagList> parseFinderTagDictPlist(const QByteArray& bytes) {
         return std::nullopt;
     }
     const plist_t root = plist->root();
-    Log::line("  parseFinderTagDictPlist: top-level keys: " +
-              PropertyList::keys(root).join(", "));
+    Log::line("  parseFinderTagDictPlist: top-level keys: " + PropertyList::keys(root).join(", "));
 
     plist_t array = tagArray(root);
     if (array) {
@@ -63,8 +62,8 @@ std::optional<FinderTagList> parseFinderTagDictPlist(const QByteArray& bytes) {
         }
     }
     if (!array) {
-        const plist_t dict = PropertyList::member(PropertyList::member(root, "values"),
-                                                  "FinderTagDict");
+        const plist_t dict =
+            PropertyList::member(PropertyList::member(root, "values"), "FinderTagDict");
         array = tagArray(PropertyList::member(dict, "value"));
         if (array) {
             Log::line("  found FinderTags under values.FinderTagDict.value");
@@ -77,7 +76,8 @@ std::optional<FinderTagList> parseFinderTagDictPlist(const QByteArray& bytes) {
     FinderTagList tags;
     const uint32_t count = plist_array_get_size(array);
     for (uint32_t i = 0; i < count; ++i) {
-        if (auto tag = parseFinderTagEntry(plist_array_get_item(array, i), EntryVariant::Database)) {
+        if (auto tag =
+                parseFinderTagEntry(plist_array_get_item(array, i), EntryVariant::Database)) {
             tags.append(std::move(*tag));
         }
     }

@@ -42,7 +42,9 @@ QString homePath() {
 }
 
 // A plain existence test, as lstat sees it: readability is not checked.
-bool exists(const QString& path) { return QFileInfo::exists(path); }
+bool exists(const QString& path) {
+    return QFileInfo::exists(path);
+}
 
 // Entry names in the order the system lists them, hidden ones included; absent when the folder
 // cannot be listed.
@@ -62,7 +64,9 @@ std::optional<QStringList> listEntries(const QString& path) {
     return names;
 }
 
-QString finderPlistPath() { return QDir(homePath()).filePath(kFinderPlist); }
+QString finderPlistPath() {
+    return QDir(homePath()).filePath(kFinderPlist);
+}
 
 std::optional<QByteArray> readWholeFile(const QString& path) {
     QFile file(path);
@@ -103,9 +107,8 @@ std::optional<qint64> parseDecimal(const QString& text) {
     if (digits.startsWith(u'+') || digits.startsWith(u'-')) {
         digits = digits.mid(1);
     }
-    if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), [](QChar c) {
-            return c >= u'0' && c <= u'9';
-        })) {
+    if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(),
+                                         [](QChar c) { return c >= u'0' && c <= u'9'; })) {
         return std::nullopt;
     }
     bool ok = false;
@@ -113,7 +116,9 @@ std::optional<qint64> parseDecimal(const QString& text) {
     return ok ? std::optional(value) : std::nullopt;
 }
 
-QString joinedKeys(plist_t dictionary) { return PropertyList::keys(dictionary).join(", "); }
+QString joinedKeys(plist_t dictionary) {
+    return PropertyList::keys(dictionary).join(", ");
+}
 
 }  // namespace
 
@@ -171,8 +176,8 @@ std::optional<FinderTagList> readAllFinderTagsFromSQLite() {
         }
     }
 
-    Log::line(QStringLiteral("readAllFinderTagsFromSQLite: checking %1 path(s)")
-                  .arg(candidates.size()));
+    Log::line(
+        QStringLiteral("readAllFinderTagsFromSQLite: checking %1 path(s)").arg(candidates.size()));
     for (const QString& path : candidates) {
         const bool found = exists(path);
         Log::line(QStringLiteral("  %1: %2").arg(found ? "exists" : "missing", path));
@@ -180,8 +185,7 @@ std::optional<FinderTagList> readAllFinderTagsFromSQLite() {
             continue;
         }
         if (auto tags = readFinderTagDictFromDatabase(path)) {
-            Log::line(QStringLiteral(
-                          "readAllFinderTagsFromSQLite: success at path above, %1 tags")
+            Log::line(QStringLiteral("readAllFinderTagsFromSQLite: success at path above, %1 tags")
                           .arg(tags->size()));
             return tags;
         }

@@ -13,7 +13,8 @@ namespace {
 // The property-list library aborts the process on a text value with an embedded NUL character
 // (an assertion when the value is read), so such input is refused before it is parsed.
 bool xmlHasNulCharacter(const QByteArray& bytes) {
-    static const QRegularExpression nulEntity("&#(x0*|0+);", QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression nulEntity("&#(x0*|0+);",
+                                              QRegularExpression::CaseInsensitiveOption);
     return bytes.contains('\0') || nulEntity.match(QString::fromLatin1(bytes)).hasMatch();
 }
 
@@ -41,7 +42,8 @@ bool binaryHasNulCharacter(const QByteArray& bytes) {
         return true;
     }
     for (quint64 i = 0; i < count; ++i) {
-        const quint64 offset = readBigEndian(bytes, static_cast<qsizetype>(tableStart + i * offsetSize), offsetSize);
+        const quint64 offset =
+            readBigEndian(bytes, static_cast<qsizetype>(tableStart + i * offsetSize), offsetSize);
         if (offset >= static_cast<quint64>(trailer)) {
             return true;
         }
@@ -65,7 +67,8 @@ bool binaryHasNulCharacter(const QByteArray& bytes) {
             start += 1 + intSize;
         }
         const quint64 byteLength = kind == 0x6 ? length * 2 : length;
-        if (length > static_cast<quint64>(trailer) || byteLength > static_cast<quint64>(trailer - start)) {
+        if (length > static_cast<quint64>(trailer) ||
+            byteLength > static_cast<quint64>(trailer - start)) {
             return true;
         }
         for (quint64 j = 0; j < length; ++j) {
@@ -80,7 +83,9 @@ bool binaryHasNulCharacter(const QByteArray& bytes) {
 
 }  // namespace
 
-void PropertyList::Free::operator()(void* node) const { plist_free(node); }
+void PropertyList::Free::operator()(void* node) const {
+    plist_free(node);
+}
 
 std::optional<PropertyList> PropertyList::fromBytes(const QByteArray& bytes) {
     static constexpr char kBinaryMagic[] = "bplist00";

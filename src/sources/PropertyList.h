@@ -21,7 +21,7 @@ public:
     static bool isDictionary(plist_t node);
     static bool isArrayOfDictionaries(plist_t node);
     static plist_t member(plist_t dictionary, const char* key);  // null when absent
-    static QStringList keys(plist_t dictionary);                  // in stored order
+    static QStringList keys(plist_t dictionary);                 // in stored order
     static std::optional<QString> text(plist_t node);
     static std::optional<qint64> integer(plist_t node);
     static std::optional<double> real(plist_t node);

@@ -11,7 +11,9 @@ AppViewModel::AppViewModel(Services services, Startup startup, QObject* parent)
     }
 }
 
-AppViewModel::~AppViewModel() { m_fileWork.waitForDone(); }
+AppViewModel::~AppViewModel() {
+    m_fileWork.waitForDone();
+}
 
 void AppViewModel::setHierarchy(QList<TagNode> hierarchy) {
     m_sortedChildrenCache.clear();
@@ -101,7 +103,9 @@ void AppViewModel::setInlineEditingText(const QString& text) {
     assign(m_inlineEditingText, text, &AppViewModel::inlineEditingTextChanged);
 }
 
-void AppViewModel::waitForFileWork() { m_fileWork.waitForDone(); }
+void AppViewModel::waitForFileWork() {
+    m_fileWork.waitForDone();
+}
 
 // Look-ups.
 
@@ -121,8 +125,7 @@ QStringList AppViewModel::allTagNames(const QList<TagNode>& nodes) {
     return TagTree::allNames(nodes);
 }
 
-bool AppViewModel::ancestorNames(const QUuid& id, const QList<TagNode>& nodes,
-                                 QStringList& names) {
+bool AppViewModel::ancestorNames(const QUuid& id, const QList<TagNode>& nodes, QStringList& names) {
     return TagTree::ancestorNames(id, nodes, names);
 }
 

@@ -83,8 +83,7 @@ public:
     static bool ancestorNames(const QUuid& id, const QList<TagNode>& nodes, QStringList& names);
     QList<TagNode> tagsForColumn(qsizetype column) const;
     QList<TagNode> sortedTagsForColumn(qsizetype column);
-    QList<TagNode> sortedChildren(const QList<TagNode>& children,
-                                  std::optional<QUuid> parentID);
+    QList<TagNode> sortedChildren(const QList<TagNode>& children, std::optional<QUuid> parentID);
 
     // Navigation and file loading.
     void openTag(const QUuid& id, qsizetype column);

@@ -130,7 +130,9 @@ bool AppViewModel::handleCurrentFilesDrop(const QMimeData& data) {
         nullptr);
 }
 
-void AppViewModel::dragEntered(const QUuid& tagID) { setDragTargetTagID(tagID); }
+void AppViewModel::dragEntered(const QUuid& tagID) {
+    setDragTargetTagID(tagID);
+}
 
 void AppViewModel::dragLeft(const QUuid& tagID) {
     // Entering the next zone may come before leaving the last one.

@@ -48,7 +48,9 @@ void AppViewModel::moveRight() {
     }
 }
 
-void AppViewModel::selectOnlyFile(const QString& id) { setSelectedFileIDs({id}); }
+void AppViewModel::selectOnlyFile(const QString& id) {
+    setSelectedFileIDs({id});
+}
 
 AppViewModel::GridItems AppViewModel::gridItems() {
     const auto current = currentTag();
@@ -127,7 +129,7 @@ void AppViewModel::moveInColumns(qint64 step) {
     }
     // Moves within one column's tags then files, clamped at both ends.
     auto moveTo = [&](qsizetype column, const QList<TagNode>& tags, const QList<FileItem>& files,
-                     qsizetype position) {
+                      qsizetype position) {
         qint64 target = std::min<qint64>(position + step, tags.size() + files.size() - 1);
         target = std::max<qint64>(target, 0);
         if (target < tags.size()) {

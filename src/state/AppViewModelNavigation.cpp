@@ -172,7 +172,9 @@ void AppViewModel::applyLoadedFiles(const QUuid& id, QList<FileItem> files) {
     }
 }
 
-void AppViewModel::clearFileCache() { setFilesPerTag({}); }
+void AppViewModel::clearFileCache() {
+    setFilesPerTag({});
+}
 
 QString AppViewModel::statusText() const {
     const auto current = currentTag();

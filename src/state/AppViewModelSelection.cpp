@@ -11,9 +11,13 @@ constexpr double kDoubleClickInterval = 0.35;
 
 }  // namespace
 
-void AppViewModel::openFile(const FileItem& file) { m_services.workspace.open(file.url); }
+void AppViewModel::openFile(const FileItem& file) {
+    m_services.workspace.open(file.url);
+}
 
-void AppViewModel::revealFile(const FileItem& file) { m_services.workspace.reveal(file.url); }
+void AppViewModel::revealFile(const FileItem& file) {
+    m_services.workspace.reveal(file.url);
+}
 
 void AppViewModel::loadPreview(const QUrl& url, QObject* receiver,
                                std::function<void(const FilePreview&)> done) {
@@ -89,7 +93,9 @@ void AppViewModel::clickGridBackground() {
     clearSelection();
 }
 
-void AppViewModel::clickColumnBackground() { commitInlineEdit(); }
+void AppViewModel::clickColumnBackground() {
+    commitInlineEdit();
+}
 
 std::optional<QUuid> AppViewModel::highlightedTagID(qsizetype column) const {
     if (column < 0 || column >= m_navigationPath.size()) {

@@ -30,12 +30,12 @@ void AppViewModel::loadHierarchy() {
     for (const QString& name : names) {
         existing.insert(name.normalized(QString::NormalizationForm_C));
     }
-    Log::line(QStringLiteral("loadHierarchy: existing tag names in hierarchy: %1")
-                  .arg(existing.size()));
+    Log::line(
+        QStringLiteral("loadHierarchy: existing tag names in hierarchy: %1").arg(existing.size()));
 
     const FinderTagList systemTags = FinderTagSources::readAllFinderTags();
-    Log::line(QStringLiteral("loadHierarchy: readAllFinderTags returned %1 tags")
-                  .arg(systemTags.size()));
+    Log::line(
+        QStringLiteral("loadHierarchy: readAllFinderTags returned %1 tags").arg(systemTags.size()));
     int appended = 0;
     if (!systemTags.isEmpty()) {
         assign(m_suggestFullDiskAccess, false, &AppViewModel::suggestFullDiskAccessChanged);
@@ -51,8 +51,8 @@ void AppViewModel::loadHierarchy() {
         mergeSystemTags(favorites, existing, &appended);
     }
     saveHierarchy();
-    Log::line(QStringLiteral("loadHierarchy: done. Root-level tags now: %1")
-                  .arg(m_hierarchy.size()));
+    Log::line(
+        QStringLiteral("loadHierarchy: done. Root-level tags now: %1").arg(m_hierarchy.size()));
 }
 
 void AppViewModel::mergeSystemTags(const QList<FinderTag>& tags, const QSet<QString>& existing,
@@ -73,8 +73,9 @@ void AppViewModel::saveHierarchy() {
     if (m_keepUnreadableFileBeforeSave) {
         const auto kept = HierarchyFile::keepCopyAside();
         if (!kept) {
-            Log::line("saveHierarchy: the unreadable hierarchy file could not be kept aside; "
-                      "not replacing it");
+            Log::line(
+                "saveHierarchy: the unreadable hierarchy file could not be kept aside; "
+                "not replacing it");
             return;
         }
         Log::line("loadHierarchy: kept the unreadable hierarchy file as " + *kept);

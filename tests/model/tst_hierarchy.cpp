@@ -3,10 +3,10 @@
 #include "model/HierarchyFile.h"
 #include "model/TagNode.h"
 
-#include <QFile>
-#include <csignal>
 #include <sys/resource.h>
+#include <QFile>
 #include <QtTest>
+#include <csignal>
 
 class TestHierarchy : public QObject {
     Q_OBJECT
@@ -89,27 +89,42 @@ void TestHierarchy::roundTripKeepsEveryField() {
 
 void TestHierarchy::readerRefusesBrokenTrees_data() {
     QTest::addColumn<QByteArray>("json");
-    const QByteArray child = R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":[]})";
+    const QByteArray child =
+        R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":[]})";
     auto nested = [&](const QByteArray& inner) {
         return R"([{"id":"00000000-0000-4000-8000-00000000000A","name":"r","colorIndex":0,"children":[)" +
                inner + "]}]";
     };
     QTest::newRow("not an array") << QByteArray(R"({"id":"x"})");
     QTest::newRow("truncated") << nested(child).chopped(3);
-    QTest::newRow("child without children") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1})");
+    QTest::newRow("child without children")
+        << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1})");
     QTest::newRow("child without id") << nested(R"({"name":"c","colorIndex":1,"children":[]})");
-    QTest::newRow("child without name") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","colorIndex":1,"children":[]})");
-    QTest::newRow("child without colour") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","children":[]})");
-    QTest::newRow("malformed uuid") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2","name":"c","colorIndex":1,"children":[]})");
-    QTest::newRow("braced uuid") << nested(R"({"id":"{6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C}","name":"c","colorIndex":1,"children":[]})");
-    QTest::newRow("bad base64") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":[],"customIconData":"ab$d"})");
-    QTest::newRow("unpadded base64") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":[],"customIconData":"abc"})");
-    QTest::newRow("colour as text") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":"1","children":[]})");
-    QTest::newRow("colour as fraction") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1.5,"children":[]})");
-    QTest::newRow("name as number") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":3,"colorIndex":1,"children":[]})");
-    QTest::newRow("icon name as number") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":[],"iconName":5})");
-    QTest::newRow("children as object") << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":{}})");
-    QTest::newRow("invalid utf-8") << QByteArray("[{\"id\":\"00000000-0000-4000-8000-00000000000A\",\"name\":\"\xff\",\"colorIndex\":0,\"children\":[]}]");
+    QTest::newRow("child without name")
+        << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","colorIndex":1,"children":[]})");
+    QTest::newRow("child without colour")
+        << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","children":[]})");
+    QTest::newRow("malformed uuid") << nested(
+        R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2","name":"c","colorIndex":1,"children":[]})");
+    QTest::newRow("braced uuid") << nested(
+        R"({"id":"{6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C}","name":"c","colorIndex":1,"children":[]})");
+    QTest::newRow("bad base64") << nested(
+        R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":[],"customIconData":"ab$d"})");
+    QTest::newRow("unpadded base64") << nested(
+        R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":[],"customIconData":"abc"})");
+    QTest::newRow("colour as text") << nested(
+        R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":"1","children":[]})");
+    QTest::newRow("colour as fraction") << nested(
+        R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1.5,"children":[]})");
+    QTest::newRow("name as number") << nested(
+        R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":3,"colorIndex":1,"children":[]})");
+    QTest::newRow("icon name as number") << nested(
+        R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":[],"iconName":5})");
+    QTest::newRow("children as object") << nested(
+        R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":{}})");
+    QTest::newRow("invalid utf-8") << QByteArray(
+        "[{\"id\":\"00000000-0000-4000-8000-00000000000A\",\"name\":\"\xff\",\"colorIndex\":0,"
+        "\"children\":[]}]");
     QTest::newRow("hostile nesting") << QByteArray(100000, '[') + QByteArray(100000, ']');
     QTest::newRow("empty file") << QByteArray();
 }

@@ -25,12 +25,18 @@ private slots:
 void TestTagColors::colorFromHexAccepts_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("hex");
-    QTest::newRow("lower with #") << "#ff8000" << "FF8000";
-    QTest::newRow("upper with blanks") << "  FF8000 \n" << "FF8000";
-    QTest::newRow("# in the middle") << "FF#8000" << "FF8000";
-    QTest::newRow("many #") << "##0a0B0c#" << "0A0B0C";
-    QTest::newRow("plus and five digits") << "+12345" << "012345";
-    QTest::newRow("minus zeros") << "-00000" << "000000";
+    QTest::newRow("lower with #") << "#ff8000"
+                                  << "FF8000";
+    QTest::newRow("upper with blanks") << "  FF8000 \n"
+                                       << "FF8000";
+    QTest::newRow("# in the middle") << "FF#8000"
+                                     << "FF8000";
+    QTest::newRow("many #") << "##0a0B0c#"
+                            << "0A0B0C";
+    QTest::newRow("plus and five digits") << "+12345"
+                                          << "012345";
+    QTest::newRow("minus zeros") << "-00000"
+                                 << "000000";
 }
 
 void TestTagColors::colorFromHexAccepts() {

@@ -8,8 +8,8 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 using namespace FileTagging;
 
@@ -56,7 +56,8 @@ void TestFileTags::codecRoundTrip_data() {
     QTest::addColumn<QByteArray>("value");
     QTest::newRow("plain") << QList<QByteArray>{"Work", "Red"} << QByteArray("Work,Red");
     QTest::newRow("comma") << QList<QByteArray>{"a,b", "c"} << QByteArray("a\\,b,c");
-    QTest::newRow("backslash") << QList<QByteArray>{"a\\", "b\\,c"} << QByteArray("a\\\\,b\\\\\\,c");
+    QTest::newRow("backslash") << QList<QByteArray>{"a\\", "b\\,c"}
+                               << QByteArray("a\\\\,b\\\\\\,c");
     QTest::newRow("non-ascii") << QList<QByteArray>{"Café", "東京"} << QByteArray("Café,東京");
 }
 
@@ -70,9 +71,11 @@ void TestFileTags::codecRoundTrip() {
 void TestFileTags::codecReadsOtherToolsValues_data() {
     QTest::addColumn<QByteArray>("value");
     QTest::addColumn<QList<QByteArray>>("names");
-    QTest::newRow("blank after comma") << QByteArray("Work, Red ,\tBlue") << QList<QByteArray>{"Work", "Red", "Blue"};
+    QTest::newRow("blank after comma")
+        << QByteArray("Work, Red ,\tBlue") << QList<QByteArray>{"Work", "Red", "Blue"};
     QTest::newRow("empty parts") << QByteArray(",,Work,,") << QList<QByteArray>{"Work"};
-    QTest::newRow("lone backslash kept") << QByteArray("C:\\temp,x\\") << QList<QByteArray>{"C:\\temp", "x\\"};
+    QTest::newRow("lone backslash kept")
+        << QByteArray("C:\\temp,x\\") << QList<QByteArray>{"C:\\temp", "x\\"};
     QTest::newRow("empty") << QByteArray() << QList<QByteArray>{};
 }
 
@@ -89,7 +92,8 @@ void TestFileTags::removeTag_data() {
     QTest::newRow("absent name") << QByteArray("B,A") << "C" << QByteArray("B,A");
     QTest::newRow("twice around another") << QByteArray("A,B,A") << "A" << QByteArray("B");
     QTest::newRow("other letter case") << QByteArray("Work") << "work" << QByteArray("Work");
-    QTest::newRow("canonically equal") << QByteArray("Cafe\xcc\x81,x") << QString::fromUtf8("Café") << QByteArray("x");
+    QTest::newRow("canonically equal")
+        << QByteArray("Cafe\xcc\x81,x") << QString::fromUtf8("Café") << QByteArray("x");
     QTest::newRow("last name") << QByteArray("A") << "A" << QByteArray();
 }
 
@@ -106,10 +110,15 @@ void TestFileTags::addTag_data() {
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QByteArray>("after");
-    QTest::newRow("to untagged") << QByteArray() << QStringList{"Projects", "Client"} << QByteArray("Projects,Client");
-    QTest::newRow("keeps order, no duplicate") << QByteArray("Z,Client") << QStringList{"Projects", "Client"} << QByteArray("Z,Client,Projects");
-    QTest::newRow("case differs") << QByteArray("work") << QStringList{"Work"} << QByteArray("work,Work");
-    QTest::newRow("comma in name") << QByteArray("a") << QStringList{"x,y"} << QByteArray("a,x\\,y");
+    QTest::newRow("to untagged") << QByteArray() << QStringList{"Projects", "Client"}
+                                 << QByteArray("Projects,Client");
+    QTest::newRow("keeps order, no duplicate")
+        << QByteArray("Z,Client") << QStringList{"Projects", "Client"}
+        << QByteArray("Z,Client,Projects");
+    QTest::newRow("case differs") << QByteArray("work") << QStringList{"Work"}
+                                  << QByteArray("work,Work");
+    QTest::newRow("comma in name")
+        << QByteArray("a") << QStringList{"x,y"} << QByteArray("a,x\\,y");
 }
 
 void TestFileTags::addTag() {
@@ -119,9 +128,10 @@ void TestFileTags::addTag() {
     const QUrl url = file("add.txt", before.isEmpty() ? QByteArray() : before);
     QVERIFY(!FileTagging::addTags(m_store, names, url));
     QCOMPARE(rawValue(url), after);
-    QCOMPARE(readTagNames(m_store, url), QString::fromUtf8(after).isEmpty()
-                                             ? QStringList()
-                                             : FileTagging::decodeNames(TagValueCodec::decode(after)));
+    QCOMPARE(readTagNames(m_store, url),
+             QString::fromUtf8(after).isEmpty()
+                 ? QStringList()
+                 : FileTagging::decodeNames(TagValueCodec::decode(after)));
 }
 
 void TestFileTags::replaceTagIsOneWrite() {
@@ -168,8 +178,8 @@ void TestFileTags::invalidUtf8SurvivesUnrelatedChanges() {
 
 void TestFileTags::oddFileNamesTravelThroughUrls() {
     const QByteArray dir = QFile::encodeName(m_home->path("files"));
-    for (const QByteArray& name : {QByteArray("bad-\xff-name"), QByteArray("sp ace%20#?.txt"),
-                                   QByteArray("new\nline")}) {
+    for (const QByteArray& name :
+         {QByteArray("bad-\xff-name"), QByteArray("sp ace%20#?.txt"), QByteArray("new\nline")}) {
         const QByteArray path = dir + "/" + name;
         const int fd = ::open(path.constData(), O_CREAT | O_WRONLY, 0644);
         QVERIFY(fd >= 0);

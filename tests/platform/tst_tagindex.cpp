@@ -159,8 +159,7 @@ void TestTagIndex::followsRenamedAndMovedFolders() {
     QVERIFY(QDir().rename(m_root + "/archive/2024", outside));
     QCOMPARE(query(*index, "report"), QStringList());
     QVERIFY(QDir().rename(outside, m_root + "/back"));
-    QCOMPARE(query(*index, "report"),
-             QStringList({"back/deep/er/notes.txt", "back/report.txt"}));
+    QCOMPARE(query(*index, "report"), QStringList({"back/deep/er/notes.txt", "back/report.txt"}));
     QVERIFY(QDir(m_root + "/back").removeRecursively());
     QCOMPARE(query(*index, "report"), QStringList());
 }
@@ -174,8 +173,8 @@ void TestTagIndex::survivesLoopsHiddenAndUnreadableEntries() {
     QFile::setPermissions(m_root + "/locked", QFileDevice::Permissions());
     auto index = makeIndex();
     const QStringList found = query(*index, "found");
-    QFile::setPermissions(m_root + "/locked", QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                  QFileDevice::ExeOwner);
+    QFile::setPermissions(m_root + "/locked",
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QVERIFY(found.contains("loop/real.txt"));
     QVERIFY(!found.contains(".hidden/secret.txt"));
     QVERIFY(found.size() <= 2);  // root reads the locked folder anyway
@@ -222,7 +221,8 @@ void TestTagIndex::recheckesFoldersBeyondTheWatchLimit() {
 void TestTagIndex::survivesFoldersVanishingDuringTheCrawl() {
     for (int i = 0; i < 150; ++i) {
         for (int j = 0; j < 8; ++j) {
-            touch(QString("bulk%1/sub%2/file%3.txt").arg(i).arg(j % 3).arg(j), j == 0 ? "Bulk" : "");
+            touch(QString("bulk%1/sub%2/file%3.txt").arg(i).arg(j % 3).arg(j),
+                  j == 0 ? "Bulk" : "");
         }
     }
     auto index = makeIndex();
@@ -234,8 +234,8 @@ void TestTagIndex::survivesFoldersVanishingDuringTheCrawl() {
     const QStringList found = query(*index, "bulk");
     for (int i = 1; i < 150; i += 2) {
         QFile::setPermissions(m_root + QString("/bulk%1").arg(i), QFileDevice::ReadOwner |
-                                                                     QFileDevice::WriteOwner |
-                                                                     QFileDevice::ExeOwner);
+                                                                      QFileDevice::WriteOwner |
+                                                                      QFileDevice::ExeOwner);
     }
     QVERIFY(found.size() <= 75);
     for (const QString& path : found) {

@@ -34,7 +34,8 @@ void TestFileItems::recordsDescribeTheFile() {
     QDir().mkpath(m_home->path("items/Folder"));
     const QByteArray folder = QFile::encodeName(m_home->path("items/Folder"));
     const QByteArray missing = QFile::encodeName(m_home->path("items/gone.txt"));
-    const auto items = FileItems::makeFileItems({pdf, folder, missing}, std::nullopt, {"Work"}, m_store);
+    const auto items =
+        FileItems::makeFileItems({pdf, folder, missing}, std::nullopt, {"Work"}, m_store);
     QCOMPARE(items.size(), 3);  // without a required set nothing is filtered
     QCOMPARE(items[0].name, QString("Folder"));
     QVERIFY(items[0].isDirectory);
@@ -72,8 +73,8 @@ void TestFileItems::filterComparesExactly() {
     QFETCH(QByteArray, tags);
     QFETCH(bool, kept);
     const QByteArray url = make("filtered.txt", tags);
-    const auto items = FileItems::makeFileItems({url}, QSet<QString>{"Projects", "Client"},
-                                                {"Invoices"}, m_store);
+    const auto items =
+        FileItems::makeFileItems({url}, QSet<QString>{"Projects", "Client"}, {"Invoices"}, m_store);
     QCOMPARE(items.size(), kept ? 1 : 0);
 }
 

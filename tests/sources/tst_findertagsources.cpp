@@ -25,12 +25,14 @@ void makeDatabase(const QString& path, const char* table, const char* column,
     QDir().mkpath(QFileInfo(path).absolutePath());
     sqlite3* db = nullptr;
     QCOMPARE(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
-    const QByteArray create = QByteArray("CREATE TABLE ") + table + " (ZKEY TEXT, " + column + " BLOB);";
+    const QByteArray create =
+        QByteArray("CREATE TABLE ") + table + " (ZKEY TEXT, " + column + " BLOB);";
     QCOMPARE(sqlite3_exec(db, create.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
     const QByteArray insert = QByteArray("INSERT INTO ") + table + " VALUES ('FinderTagDict', ?);";
     sqlite3_stmt* statement = nullptr;
     sqlite3_prepare_v2(db, insert.constData(), -1, &statement, nullptr);
-    sqlite3_bind_blob(statement, 1, blob.constData(), static_cast<int>(blob.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_blob(statement, 1, blob.constData(), static_cast<int>(blob.size()),
+                      SQLITE_TRANSIENT);
     QCOMPARE(sqlite3_step(statement), SQLITE_DONE);
     sqlite3_finalize(statement);
     sqlite3_close(db);
@@ -70,15 +72,19 @@ void TestFinderTagSources::init() {
 void TestFinderTagSources::eachQueryCandidateIsTried_data() {
     QTest::addColumn<QString>("table");
     QTest::addColumn<QString>("column");
-    QTest::newRow("first") << "ZSYDMANAGEDKEYVALUE" << "ZPLISTDATAVALUE";
-    QTest::newRow("second, misspelt column") << "ZSYDMANAGEDKEYVALUE" << "ZPLISTDATAVLUE";
-    QTest::newRow("third, other table") << "ZSYSDMANAGEDKEYVALUE" << "ZPLISTDATAVALUE";
+    QTest::newRow("first") << "ZSYDMANAGEDKEYVALUE"
+                           << "ZPLISTDATAVALUE";
+    QTest::newRow("second, misspelt column") << "ZSYDMANAGEDKEYVALUE"
+                                             << "ZPLISTDATAVLUE";
+    QTest::newRow("third, other table") << "ZSYSDMANAGEDKEYVALUE"
+                                        << "ZPLISTDATAVALUE";
 }
 
 void TestFinderTagSources::eachQueryCandidateIsTried() {
     QFETCH(QString, table);
     QFETCH(QString, column);
-    const QByteArray blob = serialize(wrap("FinderTags", tagArray({entry("Work", 4)})), Format::Binary);
+    const QByteArray blob =
+        serialize(wrap("FinderTags", tagArray({entry("Work", 4)})), Format::Binary);
     makeDatabase(m_home->path(kAppSupport), table.toUtf8(), column.toUtf8(), blob);
     const auto tags = readAllFinderTagsFromSQLite();
     QVERIFY(tags.has_value());
@@ -91,9 +97,12 @@ void TestFinderTagSources::eachPlistShapeIsFound_data() {
     QTest::addColumn<QString>("logLine");
     for (int format : {int(Format::Binary), int(Format::Xml)}) {
         const char* suffix = format == int(Format::Binary) ? " binary" : " xml";
-        QTest::newRow(QByteArray("top level") + suffix) << 0 << format << "[Orvane]   found FinderTags at top level";
-        QTest::newRow(QByteArray("under value") + suffix) << 1 << format << "[Orvane]   found FinderTags under value";
-        QTest::newRow(QByteArray("under values") + suffix) << 2 << format << "[Orvane]   found FinderTags under values.FinderTagDict.value";
+        QTest::newRow(QByteArray("top level") + suffix)
+            << 0 << format << "[Orvane]   found FinderTags at top level";
+        QTest::newRow(QByteArray("under value") + suffix)
+            << 1 << format << "[Orvane]   found FinderTags under value";
+        QTest::newRow(QByteArray("under values") + suffix)
+            << 2 << format << "[Orvane]   found FinderTags under values.FinderTagDict.value";
     }
 }
 
@@ -126,9 +135,15 @@ void TestFinderTagSources::entryColourRules() {
     const auto fromDatabase = FinderTagParsing::parseFinderTagDictPlist(
         serialize(wrap("FinderTags", array), Format::Binary));
     QVERIFY(fromDatabase.has_value());
-    QCOMPARE(*fromDatabase, FinderTagList({{"Red", 6}, {"red", 0}, {"Anything", 4}, {"ByC", 5},
-                                           {"Both", 1}, {"Blue-ish", 3}, {"Green", 3},
-                                           {"Yellow", 5}, {"Negative", -2}}));
+    QCOMPARE(*fromDatabase, FinderTagList({{"Red", 6},
+                                           {"red", 0},
+                                           {"Anything", 4},
+                                           {"ByC", 5},
+                                           {"Both", 1},
+                                           {"Blue-ish", 3},
+                                           {"Green", 3},
+                                           {"Yellow", 5},
+                                           {"Negative", -2}}));
 
     // The legacy file takes only integers: the fraction falls through to the name table.
     m_home->writeFile(kFinderPlist, serialize(legacyShape(copy), Format::Xml));
@@ -141,12 +156,14 @@ void TestFinderTagSources::entryColourRules() {
 void TestFinderTagSources::emptyTagArrayFallsThroughToLegacyPlist() {
     makeDatabase(m_home->path(kSynced), "ZSYDMANAGEDKEYVALUE", "ZPLISTDATAVALUE",
                  serialize(wrap("FinderTags", plist_new_array()), Format::Binary));
-    m_home->writeFile(kFinderPlist, serialize(legacyShape(tagArray({entry("Legacy", 2)})), Format::Binary));
+    m_home->writeFile(kFinderPlist,
+                      serialize(legacyShape(tagArray({entry("Legacy", 2)})), Format::Binary));
     LogCapture log;
     QCOMPARE(readAllFinderTags(), FinderTagList({{"Legacy", 2}}));
     const QStringList lines = log.lines();
     QVERIFY(lines.contains("[Orvane] readAllFinderTagsFromSQLite: success at path above, 0 tags"));
-    QVERIFY(lines.contains("[Orvane] readAllFinderTags: SQLite returned nothing, trying legacy plist"));
+    QVERIFY(
+        lines.contains("[Orvane] readAllFinderTags: SQLite returned nothing, trying legacy plist"));
     QVERIFY(lines.contains("[Orvane] readAllFinderTags: got 1 tags from legacy plist"));
 }
 
@@ -155,8 +172,9 @@ void TestFinderTagSources::sqliteLogLinesAreExact() {
     QDir().mkpath(home + "/Library/Daemon Containers/A/Data");
     QDir().mkpath(home + "/Library/Daemon Containers/B");
     const QString daemonStore = home + "/Library/Daemon Containers/A/Data/" + kStore;
-    makeDatabase(daemonStore, "ZSYSDMANAGEDKEYVALUE", "ZPLISTDATAVALUE",
-                 serialize(wrap("FinderTags", tagArray({entry("Red"), entry("Work")})), Format::Binary));
+    makeDatabase(
+        daemonStore, "ZSYSDMANAGEDKEYVALUE", "ZPLISTDATAVALUE",
+        serialize(wrap("FinderTags", tagArray({entry("Red"), entry("Work")})), Format::Binary));
     // A database whose blob is no property list fails and the next path is tried.
     makeDatabase(home + "/" + kSynced, "ZSYDMANAGEDKEYVALUE", "ZPLISTDATAVALUE", "not a plist");
 
@@ -198,11 +216,15 @@ void TestFinderTagSources::unreadableDaemonContainersStillTriesTheRest() {
 
 void TestFinderTagSources::containersAreSearchedByName() {
     const QString tail = "/Data/Library/Application Support/" + kStore;
-    const QByteArray blob = serialize(wrap("FinderTags", tagArray({entry("Found")})), Format::Binary);
-    makeDatabase(m_home->path("Library/Containers/org.example.app" + tail), "ZSYDMANAGEDKEYVALUE", "ZPLISTDATAVALUE", blob);
+    const QByteArray blob =
+        serialize(wrap("FinderTags", tagArray({entry("Found")})), Format::Binary);
+    makeDatabase(m_home->path("Library/Containers/org.example.app" + tail), "ZSYDMANAGEDKEYVALUE",
+                 "ZPLISTDATAVALUE", blob);
     QVERIFY(!readAllFinderTagsFromSQLite().has_value());
-    makeDatabase(m_home->path("Library/Containers/my.kvs.helper" + tail), "ZSYDMANAGEDKEYVALUE", "ZPLISTDATAVALUE", blob);
-    QCOMPARE(readAllFinderTagsFromSQLite().value_or(FinderTagList()), FinderTagList({{"Found", 0}}));
+    makeDatabase(m_home->path("Library/Containers/my.kvs.helper" + tail), "ZSYDMANAGEDKEYVALUE",
+                 "ZPLISTDATAVALUE", blob);
+    QCOMPARE(readAllFinderTagsFromSQLite().value_or(FinderTagList()),
+             FinderTagList({{"Found", 0}}));
 }
 
 void TestFinderTagSources::legacyPlistLogLinesAreExact() {
@@ -220,28 +242,34 @@ void TestFinderTagSources::legacyPlistLogLinesAreExact() {
     m_home->writeFile(kFinderPlist, bytes);
     LogCapture log;
     QVERIFY(!readAllFinderTagsFromLegacyPlist());
-    QCOMPARE(log.lines(), QStringList({"[Orvane] readAllFinderTagsFromLegacyPlist: " + path,
-                                       "[Orvane]   file exists: true",
-                                       QString("[Orvane]   read %1 bytes").arg(bytes.size()),
-                                       "[Orvane]   values has no 'FinderTagDict' (values keys: Other)"}));
+    QCOMPARE(log.lines(),
+             QStringList({"[Orvane] readAllFinderTagsFromLegacyPlist: " + path,
+                          "[Orvane]   file exists: true",
+                          QString("[Orvane]   read %1 bytes").arg(bytes.size()),
+                          "[Orvane]   values has no 'FinderTagDict' (values keys: Other)"}));
 
     LogCapture empty;
     QCOMPARE(FinderTagParsing::parseFinderTagDictPlist(serialize(plist_new_dict(), Format::Binary)),
              std::nullopt);
-    QCOMPARE(empty.lines(), QStringList({"[Orvane]   parseFinderTagDictPlist: top-level keys: ",
-                                         "[Orvane]   no FinderTags array found in plist structure"}));
+    QCOMPARE(empty.lines(),
+             QStringList({"[Orvane]   parseFinderTagDictPlist: top-level keys: ",
+                          "[Orvane]   no FinderTags array found in plist structure"}));
 }
 
 void TestFinderTagSources::favoritesParseNamesAndColours() {
     plist_t names = plist_new_array();
-    for (const char* text : {"Client\n4", "Green", "Odd\nq", "Blue\n", "\nSkipped", "", "Many\n3\nx",
-                             "Huge\n99999999999999999999", "Signed\n-2"}) {
+    for (const char* text : {"Client\n4", "Green", "Odd\nq", "Blue\n", "\nSkipped", "",
+                             "Many\n3\nx", "Huge\n99999999999999999999", "Signed\n-2"}) {
         plist_array_append_item(names, plist_new_string(text));
     }
     m_home->writeFile(kFinderPlist, serialize(wrap("FavoriteTagNames", names), Format::Binary));
-    QCOMPARE(readFavoriteFinderTags(),
-             FinderTagList({{"Client", 4}, {"Green", 2}, {"Odd", 0}, {"Blue", 4}, {"Many", 3},
-                            {"Huge", 0}, {"Signed", -2}}));
+    QCOMPARE(readFavoriteFinderTags(), FinderTagList({{"Client", 4},
+                                                      {"Green", 2},
+                                                      {"Odd", 0},
+                                                      {"Blue", 4},
+                                                      {"Many", 3},
+                                                      {"Huge", 0},
+                                                      {"Signed", -2}}));
 
     plist_t mixed = plist_new_array();
     plist_array_append_item(mixed, plist_new_string("Fine"));
@@ -254,19 +282,23 @@ void TestFinderTagSources::hostileStoresAreRefused() {
     LogCapture log;
     // Deep nesting, a huge array of wrong types, garbage, and a truncated binary list.
     QByteArray deep = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
-    for (int i = 0; i < 5000; ++i) deep += "<array>";
-    for (int i = 0; i < 5000; ++i) deep += "</array>";
+    for (int i = 0; i < 5000; ++i)
+        deep += "<array>";
+    for (int i = 0; i < 5000; ++i)
+        deep += "</array>";
     deep += "</plist>";
     QVERIFY(!FinderTagParsing::parseFinderTagDictPlist(deep));
     plist_t wrong = plist_new_array();
     for (int i = 0; i < 100000; ++i) {
         plist_array_append_item(wrong, plist_new_uint(static_cast<uint64_t>(i)));
     }
-    QVERIFY(!FinderTagParsing::parseFinderTagDictPlist(serialize(wrap("FinderTags", wrong), Format::Binary)));
+    QVERIFY(!FinderTagParsing::parseFinderTagDictPlist(
+        serialize(wrap("FinderTags", wrong), Format::Binary)));
     QVERIFY(!FinderTagParsing::parseFinderTagDictPlist("bplist00\xff\xff\xff"));
     // Text with a NUL character inside, which the plist library cannot hand back safely.
-    static const char nulText[] = "<plist><dict><key>FinderTags</key><array><dict><key>n</key>"
-                                  "<string>Red\0\0</string></dict></array></dict></plist>";
+    static const char nulText[] =
+        "<plist><dict><key>FinderTags</key><array><dict><key>n</key>"
+        "<string>Red\0\0</string></dict></array></dict></plist>";
     const QByteArray nul(nulText, sizeof nulText - 1);
     QVERIFY(!FinderTagParsing::parseFinderTagDictPlist(nul));
     QVERIFY(!FinderTagParsing::parseFinderTagDictPlist(
@@ -284,8 +316,9 @@ void TestFinderTagSources::hostileStoresAreRefused() {
     QDir().mkpath(QFileInfo(typed).absolutePath());
     sqlite3* db = nullptr;
     sqlite3_open(typed.toUtf8().constData(), &db);
-    sqlite3_exec(db, "CREATE TABLE ZSYDMANAGEDKEYVALUE (ZKEY TEXT, ZPLISTDATAVALUE);"
-                     "INSERT INTO ZSYDMANAGEDKEYVALUE VALUES ('FinderTagDict', 42);",
+    sqlite3_exec(db,
+                 "CREATE TABLE ZSYDMANAGEDKEYVALUE (ZKEY TEXT, ZPLISTDATAVALUE);"
+                 "INSERT INTO ZSYDMANAGEDKEYVALUE VALUES ('FinderTagDict', 42);",
                  nullptr, nullptr, nullptr);
     sqlite3_close(db);
     QVERIFY(!readFinderTagDictFromDatabase(typed).has_value());

@@ -16,7 +16,10 @@ class TestEditing : public QObject {
 private slots:
     void initTestCase() { m_home = std::make_unique<TestHome>(); }
     void init();
-    void cleanup() { m_model.reset(); m_services.reset(); }
+    void cleanup() {
+        m_model.reset();
+        m_services.reset();
+    }
     void createAppendsAndSaves();
     void renameTrimsAndRefusesBlank();
     void inlineEditCommitsAndCancels();

@@ -17,7 +17,10 @@ class TestInteraction : public QObject {
 private slots:
     void initTestCase() { m_home = std::make_unique<TestHome>(); }
     void init();
-    void cleanup() { m_model.reset(); m_services.reset(); }
+    void cleanup() {
+        m_model.reset();
+        m_services.reset();
+    }
     void fileClicksSelectOpenAndCloseColumns();
     void tagTileClicksSelectRenameAndEnter();
     void columnTagClicksOpenThenRename();
@@ -42,8 +45,10 @@ private:
     void settle() { QTRY_VERIFY(m_model->loadingTagIDs().isEmpty() && !m_model->isLoadingFiles()); }
     std::unique_ptr<QMimeData> mime(const QList<QUrl>& urls, const QString& text = QString()) {
         auto data = std::make_unique<QMimeData>();
-        if (!urls.isEmpty()) data->setUrls(urls);
-        if (!text.isNull()) data->setText(text);
+        if (!urls.isEmpty())
+            data->setUrls(urls);
+        if (!text.isNull())
+            data->setText(text);
         return data;
     }
 
@@ -146,7 +151,8 @@ void TestInteraction::highlightAndSelectedUrls() {
     QVERIFY(!m_model->highlightedTagID(-1));
     FileItem item;
     for (const FileItem& f : m_model->filesPerTag().value(m_projects)) {
-        if (f.name == "h.txt") item = f;
+        if (f.name == "h.txt")
+            item = f;
     }
     m_model->selectFile(item, AppViewModel::SelectMode::Replace);
     QVERIFY(!m_model->highlightedTagID(1));  // the selection sits in Projects' files
@@ -172,20 +178,22 @@ void TestInteraction::dropRoutineRules() {
             data, this,
             [&](const QList<QUrl>& urls) {
                 QStringList names;
-                for (const QUrl& url : urls) names.append(url.fileName());
+                for (const QUrl& url : urls)
+                    names.append(url.fileName());
                 calls.append("files " + names.join(","));
             },
             onTag, [&] { calls.append("done"); });
         return accepted && calls.isEmpty();  // nothing is delivered before it returns
-
     };
-    QVERIFY(run(*mime({QUrl::fromLocalFile(a), QUrl::fromLocalFile(a), web, QUrl::fromLocalFile(b)}, id), true));
+    QVERIFY(run(
+        *mime({QUrl::fromLocalFile(a), QUrl::fromLocalFile(a), web, QUrl::fromLocalFile(b)}, id),
+        true));
     QTRY_COMPARE(calls, QStringList({"files r1.txt,r2.txt", "tag " + id, "done"}));
     QVERIFY(!run(*mime({}, id), false));  // text where no tags are taken
     QVERIFY(!run(*mime({web}), true));    // a web link alone
     QTest::qWait(10);
     QVERIFY(calls.isEmpty());
-    QVERIFY(run(*mime({}, "not an id"), true));    // accepted, moves nothing
+    QVERIFY(run(*mime({}, "not an id"), true));  // accepted, moves nothing
     QTRY_COMPARE(calls, QStringList({"done"}));
     QVERIFY(run(*mime({}, id.toLower()), true));
     QTRY_COMPARE(calls, QStringList({"tag " + id, "done"}));

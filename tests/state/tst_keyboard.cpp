@@ -13,7 +13,10 @@ class TestKeyboard : public QObject {
 private slots:
     void initTestCase() { m_home = std::make_unique<TestHome>(); }
     void init();
-    void cleanup() { m_model.reset(); m_services.reset(); }
+    void cleanup() {
+        m_model.reset();
+        m_services.reset();
+    }
     void gridMovesWithinRowsAndEnds();
     void gridWithoutFocus();
     void gridReachesFiles();
@@ -33,18 +36,21 @@ private:
     qsizetype focusedGridIndex() {
         const QList<TagNode> tags = m_model->sortedTagsForColumn(m_model->navigationPath().size());
         for (qsizetype i = 0; i < tags.size(); ++i) {
-            if (m_model->selectedTagID() == tags[i].id) return i;
+            if (m_model->selectedTagID() == tags[i].id)
+                return i;
         }
         const QList<FileItem>& files = m_model->currentFiles();
         for (qsizetype i = 0; i < files.size(); ++i) {
-            if (m_model->selectedFileIDs().contains(files[i].id)) return tags.size() + i;
+            if (m_model->selectedFileIDs().contains(files[i].id))
+                return tags.size() + i;
         }
         return -1;
     }
     QString selectedFileName() {
         for (const auto& files : m_model->filesPerTag()) {
             for (const FileItem& f : files) {
-                if (m_model->selectedFileIDs().contains(f.id)) return f.name;
+                if (m_model->selectedFileIDs().contains(f.id))
+                    return f.name;
             }
         }
         return {};

@@ -13,7 +13,10 @@ class TestNavigation : public QObject {
 private slots:
     void initTestCase() { m_home = std::make_unique<TestHome>(); }
     void init();
-    void cleanup() { m_model.reset(); m_services.reset(); }
+    void cleanup() {
+        m_model.reset();
+        m_services.reset();
+    }
     void openTagCutsThePathAndItsCache();
     void backElementAndRoot();
     void staleResultsOnlyFillTheCache();
@@ -30,7 +33,8 @@ private:
     }
     QStringList names(const QList<FileItem>& files) {
         QStringList result;
-        for (const FileItem& f : files) result.append(f.name);
+        for (const FileItem& f : files)
+            result.append(f.name);
         return result;
     }
 
@@ -109,8 +113,8 @@ void TestNavigation::staleResultsOnlyFillTheCache() {
     const QUrl x = file("x.txt", "A");
     FakeQuery& query = m_services->query;
     m_model->setMatchAllTags(false);
-    m_model->openTag(m_a, 0);   // query 0: A
-    m_model->openTag(m_b, 1);   // query 1: B, query 2: A again (it has no entry yet)
+    m_model->openTag(m_a, 0);  // query 0: A
+    m_model->openTag(m_b, 1);  // query 1: B, query 2: A again (it has no entry yet)
     QCOMPARE(query.askedNames(), QStringList({"A", "B", "A"}));
     QVERIFY(m_model->isLoadingFiles());
     QCOMPARE(m_model->loadingTagIDs(), QSet<QUuid>({m_a, m_b}));

@@ -62,7 +62,8 @@ void TestRandomOps::randomOperationsKeepTheInvariants() {
     auto anyTag = [&]() -> std::optional<TagNode> {
         QList<QUuid> ids;
         collectIds(model.hierarchy(), ids);
-        if (ids.isEmpty()) return std::nullopt;
+        if (ids.isEmpty())
+            return std::nullopt;
         return *AppViewModel::findTag(ids[random.bounded(ids.size())], model.hierarchy());
     };
     const int operations = 3000;
@@ -84,13 +85,15 @@ void TestRandomOps::randomOperationsKeepTheInvariants() {
                     model.commitInlineEdit();
                     if (tag->name != newName) {
                         for (auto& tags : expected) {
-                            if (tags.remove(tag->name)) tags.insert(newName);
+                            if (tags.remove(tag->name))
+                                tags.insert(newName);
                         }
                     }
                 }
                 break;
             case 3:
-                if (tag && random.bounded(3) == 0) model.deleteTag(tag->id);
+                if (tag && random.bounded(3) == 0)
+                    model.deleteTag(tag->id);
                 break;
             case 4:
                 if (tag) {
@@ -99,10 +102,14 @@ void TestRandomOps::randomOperationsKeepTheInvariants() {
                 }
                 break;
             case 5:
-                if (tag) model.setColorIndex(random.bounded(8), tag->id);
+                if (tag)
+                    model.setColorIndex(random.bounded(8), tag->id);
                 break;
             case 6:
-                if (tag) model.setIconName(random.bounded(2) ? std::optional<QString>("star.fill") : std::nullopt, tag->id);
+                if (tag)
+                    model.setIconName(
+                        random.bounded(2) ? std::optional<QString>("star.fill") : std::nullopt,
+                        tag->id);
                 break;
             case 7:
                 if (tag) {
@@ -113,7 +120,8 @@ void TestRandomOps::randomOperationsKeepTheInvariants() {
                         QStringList path;
                         AppViewModel::ancestorNames(tag->id, model.hierarchy(), path);
                         path.append(tag->name);
-                        for (const QString& name : path) expected[file].insert(name);
+                        for (const QString& name : path)
+                            expected[file].insert(name);
                     }
                 }
                 break;
@@ -122,21 +130,30 @@ void TestRandomOps::randomOperationsKeepTheInvariants() {
                 QMimeData data;
                 const QString file = files[random.bounded(files.size())];
                 data.setUrls({QUrl::fromLocalFile(file)});
-                const qsizetype column = random.bounded(static_cast<int>(model.navigationPath().size() + 1));
+                const qsizetype column =
+                    random.bounded(static_cast<int>(model.navigationPath().size() + 1));
                 const AppViewModel::DropNames drop = model.dropTargetNames(column);
                 if (model.handleColumnDrop(data, column)) {
-                    for (const QString& name : drop.adding) expected[file].insert(name);
-                    for (const QString& name : drop.removing) expected[file].remove(name);
+                    for (const QString& name : drop.adding)
+                        expected[file].insert(name);
+                    for (const QString& name : drop.removing)
+                        expected[file].remove(name);
                 }
                 break;
             }
             case 9:
-                if (tag) model.openTag(tag->id, random.bounded(static_cast<int>(model.navigationPath().size() + 1)));
+                if (tag)
+                    model.openTag(
+                        tag->id,
+                        random.bounded(static_cast<int>(model.navigationPath().size() + 1)));
                 break;
             case 10: {
                 const int key = random.bounded(4);
                 model.setViewMode(random.bounded(2) ? ViewMode::Icon : ViewMode::Column);
-                key == 0 ? model.moveUp() : key == 1 ? model.moveDown() : key == 2 ? model.moveLeft() : model.moveRight();
+                key == 0   ? model.moveUp()
+                : key == 1 ? model.moveDown()
+                : key == 2 ? model.moveLeft()
+                           : model.moveRight();
                 break;
             }
             case 11:
@@ -151,14 +168,17 @@ void TestRandomOps::randomOperationsKeepTheInvariants() {
         QList<QUuid> ids;
         collectIds(model.hierarchy(), ids);
         const QSet<QUuid> unique(ids.begin(), ids.end());
-        QVERIFY2(unique.size() == ids.size(), qPrintable(QString("duplicate id after step %1").arg(step)));
+        QVERIFY2(unique.size() == ids.size(),
+                 qPrintable(QString("duplicate id after step %1").arg(step)));
         const HierarchyFile::ReadResult file = HierarchyFile::read();
         const auto saved = file.status == HierarchyFile::ReadStatus::Missing
                                ? std::optional(QList<TagNode>())
                                : HierarchyCodec::decode(file.bytes);
-        QVERIFY2(saved && *saved == model.hierarchy(), qPrintable(QString("save differs after step %1").arg(step)));
+        QVERIFY2(saved && *saved == model.hierarchy(),
+                 qPrintable(QString("save differs after step %1").arg(step)));
         for (const QUuid& id : model.navigationPath()) {
-            QVERIFY2(unique.contains(id), qPrintable(QString("path names no tag after step %1").arg(step)));
+            QVERIFY2(unique.contains(id),
+                     qPrintable(QString("path names no tag after step %1").arg(step)));
         }
         if (step % 50 == 0 || step == operations - 1) {
             for (const QString& file : files) {

@@ -75,7 +75,8 @@ void TestStartup::freshStartMergesSystemTags() {
     QCOMPARE(second->hierarchy(), model->hierarchy());
     QVERIFY(again.lines().contains(
         "[Orvane] loadHierarchy: loaded 2 root nodes from disk (2 total tag names in tree)"));
-    QVERIFY(again.lines().contains("[Orvane] loadHierarchy: merged 0 new system tags (already had 2)"));
+    QVERIFY(
+        again.lines().contains("[Orvane] loadHierarchy: merged 0 new system tags (already had 2)"));
 }
 
 void TestStartup::namesAnywhereInTheTreeAreNotDuplicated() {
@@ -91,7 +92,8 @@ void TestStartup::namesAnywhereInTheTreeAreNotDuplicated() {
     QVERIFY(log.lines().contains(
         "[Orvane] loadHierarchy: loaded 2 root nodes from disk (4 total tag names in tree)"));
     QVERIFY(log.lines().contains("[Orvane] loadHierarchy: existing tag names in hierarchy: 3"));
-    QVERIFY(log.lines().contains("[Orvane] loadHierarchy: merged 1 new system tags (already had 3)"));
+    QVERIFY(
+        log.lines().contains("[Orvane] loadHierarchy: merged 1 new system tags (already had 3)"));
 }
 
 void TestStartup::favoritesFallbackSuggestsFullDiskAccess() {
@@ -134,10 +136,12 @@ void TestStartup::damagedFileIsKeptAsideBeforeTheFirstSave() {
 }
 
 void TestStartup::sortedChildrenAreStableAndCached() {
-    auto model = std::make_unique<AppViewModel>(m_services.services(), AppViewModel::Startup::Empty);
+    auto model =
+        std::make_unique<AppViewModel>(m_services.services(), AppViewModel::Startup::Empty);
     auto names = [](const QList<TagNode>& nodes) {
         QStringList result;
-        for (const TagNode& node : nodes) result.append(node.name);
+        for (const TagNode& node : nodes)
+            result.append(node.name);
         return result;
     };
     model->createTag("beta", 0, std::nullopt);
@@ -148,7 +152,8 @@ void TestStartup::sortedChildrenAreStableAndCached() {
     model->moveTag(upper, std::nullopt);  // Alpha now stands after alpha
     QCOMPARE(names(model->sortedTagsForColumn(0)), QStringList({"alpha", "Alpha", "beta"}));
     // The cache answers for a parent without looking at the list passed in.
-    QCOMPARE(names(model->sortedChildren({}, std::nullopt)), QStringList({"alpha", "Alpha", "beta"}));
+    QCOMPARE(names(model->sortedChildren({}, std::nullopt)),
+             QStringList({"alpha", "Alpha", "beta"}));
 }
 
 void TestStartup::columnLookups() {

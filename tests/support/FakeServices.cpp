@@ -44,9 +44,8 @@ void FakeQuery::releasePaths(qsizetype index, const QList<QByteArray>& paths) {
         return;
     }
     m_released[index] = true;
-    QTimer::singleShot(0, this, [completion = m_pending[index].completion, paths] {
-        completion(paths);
-    });
+    QTimer::singleShot(0, this,
+                       [completion = m_pending[index].completion, paths] { completion(paths); });
 }
 
 QStringList FakeQuery::askedNames() const {
@@ -57,4 +56,6 @@ QStringList FakeQuery::askedNames() const {
     return names;
 }
 
-qsizetype FakeQuery::pendingCount() const { return m_released.count(false); }
+qsizetype FakeQuery::pendingCount() const {
+    return m_released.count(false);
+}

@@ -9,7 +9,9 @@ LogCapture::LogCapture() {
     });
 }
 
-LogCapture::~LogCapture() { Log::setSink(nullptr); }
+LogCapture::~LogCapture() {
+    Log::setSink(nullptr);
+}
 
 QStringList LogCapture::lines() const {
     std::lock_guard lock(m_mutex);

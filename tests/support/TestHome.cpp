@@ -8,8 +8,8 @@ TestHome::TestHome() {
     for (const char* sub : {"home", "data", "cache", "config", "runtime"}) {
         QDir().mkpath(m_dir.path() + "/" + sub);
     }
-    QFile::setPermissions(m_dir.path() + "/runtime", QFile::ReadOwner | QFile::WriteOwner |
-                                                         QFile::ExeOwner);
+    QFile::setPermissions(m_dir.path() + "/runtime",
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("HOME", home().toUtf8());
     qputenv("XDG_DATA_HOME", (m_dir.path() + "/data").toUtf8());
     qputenv("XDG_CACHE_HOME", (m_dir.path() + "/cache").toUtf8());

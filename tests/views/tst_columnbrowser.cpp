@@ -38,7 +38,8 @@ private:
         return view->visualRect(view->rows().index(row));
     }
     void click(int k, int row, Qt::KeyboardModifiers modifiers = {}) {
-        QTest::mouseClick(column(k)->viewport(), Qt::LeftButton, modifiers, rowRect(k, row).center());
+        QTest::mouseClick(column(k)->viewport(), Qt::LeftButton, modifiers,
+                          rowRect(k, row).center());
     }
     QUuid add(const QString& name, std::optional<QUuid> parent = std::nullopt) {
         return addTag(*m_model, name, parent);
@@ -64,7 +65,9 @@ private:
     QUuid m_projects, m_client, m_other;
 };
 
-void TestColumnBrowser::initTestCase() { m_home = std::make_unique<TestHome>(); }
+void TestColumnBrowser::initTestCase() {
+    m_home = std::make_unique<TestHome>();
+}
 
 void TestColumnBrowser::init() {
     m_folder = m_home->path(QString("cb%1").arg(++m_run));
@@ -90,7 +93,8 @@ void TestColumnBrowser::cleanup() {
 
 void TestColumnBrowser::columnsFollowThePath() {
     QCOMPARE(m_browser->layoutView().columns().size(), 1);
-    QAbstractItemModelTester tester(&column(0)->rows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester tester(&column(0)->rows(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
     QCOMPARE(column(0)->rows().rowCount(), 3);  // top strip, Other, Projects
     QCOMPARE(column(0)->rows().tagAt(1)->name, QString("Other"));
     file("a.txt", "Projects");
@@ -159,7 +163,8 @@ void TestColumnBrowser::dropsOnRowsAndBackgrounds() {
     drop(column(0)->viewport(), rowRect(0, 2).center(), &files, &accepted);
     QVERIFY(accepted);
     char value[128] = {};
-    QTRY_VERIFY(getxattr(QFile::encodeName(a).constData(), "user.xdg.tags", value, sizeof value) > 0);
+    QTRY_VERIFY(getxattr(QFile::encodeName(a).constData(), "user.xdg.tags", value, sizeof value) >
+                0);
     QCOMPARE(QByteArray(value), QByteArray("Projects"));
 
     // A tag dropped on a row moves under it; on a file row it is refused.
@@ -178,7 +183,8 @@ void TestColumnBrowser::dropsOnRowsAndBackgrounds() {
     // The empty area of column 0 lifts the file out of every tree tag.
     drop(column(0)->viewport(), QPoint(50, 300), &files, &accepted);
     QVERIFY(accepted);
-    QTRY_COMPARE(getxattr(QFile::encodeName(a).constData(), "user.xdg.tags", value, sizeof value), -1);
+    QTRY_COMPARE(getxattr(QFile::encodeName(a).constData(), "user.xdg.tags", value, sizeof value),
+                 -1);
 }
 
 void TestColumnBrowser::hoverMarkerMovesBetweenRows() {

@@ -12,7 +12,10 @@ class TestColumnLayout : public QObject {
 private slots:
     void initTestCase() { m_home = std::make_unique<TestHome>(); }
     void init();
-    void cleanup() { m_view.reset(); m_model.reset(); }
+    void cleanup() {
+        m_view.reset();
+        m_model.reset();
+    }
     void geometryOfColumnsAndDividers();
     void hitZones_data();
     void hitZones();

@@ -164,7 +164,8 @@ void TestIconGrid::dropsOnTilesAndBackground() {
     dropAt(m_grid->tileRect(0).center(), &files, &accepted);  // onto C
     QVERIFY(accepted);
     char value[64] = {};
-    QTRY_VERIFY(getxattr(QFile::encodeName(path).constData(), "user.xdg.tags", value, sizeof value) > 0);
+    QTRY_VERIFY(
+        getxattr(QFile::encodeName(path).constData(), "user.xdg.tags", value, sizeof value) > 0);
     QCOMPARE(QByteArray(value), QByteArray("A,B,C"));
     const QString other = file("bg.txt", "");
     QMimeData more;
@@ -172,7 +173,8 @@ void TestIconGrid::dropsOnTilesAndBackground() {
     dropAt(QPoint(650, 450), &more, &accepted);
     QVERIFY(accepted);
     std::fill(std::begin(value), std::end(value), 0);
-    QTRY_VERIFY(getxattr(QFile::encodeName(other).constData(), "user.xdg.tags", value, sizeof value) > 0);
+    QTRY_VERIFY(
+        getxattr(QFile::encodeName(other).constData(), "user.xdg.tags", value, sizeof value) > 0);
     QCOMPARE(QByteArray(value), QByteArray("A,B"));
     QMimeData tag;
     tag.setText(tagIdText(a));

@@ -54,7 +54,8 @@ private:
         for (QToolButton* button : bar->findChildren<QToolButton*>()) {
             result.append(button);
         }
-        std::sort(result.begin(), result.end(), [](QToolButton* a, QToolButton* b) { return a->x() < b->x(); });
+        std::sort(result.begin(), result.end(),
+                  [](QToolButton* a, QToolButton* b) { return a->x() < b->x(); });
         return result;
     }
 
@@ -196,7 +197,8 @@ void TestMainWindow::pathBarChipsAndEmphasis() {
 void TestMainWindow::bannerOnlyWhenSuggested() {
     QWidget* banner = m_window->findChild<QWidget*>("fullDiskAccessBanner");
     QVERIFY(banner->isHidden());
-    QCOMPARE(m_window->findChild<QLabel*>("statusText")->text(), QString("1 tag, 0 folders, 0 files"));
+    QCOMPARE(m_window->findChild<QLabel*>("statusText")->text(),
+             QString("1 tag, 0 folders, 0 files"));
     QCOMPARE(m_window->findChild<QLabel*>("bannerText")->text(), StatusBarView::kBannerText);
     QVERIFY(StatusBarView::kBannerText.contains(u'\u2192'));
 }
@@ -219,12 +221,14 @@ void TestMainWindow::colourMenuAndPanel() {
     auto* panel = qApp->findChild<QColorDialog*>("colorPanel");
     if (!panel) {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* found = qobject_cast<QColorDialog*>(widget)) panel = found;
+            if (auto* found = qobject_cast<QColorDialog*>(widget))
+                panel = found;
         }
     }
     QVERIFY(panel);
     QVERIFY(!panel->testOption(QColorDialog::ShowAlphaChannel));
-    QCOMPARE(TagColors::hexFromColor(panel->currentColor()), TagColors::hexFromColor(TagColors::colorForIndex(2)));
+    QCOMPARE(TagColors::hexFromColor(panel->currentColor()),
+             TagColors::hexFromColor(TagColors::colorForIndex(2)));
     TagColorMenu::openColorPanel(*m_model, m_model->hierarchy()[0].children[0]);
     QCOMPARE(TagColors::hexFromColor(panel->currentColor()), QString("123456"));
     emit panel->colorSelected(QColor(255, 0, 128));
@@ -270,7 +274,8 @@ void TestMainWindow::arrowKeysAndOutsideClicks() {
     QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : m_window.get();
     QTest::keyClick(focus, Qt::Key_Down);
     QCOMPARE(m_model->navigationPath(), QList<QUuid>({m_a}));
-    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : m_window.get(), Qt::Key_Right);
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : m_window.get(),
+                    Qt::Key_Right);
     QCOMPARE(m_model->navigationPath(), QList<QUuid>({m_a, m_b}));
 
     // Renaming: arrows edit the text, a click elsewhere commits.

@@ -33,10 +33,13 @@ private slots:
     void hostileFilesNeitherCrashNorStall();
 
 private:
-    QWidget* focus() { return QApplication::focusWidget() ? QApplication::focusWidget() : m_window.get(); }
+    QWidget* focus() {
+        return QApplication::focusWidget() ? QApplication::focusWidget() : m_window.get();
+    }
     QString file(const QString& name, const QByteArray& bytes, const QByteArray& tags = "A") {
         const QString path = m_home->writeFile(m_folder + "/" + name, bytes);
-        setxattr(QFile::encodeName(path).constData(), "user.xdg.tags", tags.constData(), tags.size(), 0);
+        setxattr(QFile::encodeName(path).constData(), "user.xdg.tags", tags.constData(),
+                 tags.size(), 0);
         return path;
     }
     FilePreview read(const QString& path) {
@@ -102,9 +105,9 @@ void TestPreview::spaceToggles() {
     QTRY_VERIFY(preview.shown().has_value());
     QCOMPARE(preview.shown()->kind, FilePreview::Kind::Image);
     // The second press goes to whichever window is active; both close the preview.
-    QTest::keyClick(QApplication::activeWindow() == &preview ? static_cast<QWidget*>(&preview)
-                                                             : focus(),
-                    Qt::Key_Space);
+    QTest::keyClick(
+        QApplication::activeWindow() == &preview ? static_cast<QWidget*>(&preview) : focus(),
+        Qt::Key_Space);
     QVERIFY(!preview.isVisible());
 }
 
@@ -182,7 +185,8 @@ void TestPreview::hostileFilesNeitherCrashNorStall() {
     QCOMPARE(huge.size, 2LL * 1024 * 1024 * 1024);
     QCOMPARE(huge.kind, FilePreview::Kind::Other);  // all NUL bytes: not text
     QByteArray binary;
-    for (int i = 0; i < 4096; ++i) binary.append(static_cast<char>(i % 256));
+    for (int i = 0; i < 4096; ++i)
+        binary.append(static_cast<char>(i % 256));
     QCOMPARE(read(file("data.txt", binary)).kind, FilePreview::Kind::Other);
     QByteArray longText(200000, 'x');
     const FilePreview cut = read(file("long.txt", longText));
@@ -193,7 +197,8 @@ void TestPreview::hostileFilesNeitherCrashNorStall() {
     // In the window: the user interface keeps answering while these load.
     m_model->createTag("Bad", 0, std::nullopt);
     setxattr(QFile::encodeName(sparse).constData(), "user.xdg.tags", "Bad", 3, 0);
-    setxattr(QFile::encodeName(m_folder + "/damaged.png").constData(), "user.xdg.tags", "Bad", 3, 0);
+    setxattr(QFile::encodeName(m_folder + "/damaged.png").constData(), "user.xdg.tags", "Bad", 3,
+             0);
     const QUuid bad = m_model->hierarchy()[1].id;
     m_model->openTag(bad, 0);
     QTRY_COMPARE(m_model->filesPerTag().value(bad).size(), 2);

@@ -9,7 +9,9 @@
 #include <QScrollBar>
 
 ColumnBrowserView::ColumnBrowserView(AppViewModel& model, QWidget* parent)
-    : QScrollArea(parent), m_model(model), m_layout(new ColumnLayoutView),
+    : QScrollArea(parent),
+      m_model(model),
+      m_layout(new ColumnLayoutView),
       m_scroll(new QPropertyAnimation(horizontalScrollBar(), "value", this)) {
     setObjectName("columnBrowser");
     setFrameShape(QFrame::NoFrame);
@@ -47,12 +49,15 @@ void ColumnBrowserView::refresh() {
     m_columnCount = count;
     if (countChanged && !firstDisplay) {
         // The range grows with the resize above only once the scroll area lays out again.
-        QMetaObject::invokeMethod(this, [this] {
-            m_scroll->stop();
-            m_scroll->setStartValue(horizontalScrollBar()->value());
-            m_scroll->setEndValue(horizontalScrollBar()->maximum());
-            m_scroll->start();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_scroll->stop();
+                m_scroll->setStartValue(horizontalScrollBar()->value());
+                m_scroll->setEndValue(horizontalScrollBar()->maximum());
+                m_scroll->start();
+            },
+            Qt::QueuedConnection);
     }
 }
 

@@ -111,14 +111,16 @@ void ColumnLayoutView::relayout() {
     QWidget::update();
 }
 
-void ColumnLayoutView::resizeEvent(QResizeEvent*) { relayout(); }
+void ColumnLayoutView::resizeEvent(QResizeEvent*) {
+    relayout();
+}
 
 void ColumnLayoutView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     for (int j = 1; j <= m_columns.size(); ++j) {
-        painter.fillRect(QRectF(j * m_columnWidth - kDividerThickness, 0, kDividerThickness,
-                                height()),
-                         Colors::separator(palette()));
+        painter.fillRect(
+            QRectF(j * m_columnWidth - kDividerThickness, 0, kDividerThickness, height()),
+            Colors::separator(palette()));
     }
 }
 
@@ -128,6 +130,10 @@ void ColumnLayoutView::mousePressEvent(QMouseEvent* event) {
     }
 }
 
-void ColumnLayoutView::mouseMoveEvent(QMouseEvent* event) { dragTo(event->position().x()); }
+void ColumnLayoutView::mouseMoveEvent(QMouseEvent* event) {
+    dragTo(event->position().x());
+}
 
-void ColumnLayoutView::mouseReleaseEvent(QMouseEvent*) { endDrag(); }
+void ColumnLayoutView::mouseReleaseEvent(QMouseEvent*) {
+    endDrag();
+}

@@ -94,8 +94,8 @@ void ColumnModel::refresh() {
     QList<TagNode> tags = m_model.sortedTagsForColumn(m_column);
     QList<FileItem> files = filesForColumn();
     const bool loading = isLoadingColumn();
-    bool sameRows = loading == m_loading && tags.size() == m_tags.size() &&
-                    files.size() == m_files.size();
+    bool sameRows =
+        loading == m_loading && tags.size() == m_tags.size() && files.size() == m_files.size();
     for (qsizetype i = 0; sameRows && i < tags.size(); ++i) {
         sameRows = tags[i].id == m_tags[i].id;
     }

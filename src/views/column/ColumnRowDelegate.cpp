@@ -46,21 +46,34 @@ QRect ColumnRowDelegate::nameRect(const QRect& itemRect) {
 
 QSize ColumnRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const {
     switch (m_rows.kind(index.row())) {
-        case ColumnModel::Kind::TopStrip: return {0, kTopStrip};
-        case ColumnModel::Kind::Header: return {0, kSpacing + 8 + 14 + 2};
-        case ColumnModel::Kind::Loading: return {0, kSpacing + 8 + 16 + 8};
-        default: return {0, kSpacing + kRowHeight};
+        case ColumnModel::Kind::TopStrip:
+            return {0, kTopStrip};
+        case ColumnModel::Kind::Header:
+            return {0, kSpacing + 8 + 14 + 2};
+        case ColumnModel::Kind::Loading:
+            return {0, kSpacing + 8 + 16 + 8};
+        default:
+            return {0, kSpacing + kRowHeight};
     }
 }
 
 void ColumnRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const {
     switch (m_rows.kind(index.row())) {
-        case ColumnModel::Kind::Tag: paintTagRow(*painter, option, index.row()); break;
-        case ColumnModel::Kind::File: paintFileRow(*painter, option, index.row()); break;
-        case ColumnModel::Kind::Header: paintHeader(*painter, option); break;
-        case ColumnModel::Kind::Loading: paintLoading(*painter, option); break;
-        case ColumnModel::Kind::TopStrip: break;
+        case ColumnModel::Kind::Tag:
+            paintTagRow(*painter, option, index.row());
+            break;
+        case ColumnModel::Kind::File:
+            paintFileRow(*painter, option, index.row());
+            break;
+        case ColumnModel::Kind::Header:
+            paintHeader(*painter, option);
+            break;
+        case ColumnModel::Kind::Loading:
+            paintLoading(*painter, option);
+            break;
+        case ColumnModel::Kind::TopStrip:
+            break;
     }
 }
 
@@ -127,8 +140,8 @@ void ColumnRowDelegate::paintLoading(QPainter& painter, const QStyleOptionViewIt
     const int angle = static_cast<int>((QDateTime::currentMSecsSinceEpoch() / 4) % 360);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(option.palette.color(QPalette::PlaceholderText), 2, Qt::SolidLine,
-                        Qt::RoundCap));
+    painter.setPen(
+        QPen(option.palette.color(QPalette::PlaceholderText), 2, Qt::SolidLine, Qt::RoundCap));
     painter.drawArc(circle, -angle * 16, 270 * 16);
     painter.restore();
 }

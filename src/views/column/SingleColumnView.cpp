@@ -16,9 +16,12 @@
 #include <QTimer>
 
 SingleColumnView::SingleColumnView(AppViewModel& model, qsizetype column, QWidget* parent)
-    : QListView(parent), m_model(model), m_column(column),
+    : QListView(parent),
+      m_model(model),
+      m_column(column),
       m_rows(new ColumnModel(model, column, this)),
-      m_delegate(new ColumnRowDelegate(model, *m_rows, this)), m_spinner(new QTimer(this)) {
+      m_delegate(new ColumnRowDelegate(model, *m_rows, this)),
+      m_spinner(new QTimer(this)) {
     setObjectName(QStringLiteral("column%1").arg(column));
     setModel(m_rows);
     setItemDelegate(m_delegate);
@@ -52,7 +55,8 @@ void SingleColumnView::setupConnections() {
                         &AppViewModel::filesPerTagChanged, &AppViewModel::loadingTagIDsChanged}) {
         connect(&m_model, signal, this, refresh);
     }
-    for (auto signal : {&AppViewModel::selectedFileIDsChanged, &AppViewModel::dragTargetTagIDChanged}) {
+    for (auto signal :
+         {&AppViewModel::selectedFileIDsChanged, &AppViewModel::dragTargetTagIDChanged}) {
         connect(&m_model, signal, viewport(), qOverload<>(&QWidget::update));
     }
     connect(&m_model, &AppViewModel::inlineEditingTagIDChanged, this, [this] {
@@ -122,7 +126,9 @@ void SingleColumnView::mouseMoveEvent(QMouseEvent* event) {
     }
 }
 
-void SingleColumnView::mouseReleaseEvent(QMouseEvent*) { m_pressPosition.reset(); }
+void SingleColumnView::mouseReleaseEvent(QMouseEvent*) {
+    m_pressPosition.reset();
+}
 
 void SingleColumnView::dragEnterEvent(QDragEnterEvent* event) {
     if (ItemDrag::mayAccept(*event->mimeData())) {
@@ -143,7 +149,9 @@ void SingleColumnView::dragMoveEvent(QDragMoveEvent* event) {
     }
 }
 
-void SingleColumnView::dragLeaveEvent(QDragLeaveEvent*) { m_hover.leave(m_model); }
+void SingleColumnView::dragLeaveEvent(QDragLeaveEvent*) {
+    m_hover.leave(m_model);
+}
 
 void SingleColumnView::dropEvent(QDropEvent* event) {
     m_hover.leave(m_model);
@@ -178,17 +186,20 @@ void SingleColumnView::showTagMenu(int row, const QPoint& globalPos) {
     QPointer<AppViewModel> model(&m_model);
     const qsizetype column = m_column;
     menu.addAction("Open", this, [model, tag, column] {
-        if (model) model->openTag(tag.id, column);
+        if (model)
+            model->openTag(tag.id, column);
     });
     menu.addSeparator();
     menu.addAction("Rename", this, [model, tag] {
-        if (model) model->beginRename(tag);
+        if (model)
+            model->beginRename(tag);
     });
     menu.addMenu(new TagColorMenu(m_model, tag, &menu));
     menu.addMenu(new TagIconMenu(m_model, tag.id, &menu));
     menu.addSeparator();
     menu.addAction("Delete", this, [model, id = tag.id] {
-        if (model) model->deleteTag(id);
+        if (model)
+            model->deleteTag(id);
     });
     menu.exec(globalPos);
 }

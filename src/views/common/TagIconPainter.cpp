@@ -68,8 +68,8 @@ void paint(QPainter& painter, const QRectF& frame, const TagNode& tag) {
             return;
         case IconCatalog::IconVariant::Symbol: {
             const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-            const QPixmap glyph = SymbolGlyphs::pixmap(*tag.iconName, color,
-                                                       qRound(frame.width()), ratio);
+            const QPixmap glyph =
+                SymbolGlyphs::pixmap(*tag.iconName, color, qRound(frame.width()), ratio);
             if (!glyph.isNull()) {
                 painter.drawPixmap(frame.toRect(), glyph);
                 return;

@@ -74,7 +74,9 @@ void NewTagSheet::setupWidgets() {
             [this] { m_create->setEnabled(!trimmedName().isEmpty()); });
 }
 
-QString NewTagSheet::trimmedName() const { return trimmedTagName(m_name->text()); }
+QString NewTagSheet::trimmedName() const {
+    return trimmedTagName(m_name->text());
+}
 
 void NewTagSheet::create() {
     const QString name = trimmedName();

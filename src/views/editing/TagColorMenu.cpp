@@ -29,14 +29,17 @@ TagColorMenu::TagColorMenu(AppViewModel& model, const TagNode& tag, QWidget* par
     : QMenu("Set Color", parent) {
     QPointer<AppViewModel> target(&model);
     for (const TagColors::PaletteEntry& entry : TagColors::finderColorPalette()) {
-        addAction(swatch(entry.color), entry.name, this, [target, index = entry.index, id = tag.id] {
-            if (target) target->setColorIndex(index, id);
-        });
+        addAction(swatch(entry.color), entry.name, this,
+                  [target, index = entry.index, id = tag.id] {
+                      if (target)
+                          target->setColorIndex(index, id);
+                  });
     }
     addSeparator();
     addAction(SymbolGlyphs::icon("paintpalette.fill", palette().color(QPalette::Text)),
               QStringLiteral("Custom Color\u2026"), this, [target, tag] {
-                  if (target) openColorPanel(*target, tag);
+                  if (target)
+                      openColorPanel(*target, tag);
               });
 }
 
@@ -50,15 +53,16 @@ void TagColorMenu::openColorPanel(AppViewModel& model, const TagNode& tag) {
         dialog->setOption(QColorDialog::ShowAlphaChannel, false);
         dialog->setOption(QColorDialog::NoButtons, false);
     }
-    const auto custom = tag.customColorHex ? TagColors::colorFromHex(*tag.customColorHex)
-                                           : std::nullopt;
+    const auto custom =
+        tag.customColorHex ? TagColors::colorFromHex(*tag.customColorHex) : std::nullopt;
     dialog->setCurrentColor(custom.value_or(TagColors::displayColor(tag)));
     // A new helper replaces the previous one, so reports go to the newly chosen tag only.
     for (ColorPickerHelper* old : dialog->findChildren<ColorPickerHelper*>()) {
         delete old;
     }
     auto* helper = new ColorPickerHelper(tag.id, model, dialog);
-    QObject::connect(dialog, &QColorDialog::colorSelected, helper, &ColorPickerHelper::colorChanged);
+    QObject::connect(dialog, &QColorDialog::colorSelected, helper,
+                     &ColorPickerHelper::colorChanged);
     dialog->show();
     dialog->raise();
     dialog->activateWindow();

@@ -22,7 +22,8 @@ TagIconMenu::TagIconMenu(AppViewModel& model, const QUuid& tagID, QWidget* paren
     QPointer<AppViewModel> target(&model);
     const QColor text = palette().color(QPalette::Text);
     addAction(TagIconPainter::defaultIcon(text), "Default", this, [target, tagID] {
-        if (target) target->setIconName(std::nullopt, tagID);
+        if (target)
+            target->setIconName(std::nullopt, tagID);
     });
     addSeparator();
     for (const IconCatalog::Category& category : IconCatalog::iconCatalog()) {
@@ -30,18 +31,21 @@ TagIconMenu::TagIconMenu(AppViewModel& model, const QUuid& tagID, QWidget* paren
         for (const IconCatalog::Symbol& symbol : category.symbols) {
             sub->addAction(SymbolGlyphs::icon(symbol.symbol, text), symbol.name, this,
                            [target, tagID, name = symbol.symbol] {
-                               if (target) target->setIconName(name, tagID);
+                               if (target)
+                                   target->setIconName(name, tagID);
                            });
         }
     }
     addSeparator();
     addAction(QStringLiteral("Custom Image\u2026"), this, [target, tagID, this] {
-        if (target) chooseCustomImage(*target, tagID, parentWidget());
+        if (target)
+            chooseCustomImage(*target, tagID, parentWidget());
     });
     const TagNode* tag = AppViewModel::findTag(tagID, model.hierarchy());
     if (tag && tag->customIconData) {
         addAction("Remove Custom Image", this, [target, tagID] {
-            if (target) target->setCustomIconData(std::nullopt, tagID);
+            if (target)
+                target->setCustomIconData(std::nullopt, tagID);
         });
     }
 }

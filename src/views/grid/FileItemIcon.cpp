@@ -23,8 +23,8 @@ void paint(QPainter& painter, const QRectF& tile, const FileItem& file, bool isS
     font.setPixelSize(12);
     painter.setFont(font);
     const QString text = twoLineText(file.name, font, 96);
-    const QRectF bounds = painter.fontMetrics().boundingRect(QRect(0, 0, 96, 100),
-                                                             Qt::AlignHCenter, text);
+    const QRectF bounds =
+        painter.fontMetrics().boundingRect(QRect(0, 0, 96, 100), Qt::AlignHCenter, text);
     QRectF label(0, 0, bounds.width() + 8, bounds.height() + 4);
     label.moveTopLeft(QPointF(tile.center().x() - label.width() / 2, box.bottom() + 6));
     if (isSelected) {

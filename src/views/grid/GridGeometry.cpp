@@ -12,8 +12,8 @@ GridGeometry::GridGeometry(qreal width) : m_width(width), m_columns(columnsPerRo
 qint64 GridGeometry::columnsPerRow(qreal width) {
     const qreal available = width - 2 * kPadding;
     if (available > kMinColumn) {
-        return std::max<qint64>(1, static_cast<qint64>((available + kSpacing) /
-                                                       (kMinColumn + kSpacing)));
+        return std::max<qint64>(
+            1, static_cast<qint64>((available + kSpacing) / (kMinColumn + kSpacing)));
     }
     return 1;
 }

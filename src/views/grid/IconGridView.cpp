@@ -62,10 +62,12 @@ void IconGridView::setupConnections() {
                         &AppViewModel::currentFilesChanged, &AppViewModel::isLoadingFilesChanged}) {
         connect(&m_model, signal, this, &IconGridView::refresh);
     }
-    for (auto signal : {&AppViewModel::selectedTagIDChanged, &AppViewModel::selectedFileIDsChanged}) {
+    for (auto signal :
+         {&AppViewModel::selectedTagIDChanged, &AppViewModel::selectedFileIDsChanged}) {
         connect(&m_model, signal, viewport(), qOverload<>(&QWidget::update));
     }
-    connect(&m_model, &AppViewModel::dragTargetTagIDChanged, this, &IconGridView::animateDropTarget);
+    connect(&m_model, &AppViewModel::dragTargetTagIDChanged, this,
+            &IconGridView::animateDropTarget);
     connect(&m_model, &AppViewModel::inlineEditingTagIDChanged, this, [this] {
         syncEditor();
         viewport()->update();
@@ -78,7 +80,9 @@ void IconGridView::setupConnections() {
             [this, spinner] { m_model.isLoadingFiles() ? spinner->start() : spinner->stop(); });
 }
 
-GridGeometry IconGridView::geometry() const { return GridGeometry(viewport()->width()); }
+GridGeometry IconGridView::geometry() const {
+    return GridGeometry(viewport()->width());
+}
 
 void IconGridView::refresh() {
     const auto current = m_model.currentTag();
@@ -209,7 +213,8 @@ void IconGridView::paintEvent(QPaintEvent*) {
         const QRectF arc(line.center().x() - textWidth / 2.0 - 22, line.center().y() - 7, 14, 14);
         const int angle = static_cast<int>((QDateTime::currentMSecsSinceEpoch() / 4) % 360);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(palette().color(QPalette::PlaceholderText), 2, Qt::SolidLine, Qt::RoundCap));
+        painter.setPen(
+            QPen(palette().color(QPalette::PlaceholderText), 2, Qt::SolidLine, Qt::RoundCap));
         painter.drawArc(arc, -angle * 16, 270 * 16);
         painter.setPen(palette().color(QPalette::PlaceholderText));
         painter.drawText(line.adjusted(0, 0, 0, 0), Qt::AlignCenter, kSearchingText);
@@ -224,8 +229,9 @@ void IconGridView::paintEmptyState(QPainter& painter) {
     const QString title = inTag ? QStringLiteral("Empty") : QStringLiteral("No Tags Yet");
     const QString message =
         inTag ? QStringLiteral("Drag files here to tag them, or create sub-tags with +.")
-              : QStringLiteral("Click the + button to create a tag, or your existing\nFinder tags "
-                               "will appear here automatically.");
+              : QStringLiteral(
+                    "Click the + button to create a tag, or your existing\nFinder tags "
+                    "will appear here automatically.");
     QFont titleFont = painter.font();
     titleFont.setPixelSize(17);
     QFont captionFont = painter.font();
@@ -236,8 +242,8 @@ void IconGridView::paintEmptyState(QPainter& painter) {
     int y = area.center().y() - total / 2;
     const QRectF icon(area.center().x() - 24, y, 48, 48);
     if (inTag) {
-        painter.drawPixmap(icon.toRect(), SymbolGlyphs::pixmap("folder.fill", faint, 48,
-                                                               devicePixelRatioF()));
+        painter.drawPixmap(icon.toRect(),
+                           SymbolGlyphs::pixmap("folder.fill", faint, 48, devicePixelRatioF()));
     } else {
         TagIconPainter::paintDefault(painter, icon, faint);
     }
@@ -315,7 +321,9 @@ void IconGridView::mouseMoveEvent(QMouseEvent* event) {
     ItemDrag::start(this, tagAt(m_pressTile), fileAt(m_pressTile));
 }
 
-void IconGridView::mouseReleaseEvent(QMouseEvent*) { m_pressPosition.reset(); }
+void IconGridView::mouseReleaseEvent(QMouseEvent*) {
+    m_pressPosition.reset();
+}
 
 void IconGridView::dragEnterEvent(QDragEnterEvent* event) {
     if (ItemDrag::mayAccept(*event->mimeData())) {
@@ -337,7 +345,9 @@ void IconGridView::dragMoveEvent(QDragMoveEvent* event) {
     acceptable ? event->acceptProposedAction() : event->ignore();
 }
 
-void IconGridView::dragLeaveEvent(QDragLeaveEvent*) { m_hover.leave(m_model); }
+void IconGridView::dragLeaveEvent(QDragLeaveEvent*) {
+    m_hover.leave(m_model);
+}
 
 void IconGridView::dropEvent(QDropEvent* event) {
     m_hover.leave(m_model);
@@ -360,17 +370,20 @@ void IconGridView::contextMenuEvent(QContextMenuEvent* event) {
         const TagNode tag = *found;
         QPointer<AppViewModel> model(&m_model);
         menu.addAction("Open", this, [model, id = tag.id] {
-            if (model) model->enterTag(id);
+            if (model)
+                model->enterTag(id);
         });
         menu.addSeparator();
         menu.addAction("Rename", this, [model, tag] {
-            if (model) model->beginRename(tag);
+            if (model)
+                model->beginRename(tag);
         });
         menu.addMenu(new TagColorMenu(m_model, tag, &menu));
         menu.addMenu(new TagIconMenu(m_model, tag.id, &menu));
         menu.addSeparator();
         menu.addAction("Delete", this, [model, id = tag.id] {
-            if (model) model->deleteTag(id);
+            if (model)
+                model->deleteTag(id);
         });
     } else if (const FileItem* found = fileAt(tile)) {
         const FileItem file = *found;

@@ -48,7 +48,8 @@ void paintIcon(QPainter& painter, const QRectF& box, const TagNode& tag, const Q
             }
             break;
         }
-        case IconCatalog::IconVariant::Default: break;
+        case IconCatalog::IconVariant::Default:
+            break;
     }
     QRectF target(0, 0, 56, 56);
     target.moveCenter(box.center());
@@ -109,7 +110,8 @@ void paint(QPainter& painter, const QRectF& tile, const TagNode& tag, bool isSel
         font.setWeight(QFont::Normal);
         painter.setFont(font);
         painter.setPen(palette.color(QPalette::Text));
-        const QRectF name(tile.center().x() - 48, box.bottom() + 6, 96, tile.bottom() - box.bottom() - 6);
+        const QRectF name(tile.center().x() - 48, box.bottom() + 6, 96,
+                          tile.bottom() - box.bottom() - 6);
         painter.drawText(name, Qt::AlignHCenter | Qt::AlignTop, twoLineText(tag.name, font, 96));
     }
     painter.restore();

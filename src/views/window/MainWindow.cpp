@@ -102,7 +102,8 @@ void MainWindow::setupToolbar() {
     };
     m_iconMode = segment("square.grid.2x2", "Icon View", "iconViewSegment");
     m_columnMode = segment("rectangle.split.3x1", "Column View", "columnViewSegment");
-    connect(m_iconMode, &QToolButton::clicked, this, [this] { m_model.setViewMode(ViewMode::Icon); });
+    connect(m_iconMode, &QToolButton::clicked, this,
+            [this] { m_model.setViewMode(ViewMode::Icon); });
     connect(m_columnMode, &QToolButton::clicked, this,
             [this] { m_model.setViewMode(ViewMode::Column); });
     bar->addWidget(picker);
@@ -204,6 +205,10 @@ void MainWindow::refreshSheet() {
     }
 }
 
-NewTagSheet* MainWindow::newTagSheet() const { return m_sheet.data(); }
+NewTagSheet* MainWindow::newTagSheet() const {
+    return m_sheet.data();
+}
 
-PreviewWindow& MainWindow::preview() const { return *m_preview; }
+PreviewWindow& MainWindow::preview() const {
+    return *m_preview;
+}

@@ -22,10 +22,10 @@ QToolButton* chip(const QString& text, bool current, QWidget* parent) {
     font.setWeight(QFont::Medium);
     button->setFont(font);
     const QPalette& palette = parent->palette();
-    const QColor text_ = current ? palette.color(QPalette::WindowText)
-                                 : palette.color(QPalette::PlaceholderText);
-    const QColor fill = current ? Colors::withAlpha(Colors::accent(palette), 0.12)
-                                : QColor(Qt::transparent);
+    const QColor text_ =
+        current ? palette.color(QPalette::WindowText) : palette.color(QPalette::PlaceholderText);
+    const QColor fill =
+        current ? Colors::withAlpha(Colors::accent(palette), 0.12) : QColor(Qt::transparent);
     button->setStyleSheet(QStringLiteral("QToolButton { border: none; border-radius: 4px; "
                                          "padding: 3px 6px; color: %1; background: %2; }")
                               .arg(text_.name(QColor::HexArgb), fill.name(QColor::HexArgb)));
@@ -74,7 +74,8 @@ void PathBarView::rebuild() {
         m_row->addWidget(separator);
         QToolButton* button = chip(tag->name, id == path.last(), this);
         button->setObjectName("pathChip");
-        connect(button, &QToolButton::clicked, this, [this, id] { m_model.navigateToPathElement(id); });
+        connect(button, &QToolButton::clicked, this,
+                [this, id] { m_model.navigateToPathElement(id); });
         m_row->addWidget(button);
     }
     m_row->addStretch(1);

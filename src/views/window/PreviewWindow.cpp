@@ -66,9 +66,9 @@ void PreviewWindow::setupWidgets() {
     infoColumn->addStretch(1);
     m_loading = new QLabel(QStringLiteral("Loading\u2026"), m_pages);
     m_loading->setAlignment(Qt::AlignCenter);
-    for (QWidget* page : {static_cast<QWidget*>(m_image), static_cast<QWidget*>(m_text),
-                          static_cast<QWidget*>(m_entries), infoPage,
-                          static_cast<QWidget*>(m_loading)}) {
+    for (QWidget* page :
+         {static_cast<QWidget*>(m_image), static_cast<QWidget*>(m_text),
+          static_cast<QWidget*>(m_entries), infoPage, static_cast<QWidget*>(m_loading)}) {
         m_pages->addWidget(page);
     }
     column->addWidget(m_pages, 1);
@@ -93,8 +93,9 @@ void PreviewWindow::step(int delta) {
 void PreviewWindow::showCurrent() {
     m_previous->setEnabled(m_index > 0);
     m_next->setEnabled(m_index + 1 < m_items.size());
-    m_counter->setText(m_items.size() > 1 ? QStringLiteral("%1 of %2").arg(m_index + 1).arg(m_items.size())
-                                          : QString());
+    m_counter->setText(m_items.size() > 1
+                           ? QStringLiteral("%1 of %2").arg(m_index + 1).arg(m_items.size())
+                           : QString());
     m_shown.reset();
     if (m_items.isEmpty()) {
         m_title->clear();
@@ -155,7 +156,8 @@ void PreviewWindow::fitImage() {
     }
     const QSize room = m_pages->size() * devicePixelRatioF();
     QPixmap pixmap = QPixmap::fromImage(
-        m_shown->image.size().width() > room.width() || m_shown->image.size().height() > room.height()
+        m_shown->image.size().width() > room.width() ||
+                m_shown->image.size().height() > room.height()
             ? m_shown->image.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)
             : m_shown->image);
     pixmap.setDevicePixelRatio(devicePixelRatioF());
@@ -169,10 +171,17 @@ void PreviewWindow::resizeEvent(QResizeEvent* event) {
 
 void PreviewWindow::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
-        case Qt::Key_Left: step(-1); return;
-        case Qt::Key_Right: step(1); return;
+        case Qt::Key_Left:
+            step(-1);
+            return;
+        case Qt::Key_Right:
+            step(1);
+            return;
         case Qt::Key_Space:
-        case Qt::Key_Escape: hide(); return;
-        default: QWidget::keyPressEvent(event);
+        case Qt::Key_Escape:
+            hide();
+            return;
+        default:
+            QWidget::keyPressEvent(event);
     }
 }

@@ -16,9 +16,9 @@ StatusBarView::StatusBarView(AppViewModel& model, QWidget* parent)
     : QWidget(parent), m_model(model) {
     setObjectName("statusBar");
     setupWidgets();
-    for (auto signal : {&AppViewModel::hierarchyChanged, &AppViewModel::navigationPathChanged,
-                        &AppViewModel::currentFilesChanged,
-                        &AppViewModel::suggestFullDiskAccessChanged}) {
+    for (auto signal :
+         {&AppViewModel::hierarchyChanged, &AppViewModel::navigationPathChanged,
+          &AppViewModel::currentFilesChanged, &AppViewModel::suggestFullDiskAccessChanged}) {
         connect(&m_model, signal, this, &StatusBarView::refresh);
     }
     refresh();

@@ -24,7 +24,8 @@ bool isTextField(const QWidget* widget) {
 WindowInputBridge::WindowInputBridge(AppViewModel& model, QWidget& window, PreviewWindow& preview)
     : QObject(&window), m_model(model), m_window(window), m_preview(preview) {
     qApp->installEventFilter(this);
-    connect(&m_model, &AppViewModel::selectedFileIDsChanged, this, &WindowInputBridge::refreshPreview);
+    connect(&m_model, &AppViewModel::selectedFileIDsChanged, this,
+            &WindowInputBridge::refreshPreview);
 }
 
 void WindowInputBridge::refreshPreview() {
@@ -37,8 +38,7 @@ bool WindowInputBridge::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched == QApplication::focusWidget()) {
         return handleKey(event);
     }
-    if (event->type() == QEvent::KeyPress && !QApplication::focusWidget() &&
-        watched == &m_window) {
+    if (event->type() == QEvent::KeyPress && !QApplication::focusWidget() && watched == &m_window) {
         return handleKey(event);
     }
     if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
@@ -73,11 +73,20 @@ bool WindowInputBridge::handleKey(QEvent* event) {
             }
             return true;
         }
-        case Qt::Key_Left: m_model.moveLeft(); break;
-        case Qt::Key_Right: m_model.moveRight(); break;
-        case Qt::Key_Down: m_model.moveDown(); break;
-        case Qt::Key_Up: m_model.moveUp(); break;
-        default: return false;
+        case Qt::Key_Left:
+            m_model.moveLeft();
+            break;
+        case Qt::Key_Right:
+            m_model.moveRight();
+            break;
+        case Qt::Key_Down:
+            m_model.moveDown();
+            break;
+        case Qt::Key_Up:
+            m_model.moveUp();
+            break;
+        default:
+            return false;
     }
     refreshPreview();
     return true;
