@@ -12,6 +12,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <fcntl.h>
 #include <malloc.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -25,11 +26,9 @@ TagIndex::Options TagIndex::defaultOptions() {
     options.roots.append(QFile::encodeName(QDir::homePath()));
     const QByteArray user = qgetenv("USER");
     if (!user.isEmpty()) {
-        for (const QByteArray& volumes : {"/run/media/" + user, "/media/" + user}) {
-            if (QFileInfo::exists(QFile::decodeName(volumes))) {
-                options.roots.append(volumes);
-            }
-        }
+        // Kept even while missing: the folder appears with the first volume mounted there.
+        options.volumeRoots = {"/run/media/" + user, "/media/" + user};
+        options.roots.append(options.volumeRoots);
     }
     options.outsideListPath =
         QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
@@ -51,6 +50,9 @@ TagIndex::~TagIndex() {
     }
     if (m_wakeFd >= 0) {
         close(m_wakeFd);
+    }
+    if (m_mountsFd >= 0) {
+        close(m_mountsFd);
     }
 }
 
@@ -109,6 +111,10 @@ void TagIndex::threadMain() {
             }
         }
     }
+    if (!m_options.volumeRoots.isEmpty()) {
+        // The kernel flags this file whenever something is mounted or unmounted.
+        m_mountsFd = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+    }
     crawlEverything();
     {
         std::lock_guard lock(m_queueMutex);
@@ -138,15 +144,38 @@ void TagIndex::threadMain() {
                 answer(query);
             }
         }
-        pollfd fds[2] = {{m_inotifyFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0 && errno != EINTR) {
+        pollfd fds[3] = {{m_inotifyFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}, {m_mountsFd, POLLPRI, 0}};
+        if (poll(fds, m_mountsFd >= 0 ? 3 : 2, -1) < 0 && errno != EINTR) {
             break;
+        }
+        if (m_mountsFd >= 0 && (fds[2].revents & (POLLPRI | POLLERR))) {
+            recrawlVolumes();
         }
         if (fds[1].revents & POLLIN) {
             uint64_t count = 0;
             [[maybe_unused]] const ssize_t got = read(m_wakeFd, &count, sizeof count);
         }
     }
+}
+
+void TagIndex::recrawlVolumes() {
+    QList<std::pair<int, QByteArray>> starts;
+    {
+        std::lock_guard lock(m_tableMutex);
+        for (const int root : m_table->roots()) {
+            if (m_options.volumeRoots.contains(m_table->folderPath(root))) {
+                QList<int> watches;
+                m_table->removeFolder(root, &watches);
+                for (const int watch : watches) {
+                    inotify_rm_watch(m_inotifyFd, watch);
+                }
+            }
+        }
+        for (const QByteArray& volumes : std::as_const(m_options.volumeRoots)) {
+            starts.append({m_table->addRoot(volumes), volumes});
+        }
+    }
+    crawlFrom(starts);
 }
 
 void TagIndex::crawlEverything() {

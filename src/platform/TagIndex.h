@@ -28,6 +28,9 @@ class TagIndex final : public QObject, public TaggedFileQuery {
 public:
     struct Options {
         QList<QByteArray> roots;
+        // Roots where removable volumes are mounted: walked again whenever a volume comes or
+        // goes.
+        QList<QByteArray> volumeRoots;
         QString outsideListPath;  // where the files tagged outside the roots are remembered
         int crawlThreads = 2;
         int watchLimit = -1;  // a lower limit than the kernel's, for tests
@@ -61,6 +64,7 @@ private:
 
     void threadMain();
     void crawlEverything();
+    void recrawlVolumes();
     void crawlFrom(const QList<std::pair<int, QByteArray>>& starts);
     void drainEvents();
     void handleEvent(const inotify_event& event);
@@ -79,6 +83,7 @@ private:
     QList<QByteArray> m_outsideList;
     int m_inotifyFd = -1;
     int m_wakeFd = -1;
+    int m_mountsFd = -1;
     bool m_watchLimitLogged = false;
 
     std::mutex m_queueMutex;

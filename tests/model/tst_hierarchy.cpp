@@ -20,7 +20,6 @@ private slots:
     void readerAcceptsNullsUnknownMembersAndLowerCaseIds();
     void equalityAndHashCoverEveryField();
     void saveReplacesFileAndFailedSaveKeepsIt();
-    void keptCopiesNeverOverwriteEachOther();
 
 private:
     std::unique_ptr<TestHome> m_home;
@@ -206,20 +205,6 @@ void TestHierarchy::saveReplacesFileAndFailedSaveKeepsIt() {
     // The temporary file of the failed write is gone.
     QCOMPARE(QDir(m_home->dataDir()).entryList(QDir::Files | QDir::Hidden),
              QStringList({"hierarchy.json"}));
-}
-
-void TestHierarchy::keptCopiesNeverOverwriteEachOther() {
-    m_home->writeFile(HierarchyFile::hierarchyFilePath(), "damaged one");
-    const auto first = HierarchyFile::keepCopyAside();
-    m_home->writeFile(HierarchyFile::hierarchyFilePath(), "damaged two");
-    const auto second = HierarchyFile::keepCopyAside();
-    QVERIFY(first && second);
-    QVERIFY(*first != *second);
-    QVERIFY(first->contains("hierarchy.json.unreadable-"));
-    QFile a(*first), b(*second);
-    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-    QCOMPARE(a.readAll(), QByteArray("damaged one"));
-    QCOMPARE(b.readAll(), QByteArray("damaged two"));
 }
 
 QTEST_GUILESS_MAIN(TestHierarchy)

@@ -24,6 +24,7 @@ private slots:
     void remembersFilesTaggedOutsideItsFolders();
     void recheckesFoldersBeyondTheWatchLimit();
     void survivesFoldersVanishingDuringTheCrawl();
+    void followsVolumesMountedAndUnmounted();
 
 private:
     QString root() const { return m_root; }
@@ -243,6 +244,31 @@ void TestTagIndex::survivesFoldersVanishingDuringTheCrawl() {
     }
     touch("bulk1/late.txt", "Bulk");
     QVERIFY(query(*index, "bulk").contains("bulk1/late.txt"));
+}
+
+void TestTagIndex::followsVolumesMountedAndUnmounted() {
+    const QString media = m_root + "/media";
+    const QString stick = media + "/STICK";
+    QDir().mkpath(stick);
+    TagIndex::Options options;
+    options.roots = {QFile::encodeName(m_root + "/home"), QFile::encodeName(media)};
+    options.volumeRoots = {QFile::encodeName(media)};
+    options.outsideListPath = m_home->cacheDir() + "/volumes-outside";
+    QDir().mkpath(m_root + "/home");
+    TagIndex index(options);
+    index.start();
+    QCOMPARE(query(index, "travel"), QStringList());
+    if (QProcess::execute("mount", {"-t", "tmpfs", "orvane-test", stick}) != 0) {
+        QSKIP("mounting needs privileges this run does not have");
+    }
+    auto unmount = qScopeGuard([&] { QProcess::execute("umount", {stick}); });
+    const QString photo = stick + "/photo.jpg";
+    m_home->writeFile(photo, "x");
+    setTags(photo, "Travel");
+    QTRY_COMPARE(query(index, "travel"), QStringList({"media/STICK/photo.jpg"}));
+    unmount.dismiss();
+    QCOMPARE(QProcess::execute("umount", {stick}), 0);
+    QTRY_COMPARE(query(index, "travel"), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestTagIndex)

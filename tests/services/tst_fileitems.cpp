@@ -13,7 +13,6 @@ class TestFileItems : public QObject {
 private slots:
     void initTestCase() { m_home = std::make_unique<TestHome>(); }
     void recordsDescribeTheFile();
-    void identityIsTheUrlAlone();
     void filterComparesExactly_data();
     void filterComparesExactly();
     void sortIsCaseInsensitiveAndStable();
@@ -47,15 +46,6 @@ void TestFileItems::recordsDescribeTheFile() {
     QCOMPARE(items[2].tags, QStringList({"Work", "Red"}));
     QVERIFY(items[2].id.startsWith("file:///") && items[2].id.endsWith("report%20final.pdf"));
     QCOMPARE(items[2].iconName, QString("application-pdf"));
-}
-
-void TestFileItems::identityIsTheUrlAlone() {
-    const QByteArray url = "/tmp/same.txt";
-    const FileItem a = FileItem::make(url, false, {"A"}, "x");
-    const FileItem b = FileItem::make(url, false, {"B"}, "y");
-    QVERIFY(a == b);
-    QCOMPARE(qHash(a), qHash(b));
-    QVERIFY(!(a == FileItem::make("/tmp/other.txt", false, {"A"}, "x")));
 }
 
 void TestFileItems::filterComparesExactly_data() {

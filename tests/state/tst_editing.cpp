@@ -1,6 +1,4 @@
-#include "FakeServices.h"
-#include "TestHome.h"
-#include "TestTree.h"
+#include "ModelFixture.h"
 #include "model/HierarchyCodec.h"
 #include "model/HierarchyFile.h"
 #include "state/AppViewModel.h"
@@ -10,16 +8,13 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
-class TestEditing : public QObject {
+class TestEditing : public QObject, public ModelFixture {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { m_home = std::make_unique<TestHome>(); }
+    void initTestCase() { createHome(); }
     void init();
-    void cleanup() {
-        m_model.reset();
-        m_services.reset();
-    }
+    void cleanup() { destroyModel(); }
     void createAppendsAndSaves();
     void renameTrimsAndRefusesBlank();
     void inlineEditCommitsAndCancels();
@@ -32,18 +27,12 @@ private:
     QList<TagNode> saved() {
         return HierarchyCodec::decode(HierarchyFile::read().bytes).value_or(QList<TagNode>());
     }
-    QUuid add(const QString& name, std::optional<QUuid> parent = std::nullopt) {
-        return addTag(*m_model, name, parent);
-    }
-    std::unique_ptr<TestHome> m_home;
-    std::unique_ptr<FakeServices> m_services;
-    std::unique_ptr<AppViewModel> m_model;
 };
 
 void TestEditing::init() {
     QFile::remove(HierarchyFile::hierarchyFilePath());
-    m_services = std::make_unique<FakeServices>();
-    m_model = std::make_unique<AppViewModel>(m_services->services(), AppViewModel::Startup::Empty);
+    createModel();
+    m_services->query.autoAnswerFolder.clear();  // answers are released by each test
 }
 
 void TestEditing::createAppendsAndSaves() {
@@ -119,12 +108,8 @@ void TestEditing::commitRenamesTheFilesThenReloads() {
     // The reload comes about 1.5 s after the writes.
     QTRY_COMPARE_WITH_TIMEOUT(m_services->query.askedNames().size(), 3, 4000);
     QCOMPARE(m_services->query.askedNames().last(), QString("Beta"));
-    char value[64] = {};
-    getxattr(QFile::encodeName(paths[0]).constData(), "user.xdg.tags", value, sizeof value);
-    QCOMPARE(QByteArray(value), QByteArray("Beta,Other"));
-    std::fill(std::begin(value), std::end(value), 0);
-    getxattr(QFile::encodeName(paths[1]).constData(), "user.xdg.tags", value, sizeof value);
-    QCOMPARE(QByteArray(value), QByteArray("Beta"));
+    QCOMPARE(tagsOf(paths[0]), QByteArray("Beta,Other"));
+    QCOMPARE(tagsOf(paths[1]), QByteArray("Beta"));
     QStringList noted;
     for (const auto& [path, names] : m_services->query.notes) {
         noted.append(QString::fromUtf8(path));

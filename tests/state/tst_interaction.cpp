@@ -1,6 +1,4 @@
-#include "FakeServices.h"
-#include "TestHome.h"
-#include "TestTree.h"
+#include "ModelFixture.h"
 #include "platform/FilePaths.h"
 #include "services/DropRoutine.h"
 #include "state/AppViewModel.h"
@@ -11,16 +9,13 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
-class TestInteraction : public QObject {
+class TestInteraction : public QObject, public ModelFixture {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { m_home = std::make_unique<TestHome>(); }
+    void initTestCase() { createHome(); }
     void init();
-    void cleanup() {
-        m_model.reset();
-        m_services.reset();
-    }
+    void cleanup() { destroyModel(); }
     void fileClicksSelectOpenAndCloseColumns();
     void tagTileClicksSelectRenameAndEnter();
     void columnTagClicksOpenThenRename();
@@ -28,21 +23,8 @@ private slots:
     void dropRoutineRules();
     void dropOnTagAddsThePathAndMovesTags();
     void dropOnColumnsLiftsFiles();
-    void dragMarkerIsHandedOver();
 
 private:
-    QUuid add(const QString& name, std::optional<QUuid> parent = std::nullopt) {
-        return addTag(*m_model, name, parent);
-    }
-    QString file(const QString& name, const QByteArray& tags = QByteArray()) {
-        return writeTaggedFile(*m_home, "files/" + name, tags);
-    }
-    QByteArray tagsOf(const QString& path) {
-        char value[256] = {};
-        getxattr(QFile::encodeName(path).constData(), "user.xdg.tags", value, sizeof value);
-        return QByteArray(value);
-    }
-    void settle() { QTRY_VERIFY(m_model->loadingTagIDs().isEmpty() && !m_model->isLoadingFiles()); }
     std::unique_ptr<QMimeData> mime(const QList<QUrl>& urls, const QString& text = QString()) {
         auto data = std::make_unique<QMimeData>();
         if (!urls.isEmpty())
@@ -52,16 +34,11 @@ private:
         return data;
     }
 
-    std::unique_ptr<TestHome> m_home;
-    std::unique_ptr<FakeServices> m_services;
-    std::unique_ptr<AppViewModel> m_model;
     QUuid m_projects, m_client, m_invoices;
 };
 
 void TestInteraction::init() {
-    m_services = std::make_unique<FakeServices>();
-    m_services->query.autoAnswerFolder = m_home->path("files");
-    m_model = std::make_unique<AppViewModel>(m_services->services(), AppViewModel::Startup::Empty);
+    createModel();
     m_projects = add("Projects");
     m_client = add("Client", m_projects);
     m_invoices = add("Invoices", m_client);
@@ -201,7 +178,7 @@ void TestInteraction::dropRoutineRules() {
 
 void TestInteraction::dropOnTagAddsThePathAndMovesTags() {
     const QString a = file("d1.txt", "Keep");
-    const QString fifo = m_home->path("files/pipe-d");
+    const QString fifo = m_folder + "/pipe-d";
     mkfifo(QFile::encodeName(fifo).constData(), 0600);
     const QUuid loose = add("Loose");
     auto data = mime({QUrl::fromLocalFile(fifo), QUrl::fromLocalFile(a)}, tagIdText(loose));
@@ -249,15 +226,6 @@ void TestInteraction::dropOnColumnsLiftsFiles() {
     QVERIFY(m_model->handleColumnDrop(*mime({}, tagIdText(m_invoices)), 1));
     QTRY_COMPARE(m_model->hierarchy().size(), 1);
     QCOMPARE(AppViewModel::findTag(m_projects, m_model->hierarchy())->children.size(), 2);
-}
-
-void TestInteraction::dragMarkerIsHandedOver() {
-    m_model->dragEntered(m_projects);
-    m_model->dragEntered(m_client);
-    m_model->dragLeft(m_projects);
-    QCOMPARE(m_model->dragTargetTagID(), m_client);
-    m_model->dragLeft(m_client);
-    QVERIFY(!m_model->dragTargetTagID());
 }
 
 QTEST_MAIN(TestInteraction)

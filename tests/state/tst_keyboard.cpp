@@ -1,22 +1,17 @@
-#include "FakeServices.h"
-#include "TestHome.h"
-#include "TestTree.h"
+#include "ModelFixture.h"
 #include "state/AppViewModel.h"
 
 #include <QtTest>
 
 #include <sys/xattr.h>
 
-class TestKeyboard : public QObject {
+class TestKeyboard : public QObject, public ModelFixture {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { m_home = std::make_unique<TestHome>(); }
-    void init();
-    void cleanup() {
-        m_model.reset();
-        m_services.reset();
-    }
+    void initTestCase() { createHome(); }
+    void init() { createModel(); }
+    void cleanup() { destroyModel(); }
     void gridMovesWithinRowsAndEnds();
     void gridWithoutFocus();
     void gridReachesFiles();
@@ -26,13 +21,6 @@ private slots:
     void leftClearsThenGoesBack();
 
 private:
-    QUuid add(const QString& name, std::optional<QUuid> parent = std::nullopt) {
-        return addTag(*m_model, name, parent);
-    }
-    void tagFile(const QString& name, const QByteArray& tags) {
-        writeTaggedFile(*m_home, m_folder + "/" + name, tags);
-    }
-    void settle() { QTRY_VERIFY(m_model->loadingTagIDs().isEmpty() && !m_model->isLoadingFiles()); }
     qsizetype focusedGridIndex() {
         const QList<TagNode> tags = m_model->sortedTagsForColumn(m_model->navigationPath().size());
         for (qsizetype i = 0; i < tags.size(); ++i) {
@@ -55,21 +43,7 @@ private:
         }
         return {};
     }
-
-    std::unique_ptr<TestHome> m_home;
-    std::unique_ptr<FakeServices> m_services;
-    std::unique_ptr<AppViewModel> m_model;
-    QString m_folder;
-    int m_run = 0;
 };
-
-void TestKeyboard::init() {
-    m_folder = m_home->path(QString("k%1").arg(++m_run));
-    QDir().mkpath(m_folder);
-    m_services = std::make_unique<FakeServices>();
-    m_services->query.autoAnswerFolder = m_folder;
-    m_model = std::make_unique<AppViewModel>(m_services->services(), AppViewModel::Startup::Empty);
-}
 
 void TestKeyboard::gridMovesWithinRowsAndEnds() {
     m_model->setViewMode(ViewMode::Icon);
@@ -115,8 +89,8 @@ void TestKeyboard::gridReachesFiles() {
     m_model->setViewMode(ViewMode::Icon);
     const QUuid a = add("A");
     add("Child", a);
-    tagFile("x.txt", "A");
-    tagFile("y.txt", "A");
+    file("x.txt", "A");
+    file("y.txt", "A");
     m_model->enterTag(a);
     settle();
     m_model->selectGridItem(0);
@@ -141,8 +115,8 @@ void TestKeyboard::columnsOpenTheFirstRootTag() {
 
 void TestKeyboard::columnsWalkTagsThenFiles() {
     const QUuid a = add("A");
-    tagFile("x.txt", "A");
-    tagFile("y.txt", "A");
+    file("x.txt", "A");
+    file("y.txt", "A");
     m_model->openTag(a, 0);
     settle();
     m_model->moveRight();
@@ -162,7 +136,7 @@ void TestKeyboard::columnsStepFromTheLastChildToTheParentsFiles() {
     const QUuid a = add("A");
     const QUuid first = add("B1", a);
     const QUuid last = add("B2", a);
-    tagFile("x.txt", "A");
+    file("x.txt", "A");
     m_model->openTag(a, 0);
     settle();
     m_model->moveRight();
@@ -180,7 +154,7 @@ void TestKeyboard::columnsStepFromTheLastChildToTheParentsFiles() {
 
 void TestKeyboard::leftClearsThenGoesBack() {
     const QUuid a = add("A");
-    tagFile("x.txt", "A");
+    file("x.txt", "A");
     m_model->openTag(a, 0);
     settle();
     m_model->moveRight();

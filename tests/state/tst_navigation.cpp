@@ -1,22 +1,17 @@
-#include "FakeServices.h"
-#include "TestHome.h"
-#include "TestTree.h"
+#include "ModelFixture.h"
 #include "state/AppViewModel.h"
 
 #include <QtTest>
 
 #include <sys/xattr.h>
 
-class TestNavigation : public QObject {
+class TestNavigation : public QObject, public ModelFixture {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { m_home = std::make_unique<TestHome>(); }
+    void initTestCase() { createHome(); }
     void init();
-    void cleanup() {
-        m_model.reset();
-        m_services.reset();
-    }
+    void cleanup() { destroyModel(); }
     void openTagCutsThePathAndItsCache();
     void backElementAndRoot();
     void staleResultsOnlyFillTheCache();
@@ -25,11 +20,8 @@ private slots:
     void rootIsNeverLoading();
 
 private:
-    QUuid add(const QString& name, std::optional<QUuid> parent = std::nullopt) {
-        return addTag(*m_model, name, parent);
-    }
-    QUrl file(const QString& name, const QByteArray& tags) {
-        return QUrl::fromLocalFile(writeTaggedFile(*m_home, "files/" + name, tags));
+    QUrl url(const QString& name, const QByteArray& tags) {
+        return QUrl::fromLocalFile(file(name, tags));
     }
     QStringList names(const QList<FileItem>& files) {
         QStringList result;
@@ -38,15 +30,12 @@ private:
         return result;
     }
 
-    std::unique_ptr<TestHome> m_home;
-    std::unique_ptr<FakeServices> m_services;
-    std::unique_ptr<AppViewModel> m_model;
     QUuid m_a, m_b, m_c, m_d;
 };
 
 void TestNavigation::init() {
-    m_services = std::make_unique<FakeServices>();
-    m_model = std::make_unique<AppViewModel>(m_services->services(), AppViewModel::Startup::Empty);
+    createModel();
+    m_services->query.autoAnswerFolder.clear();  // answers are released by each test
     m_a = add("A");
     m_b = add("B", m_a);
     m_c = add("C", m_b);
@@ -54,7 +43,7 @@ void TestNavigation::init() {
 }
 
 void TestNavigation::openTagCutsThePathAndItsCache() {
-    m_services->query.autoAnswerFolder = m_home->path("files");
+    m_services->query.autoAnswerFolder = m_folder;
     m_model->openTag(m_a, 0);
     m_model->openTag(m_b, 1);
     m_model->openTag(m_c, 2);
@@ -79,7 +68,7 @@ void TestNavigation::openTagCutsThePathAndItsCache() {
 }
 
 void TestNavigation::backElementAndRoot() {
-    m_services->query.autoAnswerFolder = m_home->path("files");
+    m_services->query.autoAnswerFolder = m_folder;
     QSignalSpy path(m_model.get(), &AppViewModel::navigationPathChanged);
     m_model->goBack();
     QCOMPARE(path.count(), 0);
@@ -110,7 +99,7 @@ void TestNavigation::backElementAndRoot() {
 }
 
 void TestNavigation::staleResultsOnlyFillTheCache() {
-    const QUrl x = file("x.txt", "A");
+    const QUrl x = url("x.txt", "A");
     FakeQuery& query = m_services->query;
     m_model->setMatchAllTags(false);
     m_model->openTag(m_a, 0);  // query 0: A
@@ -138,10 +127,10 @@ void TestNavigation::matchAllTagsListsTheDeepestLevel() {
     const QUuid projects = add("Projects");
     const QUuid client = add("Client", projects);
     add("Invoices", client);
-    const QUrl both = file("both.txt", "Projects,Client");
-    const QUrl deeper = file("deeper.txt", "Projects,Client,Invoices");
-    const QUrl only = file("only.txt", "Client");
-    const QUrl otherCase = file("case.txt", "projects,Client");
+    const QUrl both = url("both.txt", "Projects,Client");
+    const QUrl deeper = url("deeper.txt", "Projects,Client,Invoices");
+    const QUrl only = url("only.txt", "Client");
+    const QUrl otherCase = url("case.txt", "projects,Client");
 
     m_model->openTag(projects, 0);
     m_model->openTag(client, 1);
@@ -165,14 +154,14 @@ void TestNavigation::statusText() {
     add("Second");
     add("Third");
     QCOMPARE(m_model->statusText(), QString("3 tags, 0 folders, 0 files"));
-    QDir().mkpath(m_home->path("files/Sub"));
-    setxattr(QFile::encodeName(m_home->path("files/Sub")).constData(), "user.xdg.tags", "C", 1, 0);
+    QDir().mkpath(m_folder + "/Sub");
+    setxattr(QFile::encodeName(m_folder + "/Sub").constData(), "user.xdg.tags", "C", 1, 0);
     m_model->setMatchAllTags(false);
     m_model->openTag(m_a, 0);
     m_model->openTag(m_b, 1);
     m_model->openTag(m_c, 2);
     m_services->query.release(m_services->query.askedNames().lastIndexOf("C"),
-                              {QUrl::fromLocalFile(m_home->path("files/Sub"))});
+                              {QUrl::fromLocalFile(m_folder + "/Sub")});
     QTRY_VERIFY(!m_model->isLoadingFiles());
     QCOMPARE(m_model->statusText(), QString("1 tag, 1 folder, 0 files"));
 }

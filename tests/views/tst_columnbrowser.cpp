@@ -1,6 +1,5 @@
-#include "FakeServices.h"
-#include "TestHome.h"
-#include "TestTree.h"
+#include "DropEvents.h"
+#include "ModelFixture.h"
 #include "state/AppViewModel.h"
 #include "views/column/ColumnBrowserView.h"
 #include "views/column/ColumnLayoutView.h"
@@ -16,7 +15,7 @@
 
 #include <sys/xattr.h>
 
-class TestColumnBrowser : public QObject {
+class TestColumnBrowser : public QObject, public ModelFixture {
     Q_OBJECT
 
 private slots:
@@ -26,7 +25,6 @@ private slots:
     void columnsFollowThePath();
     void rowsOpenRenameAndSelect();
     void dropsOnRowsAndBackgrounds();
-    void hoverMarkerMovesBetweenRows();
     void renderingShowsSelectionDropTargetAndChevron();
     void iconPrecedenceIsVisible();
     void newColumnScrollsIntoView();
@@ -41,14 +39,6 @@ private:
         QTest::mouseClick(column(k)->viewport(), Qt::LeftButton, modifiers,
                           rowRect(k, row).center());
     }
-    QUuid add(const QString& name, std::optional<QUuid> parent = std::nullopt) {
-        return addTag(*m_model, name, parent);
-    }
-    QString file(const QString& name, const QByteArray& tags) {
-        return writeTaggedFile(*m_home, m_folder + "/" + name, tags);
-    }
-    void settle() { QTRY_VERIFY(m_model->loadingTagIDs().isEmpty() && !m_model->isLoadingFiles()); }
-    void drop(QWidget* target, const QPoint& at, QMimeData* data, bool* accepted);
     QImage grab(int k) {
         SingleColumnView* view = column(k);
         QImage image(view->viewport()->size(), QImage::Format_ARGB32);
@@ -56,12 +46,7 @@ private:
         return image;
     }
 
-    std::unique_ptr<TestHome> m_home;
-    std::unique_ptr<FakeServices> m_services;
-    std::unique_ptr<AppViewModel> m_model;
     std::unique_ptr<ColumnBrowserView> m_browser;
-    QString m_folder;
-    int m_run = 0;
     QUuid m_projects, m_client, m_other;
 };
 
@@ -70,11 +55,7 @@ void TestColumnBrowser::initTestCase() {
 }
 
 void TestColumnBrowser::init() {
-    m_folder = m_home->path(QString("cb%1").arg(++m_run));
-    QDir().mkpath(m_folder);
-    m_services = std::make_unique<FakeServices>();
-    m_services->query.autoAnswerFolder = m_folder;
-    m_model = std::make_unique<AppViewModel>(m_services->services(), AppViewModel::Startup::Empty);
+    createModel();
     m_projects = add("Projects");
     m_client = add("Client", m_projects);
     add("Invoices", m_client);
@@ -87,8 +68,7 @@ void TestColumnBrowser::init() {
 
 void TestColumnBrowser::cleanup() {
     m_browser.reset();
-    m_model.reset();
-    m_services.reset();
+    destroyModel();
 }
 
 void TestColumnBrowser::columnsFollowThePath() {
@@ -144,28 +124,12 @@ void TestColumnBrowser::rowsOpenRenameAndSelect() {
     QVERIFY(m_model->selectedFileIDs().isEmpty());
 }
 
-void TestColumnBrowser::drop(QWidget* target, const QPoint& at, QMimeData* data, bool* accepted) {
-    QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, {});
-    QApplication::sendEvent(target, &enter);
-    QDragMoveEvent move(at, Qt::CopyAction, data, Qt::LeftButton, {});
-    QApplication::sendEvent(target, &move);
-    QDropEvent dropped(at, Qt::CopyAction, data, Qt::LeftButton, {});
-    QApplication::sendEvent(target, &dropped);
-    *accepted = dropped.isAccepted();
-}
-
 void TestColumnBrowser::dropsOnRowsAndBackgrounds() {
     const QString a = file("c.txt", "");
     QMimeData files;
     files.setUrls({QUrl::fromLocalFile(a)});
-    bool accepted = false;
-    // On a file row while the path is empty there is no file row; on the Projects tag row:
-    drop(column(0)->viewport(), rowRect(0, 2).center(), &files, &accepted);
-    QVERIFY(accepted);
-    char value[128] = {};
-    QTRY_VERIFY(getxattr(QFile::encodeName(a).constData(), "user.xdg.tags", value, sizeof value) >
-                0);
-    QCOMPARE(QByteArray(value), QByteArray("Projects"));
+    QVERIFY(sendDrop(column(0)->viewport(), rowRect(0, 2).center(), &files));  // on Projects
+    QTRY_COMPARE(tagsOf(a), QByteArray("Projects"));
 
     // A tag dropped on a row moves under it; on a file row it is refused.
     m_model->openTag(m_projects, 0);
@@ -174,34 +138,13 @@ void TestColumnBrowser::dropsOnRowsAndBackgrounds() {
     tag.setText(tagIdText(m_other));
     const QRect fileRow = rowRect(1, 3);
     QCOMPARE(column(1)->rows().kind(3), ColumnModel::Kind::File);
-    drop(column(1)->viewport(), fileRow.center(), &tag, &accepted);
-    QVERIFY(!accepted);
-    drop(column(0)->viewport(), rowRect(0, 2).center(), &tag, &accepted);
-    QVERIFY(accepted);
+    QVERIFY(!sendDrop(column(1)->viewport(), fileRow.center(), &tag));
+    QVERIFY(sendDrop(column(0)->viewport(), rowRect(0, 2).center(), &tag));
     QTRY_COMPARE(m_model->hierarchy().size(), 1);
 
     // The empty area of column 0 lifts the file out of every tree tag.
-    drop(column(0)->viewport(), QPoint(50, 300), &files, &accepted);
-    QVERIFY(accepted);
-    QTRY_COMPARE(getxattr(QFile::encodeName(a).constData(), "user.xdg.tags", value, sizeof value),
-                 -1);
-}
-
-void TestColumnBrowser::hoverMarkerMovesBetweenRows() {
-    QMimeData tag;
-    tag.setText(tagIdText(m_client));
-    SingleColumnView* view = column(0);
-    QDragEnterEvent enter(rowRect(0, 1).center(), Qt::CopyAction, &tag, Qt::LeftButton, {});
-    QApplication::sendEvent(view->viewport(), &enter);
-    QDragMoveEvent overOther(rowRect(0, 1).center(), Qt::CopyAction, &tag, Qt::LeftButton, {});
-    QApplication::sendEvent(view->viewport(), &overOther);
-    QCOMPARE(m_model->dragTargetTagID(), m_other);
-    QDragMoveEvent overProjects(rowRect(0, 2).center(), Qt::CopyAction, &tag, Qt::LeftButton, {});
-    QApplication::sendEvent(view->viewport(), &overProjects);
-    QCOMPARE(m_model->dragTargetTagID(), m_projects);
-    QDragLeaveEvent leave;
-    QApplication::sendEvent(view->viewport(), &leave);
-    QVERIFY(!m_model->dragTargetTagID());
+    QVERIFY(sendDrop(column(0)->viewport(), QPoint(50, 300), &files));
+    QTRY_COMPARE(tagsOf(a), QByteArray());
 }
 
 void TestColumnBrowser::renderingShowsSelectionDropTargetAndChevron() {

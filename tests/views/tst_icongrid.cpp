@@ -1,6 +1,5 @@
-#include "FakeServices.h"
-#include "TestHome.h"
-#include "TestTree.h"
+#include "DropEvents.h"
+#include "ModelFixture.h"
 #include "state/AppViewModel.h"
 #include "views/grid/GridGeometry.h"
 #include "views/grid/IconGridView.h"
@@ -11,11 +10,11 @@
 
 #include <sys/xattr.h>
 
-class TestIconGrid : public QObject {
+class TestIconGrid : public QObject, public ModelFixture {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { m_home = std::make_unique<TestHome>(); }
+    void initTestCase() { createHome(); }
     void init();
     void cleanup();
     void columnsPerRow_data();
@@ -29,39 +28,16 @@ private slots:
     void tenThousandFilesAreNotWidgets();
 
 private:
-    QUuid add(const QString& name, std::optional<QUuid> parent = std::nullopt) {
-        return addTag(*m_model, name, parent);
-    }
-    QString file(const QString& name, const QByteArray& tags) {
-        return writeTaggedFile(*m_home, m_folder + "/" + name, tags);
-    }
     void clickTile(qsizetype index) {
         QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, {}, m_grid->tileRect(index).center());
     }
-    void dropAt(const QPoint& at, QMimeData* data, bool* accepted) {
-        QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, {});
-        QApplication::sendEvent(m_grid->viewport(), &enter);
-        QDragMoveEvent move(at, Qt::CopyAction, data, Qt::LeftButton, {});
-        QApplication::sendEvent(m_grid->viewport(), &move);
-        QDropEvent dropped(at, Qt::CopyAction, data, Qt::LeftButton, {});
-        QApplication::sendEvent(m_grid->viewport(), &dropped);
-        *accepted = dropped.isAccepted();
-    }
-
-    std::unique_ptr<TestHome> m_home;
-    std::unique_ptr<FakeServices> m_services;
-    std::unique_ptr<AppViewModel> m_model;
     std::unique_ptr<IconGridView> m_grid;
     QString m_folder;
     int m_run = 0;
 };
 
 void TestIconGrid::init() {
-    m_folder = m_home->path(QString("g%1").arg(++m_run));
-    QDir().mkpath(m_folder);
-    m_services = std::make_unique<FakeServices>();
-    m_services->query.autoAnswerFolder = m_folder;
-    m_model = std::make_unique<AppViewModel>(m_services->services(), AppViewModel::Startup::Empty);
+    createModel();
     m_model->setViewMode(ViewMode::Icon);
     m_grid = std::make_unique<IconGridView>(*m_model);
     m_grid->resize(700, 500);
@@ -71,8 +47,7 @@ void TestIconGrid::init() {
 
 void TestIconGrid::cleanup() {
     m_grid.reset();
-    m_model.reset();
-    m_services.reset();
+    destroyModel();
 }
 
 void TestIconGrid::columnsPerRow_data() {
@@ -155,31 +130,20 @@ void TestIconGrid::dropsOnTilesAndBackground() {
     const QString path = file("drop.txt", "");
     QMimeData files;
     files.setUrls({QUrl::fromLocalFile(path)});
-    bool accepted = true;
-    dropAt(QPoint(650, 450), &files, &accepted);
-    QVERIFY(!accepted);  // the background at the root refuses
+    QVERIFY(!sendDrop(m_grid->viewport(), QPoint(650, 450), &files));  // the root refuses
     m_model->enterTag(a);
     m_model->enterTag(b);
     QTRY_VERIFY(!m_model->isLoadingFiles());
-    dropAt(m_grid->tileRect(0).center(), &files, &accepted);  // onto C
-    QVERIFY(accepted);
-    char value[64] = {};
-    QTRY_VERIFY(
-        getxattr(QFile::encodeName(path).constData(), "user.xdg.tags", value, sizeof value) > 0);
-    QCOMPARE(QByteArray(value), QByteArray("A,B,C"));
+    QVERIFY(sendDrop(m_grid->viewport(), m_grid->tileRect(0).center(), &files));  // onto C
+    QTRY_COMPARE(tagsOf(path), QByteArray("A,B,C"));
     const QString other = file("bg.txt", "");
     QMimeData more;
     more.setUrls({QUrl::fromLocalFile(other)});
-    dropAt(QPoint(650, 450), &more, &accepted);
-    QVERIFY(accepted);
-    std::fill(std::begin(value), std::end(value), 0);
-    QTRY_VERIFY(
-        getxattr(QFile::encodeName(other).constData(), "user.xdg.tags", value, sizeof value) > 0);
-    QCOMPARE(QByteArray(value), QByteArray("A,B"));
+    QVERIFY(sendDrop(m_grid->viewport(), QPoint(650, 450), &more));
+    QTRY_COMPARE(tagsOf(other), QByteArray("A,B"));
     QMimeData tag;
     tag.setText(tagIdText(a));
-    dropAt(QPoint(650, 450), &tag, &accepted);
-    QVERIFY(!accepted);  // the background takes no tags
+    QVERIFY(!sendDrop(m_grid->viewport(), QPoint(650, 450), &tag));  // the background takes no tags
 }
 
 void TestIconGrid::dropMarkerIsHandedBetweenTiles() {
@@ -187,10 +151,7 @@ void TestIconGrid::dropMarkerIsHandedBetweenTiles() {
     const QUuid b = add("B");
     QMimeData tag;
     tag.setText(tagIdText(a));
-    QDragEnterEvent enter(m_grid->tileRect(0).center(), Qt::CopyAction, &tag, Qt::LeftButton, {});
-    QApplication::sendEvent(m_grid->viewport(), &enter);
-    QDragMoveEvent overA(m_grid->tileRect(0).center(), Qt::CopyAction, &tag, Qt::LeftButton, {});
-    QApplication::sendEvent(m_grid->viewport(), &overA);
+    sendHover(m_grid->viewport(), m_grid->tileRect(0).center(), &tag);
     QCOMPARE(m_model->dragTargetTagID(), a);
     QTRY_COMPARE(m_grid->dropEmphasis(a), 1.0);  // scaled up over 0.15 s
     QDragMoveEvent overB(m_grid->tileRect(1).center(), Qt::CopyAction, &tag, Qt::LeftButton, {});

@@ -1,6 +1,4 @@
-#include "FakeServices.h"
-#include "TestHome.h"
-#include "TestTree.h"
+#include "ModelFixture.h"
 #include "model/TagColors.h"
 #include "state/AppViewModel.h"
 #include "views/column/ColumnBrowserView.h"
@@ -21,11 +19,11 @@
 #include <QToolButton>
 #include <QtTest>
 
-class TestMainWindow : public QObject {
+class TestMainWindow : public QObject, public ModelFixture {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { m_home = std::make_unique<TestHome>(); }
+    void initTestCase() { createHome(); }
     void init();
     void cleanup();
     void titleBackAndViewMode();
@@ -39,9 +37,6 @@ private slots:
     void arrowKeysAndOutsideClicks();
 
 private:
-    QUuid add(const QString& name, std::optional<QUuid> parent = std::nullopt) {
-        return addTag(*m_model, name, parent);
-    }
     QAction* action(const QString& name) { return m_window->findChild<QAction*>(name); }
     NewTagSheet* openSheet() {
         action("newTag")->trigger();
@@ -59,17 +54,12 @@ private:
         return result;
     }
 
-    std::unique_ptr<TestHome> m_home;
-    std::unique_ptr<FakeServices> m_services;
-    std::unique_ptr<AppViewModel> m_model;
     std::unique_ptr<MainWindow> m_window;
     QUuid m_a, m_b;
 };
 
 void TestMainWindow::init() {
-    m_services = std::make_unique<FakeServices>();
-    m_services->query.autoAnswerFolder = m_home->path("none");
-    m_model = std::make_unique<AppViewModel>(m_services->services(), AppViewModel::Startup::Empty);
+    createModel();
     m_a = add("Alpha");
     m_b = add("Beta", m_a);
     m_window = std::make_unique<MainWindow>(*m_model);
@@ -80,8 +70,7 @@ void TestMainWindow::init() {
 
 void TestMainWindow::cleanup() {
     m_window.reset();
-    m_model.reset();
-    m_services.reset();
+    destroyModel();
 }
 
 void TestMainWindow::titleBackAndViewMode() {

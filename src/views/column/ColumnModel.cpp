@@ -76,6 +76,16 @@ QVariant ColumnModel::data(const QModelIndex& index, int role) const {
     if (role == KindRole) {
         return static_cast<int>(kind(index.row()));
     }
+    if (role == Qt::ToolTipRole) {
+        // Long names are cut in the middle on their row.
+        if (const TagNode* tag = tagAt(index.row())) {
+            return tag->name;
+        }
+        if (const FileItem* file = fileAt(index.row())) {
+            return file->url.toLocalFile();
+        }
+        return {};
+    }
     if (role == Qt::DisplayRole) {
         if (const TagNode* tag = tagAt(index.row())) {
             return tag->name;

@@ -15,11 +15,13 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDateTime>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTimer>
+#include <QToolTip>
 #include <QVariantAnimation>
 
 const QString IconGridView::kSearchingText = QStringLiteral("Searching files\u2026");
@@ -361,6 +363,25 @@ void IconGridView::dropEvent(QDropEvent* event) {
     }
     event->setDropAction(Qt::CopyAction);
     event->setAccepted(accepted);
+}
+
+bool IconGridView::viewportEvent(QEvent* event) {
+    // Names are cut to two lines on a tile; the tooltip shows the whole name (and a file's
+    // folder).
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const qsizetype tile = tileAt(help->pos());
+        if (const TagNode* tag = tagAt(tile)) {
+            QToolTip::showText(help->globalPos(), tag->name, viewport(), tileRect(tile));
+        } else if (const FileItem* file = fileAt(tile)) {
+            QToolTip::showText(help->globalPos(), file->url.toLocalFile(), viewport(),
+                               tileRect(tile));
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 void IconGridView::contextMenuEvent(QContextMenuEvent* event) {
