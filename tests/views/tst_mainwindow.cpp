@@ -1,5 +1,7 @@
 #include "ModelFixture.h"
+#include "model/IconCatalog.h"
 #include "model/TagColors.h"
+#include "views/common/SymbolGlyphs.h"
 #include "state/AppViewModel.h"
 #include "views/column/ColumnBrowserView.h"
 #include "views/column/ColumnLayoutView.h"
@@ -34,6 +36,7 @@ private slots:
     void bannerOnlyWhenSuggested();
     void colourMenuAndPanel();
     void iconMenuAndCustomImages();
+    void catalogueSymbolsHaveGlyphs();
     void arrowKeysAndOutsideClicks();
 
 private:
@@ -257,6 +260,19 @@ void TestMainWindow::iconMenuAndCustomImages() {
     TagIconMenu again(*m_model, m_a);
     again.actions().first()->trigger();  // Default removes both
     QVERIFY(!m_model->hierarchy()[0].customIconData && !m_model->hierarchy()[0].iconName);
+}
+
+void TestMainWindow::catalogueSymbolsHaveGlyphs() {
+    QStringList missing;
+    for (const auto& category : IconCatalog::iconCatalog()) {
+        for (const auto& symbol : category.symbols) {
+            if (SymbolGlyphs::glyphFor(symbol.symbol).isEmpty()) {
+                missing.append(symbol.symbol);
+            }
+        }
+    }
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(", ")));
+    QVERIFY(SymbolGlyphs::glyphFor("no.such.symbol").isEmpty());
 }
 
 void TestMainWindow::arrowKeysAndOutsideClicks() {
