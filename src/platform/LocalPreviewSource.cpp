@@ -61,14 +61,14 @@ LocalPreviewSource::~LocalPreviewSource() {
 }
 
 void LocalPreviewSource::load(const QUrl& url, QObject* receiver, Completion completion) {
+    // The result goes through the relay, which outlives every task (the destructor waits for
+    // them); whether the receiver still exists is asked on its own thread only.
     QPointer<QObject> target(receiver);
-    m_pool.start([url, target, completion] {
+    QObject* relay = &m_relay;
+    m_pool.start([url, target, completion, relay] {
         FilePreview preview = read(url);
-        if (!target) {
-            return;
-        }
         QMetaObject::invokeMethod(
-            target.data(),
+            relay,
             [target, completion, preview = std::move(preview)] {
                 if (target) {
                     completion(preview);

@@ -22,5 +22,6 @@ public:
     static FilePreview read(const QUrl& url);
 
 private:
+    QObject m_relay;  // lives on the thread that made the source
     QThreadPool m_pool;
 };
