@@ -85,7 +85,7 @@ void ColumnRowDelegate::paintTagRow(QPainter& painter, const QStyleOptionViewIte
     const bool editing = m_model.inlineEditingTagID() == tag.id;
     if (m_model.dragTargetTagID() == tag.id) {
         fillRowBackground(painter, rect, Colors::withAlpha(accent, 0.25));
-    } else if (m_model.highlightedTagID(m_rows.column()) == tag.id) {
+    } else if (m_highlighted == tag.id) {
         fillRowBackground(painter, rect, Colors::withAlpha(accent, 0.18));
     }
     const QRect content = rect.adjusted(10, 0, -10, 0);

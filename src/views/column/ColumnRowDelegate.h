@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QStyledItemDelegate>
+#include <QUuid>
+
+#include <optional>
 
 class AppViewModel;
 class ColumnModel;
@@ -32,6 +35,9 @@ public:
 
     // The row's own rectangle inside the item rectangle (without the spacing above it).
     static QRect rowRect(const QRect& itemRect);
+
+    // The column's opened tag, worked out once per paint rather than once per row.
+    void setHighlightedTag(std::optional<QUuid> id) { m_highlighted = id; }
     static QRect nameRect(const QRect& itemRect);
 
 private:
@@ -42,4 +48,5 @@ private:
 
     AppViewModel& m_model;
     ColumnModel& m_rows;
+    std::optional<QUuid> m_highlighted;
 };

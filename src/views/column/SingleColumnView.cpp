@@ -169,6 +169,11 @@ void SingleColumnView::dropEvent(QDropEvent* event) {
     event->setAccepted(accepted);
 }
 
+void SingleColumnView::paintEvent(QPaintEvent* event) {
+    m_delegate->setHighlightedTag(m_model.highlightedTagID(m_column));
+    QListView::paintEvent(event);
+}
+
 void SingleColumnView::contextMenuEvent(QContextMenuEvent* event) {
     const int row = rowAt(viewport()->mapFrom(this, event->pos()));
     if (m_rows->tagAt(row)) {
