@@ -3,6 +3,7 @@
 // each with the longest stall of the event loop. Run with QT_QPA_PLATFORM=offscreen.
 #include "HomeGenerator.h"
 #include "StallMeter.h"
+#include "app/DesktopServices.h"
 #include "model/HierarchyCodec.h"
 #include "model/HierarchyFile.h"
 #include "model/TagNode.h"
@@ -68,17 +69,11 @@ int main(int argc, char* argv[]) {
     StallMeter stalls;
     QElapsedTimer startup;
     startup.start();
-    XattrTagStore store;
     TagIndex::Options options;
     options.roots = {QFile::encodeName(home)};
     options.outsideListPath = data.path() + "/cache/outside";
-    TagIndex index(options);
-    index.start();
-    DesktopWorkspace workspace;
-    SteadyClock clock;
-    LocalPreviewSource previews;
-    AppViewModel model({store, index, workspace, clock, previews},
-                       AppViewModel::Startup::LoadHierarchy);
+    DesktopServices services(options);
+    AppViewModel model(services.services(), AppViewModel::Startup::LoadHierarchy);
     MainWindow window(model);
     PaintWatcher firstPaint;
     window.installEventFilter(&firstPaint);

@@ -1,8 +1,4 @@
-#include "platform/Clock.h"
-#include "platform/DesktopWorkspace.h"
-#include "platform/LocalPreviewSource.h"
-#include "platform/TagIndex.h"
-#include "platform/XattrTagStore.h"
+#include "app/DesktopServices.h"
 #include "state/AppViewModel.h"
 #include "views/window/MainWindow.h"
 
@@ -18,14 +14,8 @@ int main(int argc, char* argv[]) {
         QIcon::setThemeName("Adwaita");
     }
 
-    XattrTagStore tagStore;
-    TagIndex index(TagIndex::defaultOptions());
-    index.start();
-    DesktopWorkspace workspace;
-    SteadyClock clock;
-    LocalPreviewSource previews;
-    AppViewModel model({tagStore, index, workspace, clock, previews},
-                       AppViewModel::Startup::LoadHierarchy);
+    DesktopServices services;
+    AppViewModel model(services.services(), AppViewModel::Startup::LoadHierarchy);
 
     MainWindow window(model);
     window.show();

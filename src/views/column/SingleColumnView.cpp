@@ -87,8 +87,7 @@ int SingleColumnView::rowAt(const QPoint& point) const {
 
 void SingleColumnView::mousePressEvent(QMouseEvent* event) {
     const int row = rowAt(event->position().toPoint());
-    m_pressRow = row;
-    m_pressPosition = event->position().toPoint();
+    m_press.begin(event->position().toPoint(), row);
     if (event->button() != Qt::LeftButton) {
         return;
     }
@@ -99,10 +98,7 @@ void SingleColumnView::mousePressEvent(QMouseEvent* event) {
     } else if (const FileItem* file = m_rows->fileAt(row)) {
         const FileItem clicked = *file;
         m_model.commitInlineEdit();
-        m_model.clickFile(clicked, m_column, false,
-                          event->modifiers() & Qt::ControlModifier
-                              ? AppViewModel::SelectMode::Toggle
-                              : AppViewModel::SelectMode::Replace);
+        m_model.clickFile(clicked, m_column, false, ItemDrag::selectMode(event->modifiers()));
     } else {
         m_model.clickColumnBackground();
     }
@@ -114,20 +110,18 @@ void SingleColumnView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void SingleColumnView::mouseMoveEvent(QMouseEvent* event) {
-    if (!m_pressPosition || !(event->buttons() & Qt::LeftButton) ||
-        (event->position().toPoint() - *m_pressPosition).manhattanLength() <
-            QApplication::startDragDistance()) {
+    const auto row = m_press.dragStarts(*event);
+    if (!row) {
         return;
     }
-    m_pressPosition.reset();
-    const TagNode* tag = m_rows->tagAt(m_pressRow);
+    const TagNode* tag = m_rows->tagAt(static_cast<int>(*row));
     if (!tag || m_model.inlineEditingTagID() != tag->id) {
-        ItemDrag::start(this, tag, m_rows->fileAt(m_pressRow));
+        ItemDrag::start(this, tag, m_rows->fileAt(static_cast<int>(*row)));
     }
 }
 
 void SingleColumnView::mouseReleaseEvent(QMouseEvent*) {
-    m_pressPosition.reset();
+    m_press.end();
 }
 
 void SingleColumnView::dragEnterEvent(QDragEnterEvent* event) {

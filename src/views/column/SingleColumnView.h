@@ -54,7 +54,6 @@ private:
     ColumnRowDelegate* m_delegate;
     QTimer* m_spinner;
     QPersistentModelIndex m_editorIndex;
-    std::optional<QPoint> m_pressPosition;
-    int m_pressRow = -1;
+    ItemDrag::Press m_press;
     ItemDrag::Hover m_hover;
 };

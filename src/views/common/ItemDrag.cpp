@@ -4,8 +4,10 @@
 #include "services/FileItem.h"
 #include "state/AppViewModel.h"
 
+#include <QApplication>
 #include <QDrag>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QWidget>
 
 namespace ItemDrag {
@@ -27,6 +29,21 @@ void start(QWidget* source, const TagNode* tag, const FileItem* file) {
 
 bool mayAccept(const QMimeData& data) {
     return data.hasUrls() || data.hasFormat("text/plain");
+}
+
+AppViewModel::SelectMode selectMode(Qt::KeyboardModifiers modifiers) {
+    return modifiers & Qt::ControlModifier ? AppViewModel::SelectMode::Toggle
+                                           : AppViewModel::SelectMode::Replace;
+}
+
+std::optional<qsizetype> Press::dragStarts(const QMouseEvent& event) {
+    if (!m_at || !(event.buttons() & Qt::LeftButton) ||
+        (event.position().toPoint() - *m_at).manhattanLength() <
+            QApplication::startDragDistance()) {
+        return std::nullopt;
+    }
+    m_at.reset();
+    return m_item;
 }
 
 void Hover::over(AppViewModel& model, std::optional<QUuid> tag) {

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "state/AppViewModel.h"
+
+#include <QPoint>
 #include <QUuid>
 
 #include <optional>
 
-class AppViewModel;
 class QMimeData;
+class QMouseEvent;
 class QWidget;
 struct FileItem;
 struct TagNode;
@@ -19,6 +22,25 @@ void start(QWidget* source, const TagNode* tag, const FileItem* file);
 
 // Files, or plain text that may hold a tag id.
 bool mayAccept(const QMimeData& data);
+
+// Ctrl adds to or removes from the file selection, as in the desktop's file managers.
+AppViewModel::SelectMode selectMode(Qt::KeyboardModifiers modifiers);
+
+// A press that becomes a drag once the pointer has moved far enough with the button down.
+class Press {
+public:
+    void begin(const QPoint& at, qsizetype item) {
+        m_at = at;
+        m_item = item;
+    }
+    void end() { m_at.reset(); }
+    // The pressed item when this move starts a drag (once per press).
+    std::optional<qsizetype> dragStarts(const QMouseEvent& event);
+
+private:
+    std::optional<QPoint> m_at;
+    qsizetype m_item = -1;
+};
 
 // The tag under a hovering drag, handed over in the view model so that entering the next tag
 // is never undone by leaving the last one.

@@ -284,8 +284,7 @@ void IconGridView::scrollContentsBy(int, int) {
 
 void IconGridView::mousePressEvent(QMouseEvent* event) {
     const qsizetype tile = tileAt(event->position().toPoint());
-    m_pressTile = tile;
-    m_pressPosition = event->position().toPoint();
+    m_press.begin(event->position().toPoint(), tile);
     if (event->button() != Qt::LeftButton) {
         return;
     }
@@ -299,10 +298,7 @@ void IconGridView::mousePressEvent(QMouseEvent* event) {
     } else if (const FileItem* file = fileAt(tile)) {
         const FileItem clicked = *file;
         m_model.commitInlineEdit();
-        m_model.clickFile(clicked, 0, true,
-                          event->modifiers() & Qt::ControlModifier
-                              ? AppViewModel::SelectMode::Toggle
-                              : AppViewModel::SelectMode::Replace);
+        m_model.clickFile(clicked, 0, true, ItemDrag::selectMode(event->modifiers()));
     } else {
         m_model.clickGridBackground();
     }
@@ -314,17 +310,13 @@ void IconGridView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void IconGridView::mouseMoveEvent(QMouseEvent* event) {
-    if (!m_pressPosition || !(event->buttons() & Qt::LeftButton) ||
-        (event->position().toPoint() - *m_pressPosition).manhattanLength() <
-            QApplication::startDragDistance()) {
-        return;
+    if (const auto tile = m_press.dragStarts(*event)) {
+        ItemDrag::start(this, tagAt(*tile), fileAt(*tile));
     }
-    m_pressPosition.reset();
-    ItemDrag::start(this, tagAt(m_pressTile), fileAt(m_pressTile));
 }
 
 void IconGridView::mouseReleaseEvent(QMouseEvent*) {
-    m_pressPosition.reset();
+    m_press.end();
 }
 
 void IconGridView::dragEnterEvent(QDragEnterEvent* event) {

@@ -71,6 +71,5 @@ private:
     std::optional<QUuid> m_shownDropTarget;
     QHash<QUuid, qreal> m_emphasis;
     QVariantAnimation* m_dropAnimation;
-    std::optional<QPoint> m_pressPosition;
-    qsizetype m_pressTile = -1;
+    ItemDrag::Press m_press;
 };
