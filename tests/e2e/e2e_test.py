@@ -218,9 +218,9 @@ class EndToEnd(unittest.TestCase):
         app.wait_title("Clients")
 
     def test_match_all_tags_and_preview(self):
-        self.make_file("docs/a.txt", "Projects,Client")
+        a = self.make_file("docs/a.txt", "Projects,Client")
         self.make_file("docs/b.txt", "Projects,Client")
-        self.make_file("docs/c.txt", "Projects")
+        c = self.make_file("docs/c.txt", "Projects")
         os.makedirs(os.path.dirname(self.app.hierarchy_path))
         with open(self.app.hierarchy_path, "w") as file:
             json.dump([{"id": "6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C", "name": "Projects",
@@ -255,6 +255,13 @@ class EndToEnd(unittest.TestCase):
         app.key("Up")
         app.wait_title("b.txt", preview)
         app.key("ctrl+shift+m")
+        shot = app.screenshot("preview")
+        self.assertEqual(run("identify", "-format", "%w %h", shot).stdout.split(), ["1280", "900"])
+        # Browsing and previewing changed neither the tree nor any file's tags.
+        self.assertEqual([node["name"] for node in app.hierarchy()], ["Projects"])
+        self.assertEqual(app.hierarchy()[0]["children"][0]["name"], "Client")
+        self.assertEqual(xattr_tags(a), "Projects,Client")
+        self.assertEqual(xattr_tags(c), "Projects")
 
 
 if __name__ == "__main__":
