@@ -34,19 +34,30 @@ def wait_for(predicate, timeout=10.0, what="condition"):
 class Display:
     """A private X server for one test run."""
 
+    # A fresh number for every server of a run: a server just stopped may still hold its
+    # (abstract) socket for a moment.
+    next_number = 100 + os.getpid() % 400
+
     def __init__(self):
-        for number in range(90, 140):
+        while True:
+            number = Display.next_number
+            Display.next_number += 1
             if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock"):
                 break
         self.name = f":{number}"
+        self.number = number
         self.process = subprocess.Popen(
-            ["Xvfb", self.name, "-screen", "0", "1280x900x24", "-nolisten", "tcp"],
+            ["Xvfb", self.name, "-screen", "0", "1280x900x24", "-nolisten", "tcp", "-noreset"],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{number}"), 10, "Xvfb")
+        # Ready when it answers, not merely when its socket file exists; -noreset keeps that
+        # first client's leaving from resetting the server under the application.
+        wait_for(lambda: self.process.poll() is None and
+                 run("xdpyinfo", "-display", self.name).returncode == 0, 10, "Xvfb")
 
     def stop(self):
         self.process.terminate()
         self.process.wait(10)
+        wait_for(lambda: not os.path.exists(f"/tmp/.X{self.number}-lock"), 5, "Xvfb's lock to go")
 
 
 class Orvane:
@@ -216,6 +227,18 @@ class EndToEnd(unittest.TestCase):
         app.wait_title("Projects")
         app.key("Right")
         app.wait_title("Clients")
+
+    def test_log_lines_reach_a_pipe_while_running(self):
+        process = subprocess.Popen([APP], env=self.app.env, stdout=subprocess.PIPE,
+                                   stderr=subprocess.DEVNULL, text=True)
+        try:
+            lines = [process.stdout.readline().rstrip("\n") for _ in range(3)]
+            self.assertIsNone(process.poll())  # still running: each line was flushed
+            self.assertEqual(lines[0], "[Orvane] loadHierarchy: starting")
+            self.assertEqual(lines[1], "[Orvane] loadHierarchy: no saved hierarchy file")
+        finally:
+            process.kill()
+            process.wait(10)
 
     def test_match_all_tags_and_preview(self):
         a = self.make_file("docs/a.txt", "Projects,Client")
