@@ -197,6 +197,9 @@ private:
     };
     GridItems gridItems();
     void selectOnlyFile(const QString& id);
+    // The names from the root down to the tag, the tag's own last; empty when it is gone.
+    QStringList pathNames(const QUuid& tagID) const;
+    void tagWithPath(const QList<QUrl>& files, const QUuid& tagID);
 
     Services m_services;
     QThreadPool m_fileWork;  // one thread: file reads and writes run in the order queued

@@ -46,13 +46,7 @@ void AppViewModel::applyTags(const QList<QUrl>& urls, const QStringList& adding,
 
 AppViewModel::DropNames AppViewModel::dropTargetNames(qsizetype column) const {
     if (column == m_navigationPath.size() && column > 0) {
-        DropNames names;
-        const QUuid current = m_navigationPath.last();
-        ancestorNames(current, m_hierarchy, names.adding);
-        if (const TagNode* tag = findTag(current, m_hierarchy)) {
-            names.adding.append(tag->name);
-        }
-        return names;
+        return {pathNames(m_navigationPath.last()), {}};
     }
     if (column == 0) {
         return {{}, allTagNames(m_hierarchy)};
@@ -62,6 +56,24 @@ AppViewModel::DropNames AppViewModel::dropTargetNames(qsizetype column) const {
     }
     const TagNode* tag = findTag(m_navigationPath[column - 1], m_hierarchy);
     return {{}, tag ? allTagNames(tag->children) : QStringList()};
+}
+
+QStringList AppViewModel::pathNames(const QUuid& tagID) const {
+    const TagNode* tag = findTag(tagID, m_hierarchy);
+    if (!tag) {
+        return {};
+    }
+    QStringList names;
+    ancestorNames(tagID, m_hierarchy, names);
+    names.append(tag->name);
+    return names;
+}
+
+void AppViewModel::tagWithPath(const QList<QUrl>& files, const QUuid& tagID) {
+    // A tag deleted while the drop loaded adds nothing.
+    if (const QStringList names = pathNames(tagID); !names.isEmpty()) {
+        applyTags(files, names, {});
+    }
 }
 
 bool AppViewModel::handleColumnDrop(const QMimeData& data, qsizetype column) {
@@ -93,14 +105,9 @@ bool AppViewModel::handleTagDrop(const QMimeData& data, const QUuid& tagID) {
     return DropRoutine::handle(
         data, this,
         [self, tagID](const QList<QUrl>& files) {
-            const TagNode* tag = self ? findTag(tagID, self->m_hierarchy) : nullptr;
-            if (!tag) {
-                return;
+            if (self) {
+                self->tagWithPath(files, tagID);
             }
-            QStringList names;
-            ancestorNames(tagID, self->m_hierarchy, names);
-            names.append(tag->name);
-            self->applyTags(files, names, {});
         },
         [self, tagID](const QUuid& id) {
             if (self) {
@@ -118,14 +125,9 @@ bool AppViewModel::handleCurrentFilesDrop(const QMimeData& data) {
     return DropRoutine::handle(
         data, this,
         [self, current](const QList<QUrl>& files) {
-            const TagNode* tag = self ? findTag(current, self->m_hierarchy) : nullptr;
-            if (!tag) {
-                return;
+            if (self) {
+                self->tagWithPath(files, current);
             }
-            QStringList names;
-            ancestorNames(current, self->m_hierarchy, names);
-            names.append(tag->name);
-            self->applyTags(files, names, {});
         },
         nullptr);
 }
