@@ -1,6 +1,7 @@
 #include "model/HierarchyCodec.h"
 
 #include "model/TagNode.h"
+#include "model/TagTree.h"
 
 #include <nlohmann/json.hpp>
 
@@ -140,7 +141,7 @@ std::optional<QByteArray> decodeBase64(const QString& text) {
 std::optional<TagNode> readNode(const Json& object, int depth);
 
 std::optional<QList<TagNode>> readNodes(const Json& array, int depth) {
-    if (!array.is_array() || depth > kMaxDepth) {
+    if (!array.is_array() || depth > TagTree::kMaxLevels) {
         return std::nullopt;
     }
     QList<TagNode> nodes;
@@ -229,7 +230,7 @@ std::optional<QList<TagNode>> decode(const QByteArray& bytes) {
             --depth;
         }
     }
-    if (maxDepth > 2 * kMaxDepth + 4) {
+    if (maxDepth > 2 * TagTree::kMaxLevels + 4) {
         return std::nullopt;
     }
     const Json root = Json::parse(bytes.constBegin(), bytes.constEnd(), nullptr, false);

@@ -17,7 +17,7 @@ QByteArray encode(const QList<TagNode>& forest);
 // Absent when anything in the tree breaks the format; never a partial forest.
 std::optional<QList<TagNode>> decode(const QByteArray& bytes);
 
-// Trees deeper than this are refused by the reader, so a hostile file cannot exhaust the stack.
-inline constexpr int kMaxDepth = 256;
+// Trees deeper than TagTree::kMaxLevels are refused by the reader, so a hostile file cannot
+// exhaust the stack.
 
 }  // namespace HierarchyCodec

@@ -1,5 +1,9 @@
 #include "model/TagTree.h"
 
+#include <QSet>
+
+#include <algorithm>
+
 namespace TagTree {
 
 const TagNode* find(const QUuid& id, const QList<TagNode>& nodes) {
@@ -79,6 +83,72 @@ bool append(QList<TagNode>& nodes, const QUuid& parentID, const TagNode& node) {
         }
     }
     return false;
+}
+
+namespace {
+
+bool collectAncestorIDs(const QUuid& id, const QList<TagNode>& nodes, QList<QUuid>& ids) {
+    for (const TagNode& node : nodes) {
+        if (node.id == id) {
+            return true;
+        }
+        ids.append(node.id);
+        if (collectAncestorIDs(id, node.children, ids)) {
+            return true;
+        }
+        ids.removeLast();
+    }
+    return false;
+}
+
+}  // namespace
+
+QList<QUuid> ancestorIDs(const QUuid& id, const QList<TagNode>& nodes) {
+    QList<QUuid> ids;
+    collectAncestorIDs(id, nodes, ids);
+    return ids;
+}
+
+int levelOf(const QUuid& id, const QList<TagNode>& nodes) {
+    for (const TagNode& node : nodes) {
+        if (node.id == id) {
+            return 1;
+        }
+        if (const int below = levelOf(id, node.children)) {
+            return below + 1;
+        }
+    }
+    return 0;
+}
+
+int height(const TagNode& node) {
+    int tallest = 0;
+    for (const TagNode& child : node.children) {
+        tallest = std::max(tallest, height(child));
+    }
+    return tallest + 1;
+}
+
+namespace {
+
+void renewIds(QList<TagNode>& nodes, QSet<QUuid>& seen, int& renewed) {
+    for (TagNode& node : nodes) {
+        if (node.id.isNull() || seen.contains(node.id)) {
+            node.id = QUuid::createUuid();
+            ++renewed;
+        }
+        seen.insert(node.id);
+        renewIds(node.children, seen, renewed);
+    }
+}
+
+}  // namespace
+
+int makeIdsUnique(QList<TagNode>& nodes) {
+    QSet<QUuid> seen;
+    int renewed = 0;
+    renewIds(nodes, seen, renewed);
+    return renewed;
 }
 
 }  // namespace TagTree

@@ -10,6 +10,10 @@
 // pre-order walk.
 namespace TagTree {
 
+// The deepest tree the file keeps: a tag may sit at most this many levels down, the root level
+// being the first. The reader refuses deeper files, so the editor never makes one.
+inline constexpr int kMaxLevels = 256;
+
 const TagNode* find(const QUuid& id, const QList<TagNode>& nodes);
 
 // Every name of the forest, each node followed by its subtree; duplicates kept.
@@ -28,5 +32,18 @@ void remove(QList<TagNode>& nodes, const QUuid& id);
 // Appends at the root level (null parent) or to the parent's children; false when the parent
 // is not in the forest.
 bool append(QList<TagNode>& nodes, const QUuid& parentID, const TagNode& node);
+
+// The ids of the tag's ancestors, outermost first; empty for a root tag or an unknown id.
+QList<QUuid> ancestorIDs(const QUuid& id, const QList<TagNode>& nodes);
+
+// The level of the tag (1 for a root tag), 0 when it is not in the forest.
+int levelOf(const QUuid& id, const QList<TagNode>& nodes);
+
+// The levels a subtree spans: 1 for a tag without children.
+int height(const TagNode& node);
+
+// Gives a fresh id to every node whose id is null or repeats an earlier node's (in pre-order),
+// so that no operation aimed at one tag can reach another; the number of nodes changed.
+int makeIdsUnique(QList<TagNode>& nodes);
 
 }  // namespace TagTree

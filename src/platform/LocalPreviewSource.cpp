@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMimeDatabase>
+#include <QPainter>
 #include <QPdfDocument>
 #include <QPointer>
 #include <QStringDecoder>
@@ -122,7 +123,13 @@ FilePreview LocalPreviewSource::read(const QUrl& url) {
         if (document.load(path) == QPdfDocument::Error::None && document.pageCount() > 0) {
             QSizeF page = document.pagePointSize(0);
             page.scale(1200, 1200, Qt::KeepAspectRatio);
-            preview.image = document.render(0, page.toSize());
+            // Pages are rendered with a transparent background; on paper they are white.
+            const QImage rendered = document.render(0, page.toSize());
+            if (!rendered.isNull()) {
+                preview.image = QImage(rendered.size(), QImage::Format_RGB32);
+                preview.image.fill(Qt::white);
+                QPainter(&preview.image).drawImage(0, 0, rendered);
+            }
             preview.pageCount = document.pageCount();
             if (!preview.image.isNull()) {
                 preview.kind = FilePreview::Kind::Pdf;

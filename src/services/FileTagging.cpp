@@ -89,9 +89,11 @@ std::error_code replaceTag(FileTagStore& store, const QString& oldName, const QS
     const QString oldKey = comparable(oldName);
     const QString newKey = comparable(newName);
     return update(store, url, [&](QList<QByteArray>& list) {
+        // A new spelling of the same name (another Unicode form) replaces the old one; it is
+        // not a name the file already has.
         bool hasNew = false;
         for (const QByteArray& raw : list) {
-            hasNew = hasNew || comparable(decode(raw)) == newKey;
+            hasNew = hasNew || (newKey != oldKey && comparable(decode(raw)) == newKey);
         }
         QList<QByteArray> result;
         for (const QByteArray& raw : list) {

@@ -96,12 +96,23 @@ public:
     void loadFilesForCurrentTag();
     void loadFiles(const QUuid& tagID);
     void clearFileCache();
+    // Stores the setting and reloads the lists, also when it did not change.
+    void applyMatchAllTags(bool on);
     QString statusText() const;
 
     // Tag editing; every change of the tree is saved at once.
+    // False when a tag under the parent would sit deeper than the tree file keeps.
+    bool canCreateTag(std::optional<QUuid> parentID) const;
     void createTag(const QString& name, qint64 colorIndex, std::optional<QUuid> parentID);
     std::optional<QString> newTagParentName() const;
+    // The tag column k lists the children of: absent for column 0 and beyond the path.
+    std::optional<QUuid> columnTagID(qsizetype column) const;
+    // Asks for the new-tag sheet for a tag inside the current tag, or inside column k's tag.
+    void requestNewTag();
+    void requestNewTagInColumn(qsizetype column);
     void beginRename(const TagNode& tag);
+    // Renames the selected tile in the icon view, the opened tag in the column view.
+    void beginRenameOfSelection();
     void cancelInlineEdit();
     void renameTag(const QUuid& id, const QString& newName);
     void commitInlineEdit();
@@ -189,7 +200,17 @@ private:
                          int* appended);
     void updateTag(const QUuid& id, const std::function<void(TagNode&)>& change);
     void applyLoadedFiles(const QUuid& id, QList<FileItem> files);
+    void dropUnlistedSelection();
+    struct PendingFileRename {
+        QString oldName;
+        QString newName;
+        QList<FileItem> snapshot;  // the current files when the rename was committed
+    };
     void renameOnFiles(const QString& oldName, const QString& newName);
+    void startNextFileRename();
+    void finishFileRename(const PendingFileRename& rename);
+    void followMovedTag(const QUuid& id);
+    void requestNewTagUnder(std::optional<QUuid> parentID);
     QList<FileItem> filesOfColumn(qsizetype column) const;
     struct GridItems {
         QList<TagNode> tags;
@@ -203,6 +224,7 @@ private:
 
     Services m_services;
     QThreadPool m_fileWork;  // one thread: file reads and writes run in the order queued
+    QList<PendingFileRename> m_pendingFileRenames;  // the first one is running
 
     QList<TagNode> m_hierarchy;
     QHash<QUuid, QList<TagNode>> m_sortedChildrenCache;  // null id = root level

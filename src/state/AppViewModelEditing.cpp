@@ -23,8 +23,15 @@ void AppViewModel::updateTag(const QUuid& id, const std::function<void(TagNode&)
     saveHierarchy();
 }
 
+bool AppViewModel::canCreateTag(std::optional<QUuid> parentID) const {
+    return !parentID || TagTree::levelOf(*parentID, m_hierarchy) < TagTree::kMaxLevels;
+}
+
 void AppViewModel::createTag(const QString& name, qint64 colorIndex,
                              std::optional<QUuid> parentID) {
+    if (!canCreateTag(parentID)) {
+        return;  // a deeper tree would be refused when it is read back
+    }
     QList<TagNode> tree = m_hierarchy;
     if (TagTree::append(tree, parentID.value_or(QUuid()), TagNode::make(name, colorIndex))) {
         setHierarchy(std::move(tree));
@@ -35,6 +42,40 @@ void AppViewModel::createTag(const QString& name, qint64 colorIndex,
 std::optional<QString> AppViewModel::newTagParentName() const {
     const TagNode* parent = m_newTagParentID ? findTag(*m_newTagParentID, m_hierarchy) : nullptr;
     return parent ? std::optional(parent->name) : std::nullopt;
+}
+
+std::optional<QUuid> AppViewModel::columnTagID(qsizetype column) const {
+    if (column < 1 || column > m_navigationPath.size()) {
+        return std::nullopt;
+    }
+    return m_navigationPath[column - 1];
+}
+
+void AppViewModel::requestNewTag() {
+    requestNewTagUnder(m_navigationPath.isEmpty() ? std::nullopt
+                                                  : std::optional(m_navigationPath.last()));
+}
+
+void AppViewModel::requestNewTagInColumn(qsizetype column) {
+    requestNewTagUnder(columnTagID(column));
+}
+
+void AppViewModel::requestNewTagUnder(std::optional<QUuid> parentID) {
+    if (!canCreateTag(parentID)) {
+        return;
+    }
+    // The parent first: the sheet reads it when it opens.
+    setNewTagParentID(parentID);
+    setShowNewTagSheet(true);
+}
+
+void AppViewModel::beginRenameOfSelection() {
+    const auto id = m_viewMode == ViewMode::Icon ? m_selectedTagID
+                    : m_navigationPath.isEmpty() ? std::nullopt
+                                                 : std::optional(m_navigationPath.last());
+    if (const TagNode* tag = id ? findTag(*id, m_hierarchy) : nullptr) {
+        beginRename(*tag);
+    }
 }
 
 void AppViewModel::beginRename(const TagNode& tag) {
@@ -76,9 +117,21 @@ void AppViewModel::commitInlineEdit() {
 }
 
 void AppViewModel::renameOnFiles(const QString& oldName, const QString& newName) {
-    const QList<FileItem> snapshot = m_currentFiles;
+    // Renames reach the files in the order they were made: a rename's query must see the
+    // names the previous rename wrote, or A→B then B→C would leave the files on B.
+    m_pendingFileRenames.append({oldName, newName, m_currentFiles});
+    if (m_pendingFileRenames.size() == 1) {
+        startNextFileRename();
+    }
+}
+
+void AppViewModel::startNextFileRename() {
+    if (m_pendingFileRenames.isEmpty()) {
+        return;
+    }
+    const PendingFileRename rename = m_pendingFileRenames.first();
     QPointer<AppViewModel> self(this);
-    m_services.query.queryFilesWithTag(oldName, [=](const QList<QByteArray>& paths) {
+    m_services.query.queryFilesWithTag(rename.oldName, [=](const QList<QByteArray>& paths) {
         if (!self) {
             return;
         }
@@ -90,7 +143,7 @@ void AppViewModel::renameOnFiles(const QString& oldName, const QString& newName)
         self->m_fileWork.start([=, &store, &query] {
             for (const QByteArray& path : paths) {
                 const QUrl url = FilePaths::urlFromRawPath(path);
-                if (!FileTagging::replaceTag(store, oldName, newName, url)) {
+                if (!FileTagging::replaceTag(store, rename.oldName, rename.newName, url)) {
                     query.noteTagsWritten(path, FileTagging::readTagNames(store, url));
                 }
             }
@@ -98,22 +151,23 @@ void AppViewModel::renameOnFiles(const QString& oldName, const QString& newName)
                 return;
             }
             QMetaObject::invokeMethod(
-                self.data(),
-                [=] {
-                    if (!self) {
-                        return;
-                    }
-                    if (self->m_currentFiles.isEmpty()) {
-                        self->setCurrentFiles(snapshot);
-                    }
-                    QTimer::singleShot(kReloadAfterRenameMs, self.data(), [self] {
-                        self->clearFileCache();
-                        self->loadFilesForCurrentTag();
-                    });
-                },
+                self.data(), [self, rename] { self->finishFileRename(rename); },
                 Qt::QueuedConnection);
         });
     });
+}
+
+void AppViewModel::finishFileRename(const PendingFileRename& rename) {
+    if (m_currentFiles.isEmpty()) {
+        setCurrentFiles(rename.snapshot);
+    }
+    QPointer<AppViewModel> self(this);
+    QTimer::singleShot(kReloadAfterRenameMs, this, [self] {
+        self->clearFileCache();
+        self->loadFilesForCurrentTag();
+    });
+    m_pendingFileRenames.removeFirst();
+    startNextFileRename();
 }
 
 void AppViewModel::deleteTag(const QUuid& id) {
@@ -149,11 +203,37 @@ void AppViewModel::moveTag(const QUuid& id, std::optional<QUuid> newParentID) {
     if (newParentID && (*newParentID == id || findTag(*newParentID, node.children))) {
         return;  // a tag cannot move into itself or below itself
     }
+    // An unknown parent would drop the tag with its subtree; a move past the deepest level
+    // would be refused when the tree is read back.
+    const int parentLevel = newParentID ? TagTree::levelOf(*newParentID, m_hierarchy) : 0;
+    if ((newParentID && parentLevel == 0) ||
+        parentLevel + TagTree::height(node) > TagTree::kMaxLevels) {
+        return;
+    }
     QList<TagNode> tree = m_hierarchy;
     TagTree::remove(tree, id);
     TagTree::append(tree, newParentID.value_or(QUuid()), node);
     setHierarchy(std::move(tree));
     saveHierarchy();
+    followMovedTag(id);
+}
+
+void AppViewModel::followMovedTag(const QUuid& id) {
+    // An opened tag that moved stays opened, at its new place: the path up to it becomes its
+    // new chain of ancestors, and the lists reload, since the names they match changed.
+    const qsizetype position = m_navigationPath.indexOf(id);
+    if (position < 0) {
+        return;
+    }
+    QList<QUuid> path = TagTree::ancestorIDs(id, m_hierarchy);
+    path += m_navigationPath.mid(position);
+    if (path == m_navigationPath) {
+        return;
+    }
+    clearFileCache();
+    setNavigationPath(std::move(path));
+    clearSelection();
+    loadFilesForCurrentTag();
 }
 
 void AppViewModel::setColorIndex(qint64 colorIndex, const QUuid& tagID) {

@@ -170,10 +170,39 @@ void AppViewModel::applyLoadedFiles(const QUuid& id, QList<FileItem> files) {
         setCurrentFiles(std::move(files));
         setIsLoadingFiles(false);
     }
+    if (m_loadingTagIDs.isEmpty()) {
+        dropUnlistedSelection();
+    }
+}
+
+void AppViewModel::dropUnlistedSelection() {
+    // A file that left every list (lifted up the tree, untagged elsewhere) cannot stay
+    // selected: nothing would show it, and the arrow keys would have nowhere to start.
+    QSet<QString> listed;
+    for (const QString& id : m_selectedFileIDs) {
+        bool found = std::any_of(m_currentFiles.cbegin(), m_currentFiles.cend(),
+                                 [&](const FileItem& file) { return file.id == id; });
+        for (auto it = m_filesPerTag.cbegin(); !found && it != m_filesPerTag.cend(); ++it) {
+            found = std::any_of(it->cbegin(), it->cend(),
+                                [&](const FileItem& file) { return file.id == id; });
+        }
+        if (found) {
+            listed.insert(id);
+        }
+    }
+    if (listed.size() != m_selectedFileIDs.size()) {
+        setSelectedFileIDs(listed);
+    }
 }
 
 void AppViewModel::clearFileCache() {
     setFilesPerTag({});
+}
+
+void AppViewModel::applyMatchAllTags(bool on) {
+    setMatchAllTags(on);
+    clearFileCache();
+    loadFilesForCurrentTag();
 }
 
 QString AppViewModel::statusText() const {

@@ -56,22 +56,28 @@ void AppViewModel::selectFile(const FileItem& file, SelectMode mode) {
 }
 
 void AppViewModel::clickTag(const TagNode& tag) {
-    commitInlineEdit();
     const double now = m_services.clock.now();
-    if (m_lastClickedTagID == tag.id && m_lastTagClickTime &&
-        now - *m_lastTagClickTime < kDoubleClickInterval) {
+    const bool isDoubleClick = m_lastClickedTagID == tag.id && m_lastTagClickTime &&
+                               now - *m_lastTagClickTime < kDoubleClickInterval;
+    const bool isEditingTag = m_inlineEditingTagID == tag.id;
+    if (isDoubleClick) {
+        // On a selected tile the first click of the pair started a rename: the pair means
+        // "enter", so that rename is dropped, not committed.
+        isEditingTag ? cancelInlineEdit() : commitInlineEdit();
         enterTag(tag.id);
         m_lastClickedTagID.reset();
         m_lastTagClickTime.reset();
         return;
     }
+    commitInlineEdit();
+    if (isEditingTag) {
+        return;  // a click on the tile being renamed only ends the rename
+    }
     if (m_selectedTagID == tag.id) {
         beginRename(tag);
-        m_lastClickedTagID.reset();
-        m_lastTagClickTime.reset();
-        return;
+    } else {
+        setSelectedTagID(tag.id);
     }
-    setSelectedTagID(tag.id);
     m_lastClickedTagID = tag.id;
     m_lastTagClickTime = now;
 }

@@ -1,6 +1,7 @@
 // Start-up: the saved tree, merged with the system's tag list.
 #include "model/HierarchyCodec.h"
 #include "model/HierarchyFile.h"
+#include "model/TagTree.h"
 #include "platform/Log.h"
 #include "sources/FinderTagSources.h"
 #include "state/AppViewModel.h"
@@ -12,7 +13,15 @@ void AppViewModel::loadHierarchy() {
                             ? HierarchyCodec::decode(saved.bytes)
                             : std::nullopt;
     if (forest) {
-        setHierarchy(*forest);
+        QList<TagNode> tree = *forest;
+        // Hand-edited or merged files can repeat an id or hold the empty one; either would let
+        // an operation on one tag delete or open another.
+        if (const int renewed = TagTree::makeIdsUnique(tree)) {
+            Log::line(QStringLiteral("loadHierarchy: gave %1 tags a fresh id (repeated or empty "
+                                     "ids in the saved file)")
+                          .arg(renewed));
+        }
+        setHierarchy(std::move(tree));
         Log::line(QStringLiteral("loadHierarchy: loaded %1 root nodes from disk (%2 total tag "
                                  "names in tree)")
                       .arg(m_hierarchy.size())

@@ -5,9 +5,9 @@
 #include "views/column/ColumnModel.h"
 #include "views/common/Colors.h"
 #include "views/common/FileIcons.h"
+#include "views/common/ItemMarks.h"
 #include "views/common/SymbolGlyphs.h"
 #include "views/common/TagIconPainter.h"
-#include "views/common/TagNameEditor.h"
 
 #include <QDateTime>
 #include <QPainter>
@@ -74,6 +74,11 @@ void ColumnRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
             break;
         case ColumnModel::Kind::TopStrip:
             break;
+    }
+    if (index.row() == m_menuRow) {
+        // Inset like the row's own background.
+        ItemMarks::paintMenuMark(*painter, QRectF(rowRect(option.rect)).adjusted(4, 0, -4, 0),
+                                 option.palette);
     }
 }
 
@@ -144,18 +149,4 @@ void ColumnRowDelegate::paintLoading(QPainter& painter, const QStyleOptionViewIt
         QPen(option.palette.color(QPalette::PlaceholderText), 2, Qt::SolidLine, Qt::RoundCap));
     painter.drawArc(circle, -angle * 16, 270 * 16);
     painter.restore();
-}
-
-QWidget* ColumnRowDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
-                                         const QModelIndex& index) const {
-    if (m_rows.kind(index.row()) != ColumnModel::Kind::Tag) {
-        return nullptr;
-    }
-    return new TagNameEditor(m_model, parent);
-}
-
-void ColumnRowDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
-                                             const QModelIndex&) const {
-    const QRect name = nameRect(option.rect);
-    editor->setGeometry(name.adjusted(-4, 1, 0, -1));
 }

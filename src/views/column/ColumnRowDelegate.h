@@ -9,7 +9,7 @@ class AppViewModel;
 class ColumnModel;
 
 // Paints a column's rows (tag rows, the "Files" header, file rows, the loading row) from the
-// view model's state, and makes the in-place name field of a tag row.
+// view model's state.
 class ColumnRowDelegate : public QStyledItemDelegate {
     Q_OBJECT
 
@@ -23,21 +23,14 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                          const QModelIndex& index) const override;
-    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
-                              const QModelIndex& index) const override;
-    void setEditorData(QWidget*, const QModelIndex&) const override {}
-    // The name field handles its own keys and focus; the view's usual editor handling
-    // (Escape reverting, focus loss closing) would end the edit behind its back.
-    bool eventFilter(QObject*, QEvent*) override { return false; }
-    void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {}
 
     // The row's own rectangle inside the item rectangle (without the spacing above it).
     static QRect rowRect(const QRect& itemRect);
 
     // The column's opened tag, worked out once per paint rather than once per row.
     void setHighlightedTag(std::optional<QUuid> id) { m_highlighted = id; }
+    // The row a context menu is open for, marked with an outline; -1 for none.
+    void setMenuRow(int row) { m_menuRow = row; }
     static QRect nameRect(const QRect& itemRect);
 
 private:
@@ -49,4 +42,5 @@ private:
     AppViewModel& m_model;
     ColumnModel& m_rows;
     std::optional<QUuid> m_highlighted;
+    int m_menuRow = -1;
 };

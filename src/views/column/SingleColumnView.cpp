@@ -5,6 +5,7 @@
 #include "views/column/ColumnRowDelegate.h"
 #include "views/common/Colors.h"
 #include "views/common/ItemDrag.h"
+#include "views/common/NameFieldHost.h"
 #include "views/editing/TagColorMenu.h"
 #include "views/editing/TagIconMenu.h"
 
@@ -21,7 +22,10 @@ SingleColumnView::SingleColumnView(AppViewModel& model, qsizetype column, QWidge
       m_column(column),
       m_rows(new ColumnModel(model, column, this)),
       m_delegate(new ColumnRowDelegate(model, *m_rows, this)),
-      m_spinner(new QTimer(this)) {
+      m_spinner(new QTimer(this)),
+      m_nameField(new NameFieldHost(
+          model, *this, [this](const QUuid& id) { return nameFieldRect(id); },
+          Qt::AlignLeft | Qt::AlignVCenter)) {
     setObjectName(QStringLiteral("column%1").arg(column));
     setModel(m_rows);
     setItemDelegate(m_delegate);
@@ -42,14 +46,12 @@ SingleColumnView::SingleColumnView(AppViewModel& model, qsizetype column, QWidge
     m_spinner->setInterval(80);
     connect(m_spinner, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
     setupConnections();
-    syncEditor();
 }
 
 void SingleColumnView::setupConnections() {
     const auto refresh = [this] {
         m_rows->refresh();
         m_rows->isLoading() ? m_spinner->start() : m_spinner->stop();
-        syncEditor();
     };
     for (auto signal : {&AppViewModel::hierarchyChanged, &AppViewModel::navigationPathChanged,
                         &AppViewModel::filesPerTagChanged, &AppViewModel::loadingTagIDsChanged}) {
@@ -60,24 +62,31 @@ void SingleColumnView::setupConnections() {
         connect(&m_model, signal, viewport(), qOverload<>(&QWidget::update));
     }
     connect(&m_model, &AppViewModel::inlineEditingTagIDChanged, this, [this] {
-        syncEditor();
+        if (const auto editing = m_model.inlineEditingTagID(); editing && isVisible()) {
+            if (const int row = m_rows->rowOfTag(*editing); row >= 0) {
+                scrollTo(m_rows->index(row));
+            }
+        }
         viewport()->update();
     });
 }
 
-void SingleColumnView::syncEditor() {
-    const auto editing = m_model.inlineEditingTagID();
-    const int row = editing ? m_rows->rowOfTag(*editing) : -1;
-    const QModelIndex wanted = row >= 0 ? m_rows->index(row) : QModelIndex();
-    if (m_editorIndex.isValid() && m_editorIndex != wanted) {
-        closePersistentEditor(m_editorIndex);
-        m_editorIndex = QPersistentModelIndex();
+void SingleColumnView::updateGeometries() {
+    QListView::updateGeometries();
+    // The rows were laid out again (a reload, a resize): the name field follows its row.
+    m_nameField->sync();
+}
+
+std::optional<QRect> SingleColumnView::nameFieldRect(const QUuid& id) const {
+    const int row = m_rows->rowOfTag(id);
+    if (row < 0) {
+        return std::nullopt;
     }
-    if (wanted.isValid() && !m_editorIndex.isValid()) {
-        m_editorIndex = wanted;
-        openPersistentEditor(wanted);
-        scrollTo(wanted);
-    }
+    return ColumnRowDelegate::nameRect(visualRect(m_rows->index(row))).adjusted(-4, 1, 0, -1);
+}
+
+bool SingleColumnView::isEditing(const QUuid& id) const {
+    return m_nameField->editedTag() == id;
 }
 
 int SingleColumnView::rowAt(const QPoint& point) const {
@@ -85,43 +94,44 @@ int SingleColumnView::rowAt(const QPoint& point) const {
     return index.isValid() ? index.row() : -1;
 }
 
-void SingleColumnView::mousePressEvent(QMouseEvent* event) {
-    const int row = rowAt(event->position().toPoint());
-    m_press.begin(event->position().toPoint(), row);
-    if (event->button() != Qt::LeftButton) {
-        return;
-    }
+ItemDrag::PressedItem SingleColumnView::itemAt(const QPoint& point) const {
+    const int row = rowAt(point);
+    ItemDrag::PressedItem item;
     if (const TagNode* tag = m_rows->tagAt(row)) {
-        // A copy: committing a pending rename rebuilds the rows the pointer points into.
-        const TagNode clicked = *tag;
-        m_model.clickColumnTag(clicked, m_column, m_model.inlineEditingTagID() == clicked.id);
+        item.tag = *tag;
     } else if (const FileItem* file = m_rows->fileAt(row)) {
-        const FileItem clicked = *file;
-        m_model.commitInlineEdit();
-        m_model.clickFile(clicked, m_column, false, ItemDrag::selectMode(event->modifiers()));
-    } else {
-        m_model.clickColumnBackground();
+        item.file = *file;
     }
+    return item;
+}
+
+void SingleColumnView::mousePressEvent(QMouseEvent* event) {
+    m_press.begin(*event, itemAt(event->position().toPoint()));
 }
 
 void SingleColumnView::mouseDoubleClickEvent(QMouseEvent* event) {
-    // The view model tells double clicks apart itself, by time.
+    // The view model tells double clicks apart itself, by time; this is one more press.
     mousePressEvent(event);
 }
 
 void SingleColumnView::mouseMoveEvent(QMouseEvent* event) {
-    const auto row = m_press.dragStarts(*event);
-    if (!row) {
-        return;
-    }
-    const TagNode* tag = m_rows->tagAt(static_cast<int>(*row));
-    if (!tag || m_model.inlineEditingTagID() != tag->id) {
-        ItemDrag::start(this, tag, m_rows->fileAt(static_cast<int>(*row)));
+    if (const auto item = m_press.dragStarts(*event)) {
+        ItemDrag::start(this, *item);
     }
 }
 
-void SingleColumnView::mouseReleaseEvent(QMouseEvent*) {
-    m_press.end();
+void SingleColumnView::mouseReleaseEvent(QMouseEvent* event) {
+    const auto item = m_press.clickEnds(*event);
+    if (!item) {
+        return;
+    }
+    if (item->tag) {
+        m_model.clickColumnTag(*item->tag, m_column, isEditing(item->tag->id));
+    } else if (item->file) {
+        m_model.clickFile(*item->file, m_column, false, ItemDrag::selectMode(m_press.modifiers()));
+    } else {
+        m_model.clickColumnBackground();
+    }
 }
 
 void SingleColumnView::dragEnterEvent(QDragEnterEvent* event) {
@@ -170,6 +180,9 @@ void SingleColumnView::paintEvent(QPaintEvent* event) {
 
 void SingleColumnView::contextMenuEvent(QContextMenuEvent* event) {
     const int row = rowAt(viewport()->mapFrom(this, event->pos()));
+    // The row the menu acts on is marked while the menu is open.
+    m_delegate->setMenuRow(row);
+    viewport()->update();
     if (m_rows->tagAt(row)) {
         showTagMenu(row, event->globalPos());
     } else if (m_rows->fileAt(row)) {
@@ -177,6 +190,8 @@ void SingleColumnView::contextMenuEvent(QContextMenuEvent* event) {
     } else {
         showColumnMenu(event->globalPos());
     }
+    m_delegate->setMenuRow(-1);
+    viewport()->update();
 }
 
 void SingleColumnView::showTagMenu(int row, const QPoint& globalPos) {
@@ -213,12 +228,8 @@ void SingleColumnView::showFileMenu(int row, const QPoint& globalPos) {
 
 void SingleColumnView::showColumnMenu(const QPoint& globalPos) {
     QMenu menu(this);
-    menu.addAction("New Tag", this, [this] {
-        const QList<QUuid>& path = m_model.navigationPath();
-        m_model.setNewTagParentID(m_column >= 1 && path.size() >= m_column
-                                      ? std::optional(path[m_column - 1])
-                                      : std::nullopt);
-        m_model.setShowNewTagSheet(true);
-    });
+    QAction* newTag =
+        menu.addAction("New Tag", this, [this] { m_model.requestNewTagInColumn(m_column); });
+    newTag->setEnabled(m_model.canCreateTag(m_model.columnTagID(m_column)));
     menu.exec(globalPos);
 }

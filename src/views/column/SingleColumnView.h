@@ -3,7 +3,6 @@
 #include "views/common/ItemDrag.h"
 
 #include <QListView>
-#include <QPersistentModelIndex>
 #include <QPoint>
 #include <QUuid>
 
@@ -12,6 +11,7 @@
 class AppViewModel;
 class ColumnModel;
 class ColumnRowDelegate;
+class NameFieldHost;
 class QTimer;
 
 // One column of the column browser: its tag rows, the "Files" section, the loading row, the
@@ -40,10 +40,13 @@ protected:
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void updateGeometries() override;
 
 private:
     void setupConnections();
-    void syncEditor();
+    ItemDrag::PressedItem itemAt(const QPoint& point) const;
+    bool isEditing(const QUuid& id) const;
+    std::optional<QRect> nameFieldRect(const QUuid& id) const;
     void showTagMenu(int row, const QPoint& globalPos);
     void showFileMenu(int row, const QPoint& globalPos);
     void showColumnMenu(const QPoint& globalPos);
@@ -53,7 +56,7 @@ private:
     ColumnModel* m_rows;
     ColumnRowDelegate* m_delegate;
     QTimer* m_spinner;
-    QPersistentModelIndex m_editorIndex;
+    NameFieldHost* m_nameField;
     ItemDrag::Press m_press;
     ItemDrag::Hover m_hover;
 };

@@ -12,15 +12,15 @@
 
 namespace ItemDrag {
 
-void start(QWidget* source, const TagNode* tag, const FileItem* file) {
-    if (!tag && !file) {
+void start(QWidget* source, const PressedItem& item) {
+    if (!item.tag && !item.file) {
         return;
     }
     auto* data = new QMimeData;
-    if (tag) {
-        data->setText(tagIdText(tag->id));
+    if (item.tag) {
+        data->setText(tagIdText(item.tag->id));
     } else {
-        data->setUrls({file->url});
+        data->setUrls({item.file->url});
     }
     auto* drag = new QDrag(source);
     drag->setMimeData(data);
@@ -36,10 +36,28 @@ AppViewModel::SelectMode selectMode(Qt::KeyboardModifiers modifiers) {
                                            : AppViewModel::SelectMode::Replace;
 }
 
-std::optional<qsizetype> Press::dragStarts(const QMouseEvent& event) {
+void Press::begin(const QMouseEvent& event, PressedItem item) {
+    if (event.button() != Qt::LeftButton) {
+        m_at.reset();
+        return;
+    }
+    m_at = event.position().toPoint();
+    m_item = std::move(item);
+    m_modifiers = event.modifiers();
+}
+
+std::optional<PressedItem> Press::dragStarts(const QMouseEvent& event) {
     if (!m_at || !(event.buttons() & Qt::LeftButton) ||
         (event.position().toPoint() - *m_at).manhattanLength() <
             QApplication::startDragDistance()) {
+        return std::nullopt;
+    }
+    m_at.reset();
+    return m_item;
+}
+
+std::optional<PressedItem> Press::clickEnds(const QMouseEvent& event) {
+    if (!m_at || event.button() != Qt::LeftButton) {
         return std::nullopt;
     }
     m_at.reset();

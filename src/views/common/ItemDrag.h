@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/TagNode.h"
+#include "services/FileItem.h"
 #include "state/AppViewModel.h"
 
 #include <QPoint>
@@ -10,15 +12,19 @@
 class QMimeData;
 class QMouseEvent;
 class QWidget;
-struct FileItem;
-struct TagNode;
 
 // What the column and grid views share about dragging: a tag travels as its id in text, a
 // file as its URL; a drop zone marks the tag it hovers in the view model.
 namespace ItemDrag {
 
-// Starts a drag of the tag or the file (whichever is given) from `source`.
-void start(QWidget* source, const TagNode* tag, const FileItem* file);
+// What a press landed on, copied: the rows may be rebuilt before the button comes up.
+struct PressedItem {
+    std::optional<TagNode> tag;
+    std::optional<FileItem> file;
+};
+
+// Starts a drag of the tag or the file (whichever was pressed) from `source`.
+void start(QWidget* source, const PressedItem& item);
 
 // Files, or plain text that may hold a tag id.
 bool mayAccept(const QMimeData& data);
@@ -26,20 +32,22 @@ bool mayAccept(const QMimeData& data);
 // Ctrl adds to or removes from the file selection, as in the desktop's file managers.
 AppViewModel::SelectMode selectMode(Qt::KeyboardModifiers modifiers);
 
-// A press that becomes a drag once the pointer has moved far enough with the button down.
+// A press that becomes a drag once the pointer has moved far enough with the button down, or
+// a click when the button comes up without one. The click acts only on release, as in the
+// desktop's file managers, so a press that starts a drag changes nothing.
 class Press {
 public:
-    void begin(const QPoint& at, qsizetype item) {
-        m_at = at;
-        m_item = item;
-    }
-    void end() { m_at.reset(); }
-    // The pressed item when this move starts a drag (once per press).
-    std::optional<qsizetype> dragStarts(const QMouseEvent& event);
+    void begin(const QMouseEvent& event, PressedItem item);
+    // The pressed item when this move starts a drag (once per press; no click follows).
+    std::optional<PressedItem> dragStarts(const QMouseEvent& event);
+    // The pressed item when this release ends a left-button press that did not drag.
+    std::optional<PressedItem> clickEnds(const QMouseEvent& event);
+    Qt::KeyboardModifiers modifiers() const { return m_modifiers; }
 
 private:
     std::optional<QPoint> m_at;
-    qsizetype m_item = -1;
+    PressedItem m_item;
+    Qt::KeyboardModifiers m_modifiers;
 };
 
 // The tag under a hovering drag, handed over in the view model so that entering the next tag

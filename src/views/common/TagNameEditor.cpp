@@ -30,10 +30,19 @@ TagNameEditor::TagNameEditor(AppViewModel& model, QWidget* parent)
         }
     });
     connect(this, &QLineEdit::returnPressed, &m_model, &AppViewModel::commitInlineEdit);
+    // Selected at once, so that typing replaces the name however soon the focus arrives.
+    selectAll();
     QTimer::singleShot(kFocusDelayMs, this, [this] {
-        setFocus(Qt::OtherFocusReason);
-        selectAll();
+        if (!m_dismissed && isVisible()) {
+            setFocus(Qt::OtherFocusReason);
+        }
     });
+}
+
+void TagNameEditor::dismiss() {
+    m_dismissed = true;
+    hide();
+    deleteLater();
 }
 
 void TagNameEditor::keyPressEvent(QKeyEvent* event) {
@@ -46,8 +55,13 @@ void TagNameEditor::keyPressEvent(QKeyEvent* event) {
 
 void TagNameEditor::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
-    // Switching to another window or opening a menu is not the end of an edit.
-    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason) {
+    // Only the user moving the focus ends an edit: a click or Tab to another control. A field
+    // that is being closed or hidden (its view reloaded or switched away), another window or
+    // a menu taking the focus leave the typed text uncommitted.
+    const Qt::FocusReason reason = event->reason();
+    const bool byUser = reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
+                        reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
+    if (!byUser || m_dismissed || !isVisible()) {
         return;
     }
     // A commit with no edit pending does nothing, so a field closing after Escape is harmless.

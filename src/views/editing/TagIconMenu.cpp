@@ -2,14 +2,18 @@
 
 #include "model/IconCatalog.h"
 #include "state/AppViewModel.h"
+#include "views/common/MenuText.h"
 #include "views/common/SymbolGlyphs.h"
 #include "views/common/TagIconPainter.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QPointer>
+#include <QStandardPaths>
 
 namespace {
 
@@ -27,9 +31,9 @@ TagIconMenu::TagIconMenu(AppViewModel& model, const QUuid& tagID, QWidget* paren
     });
     addSeparator();
     for (const IconCatalog::Category& category : IconCatalog::iconCatalog()) {
-        QMenu* sub = addMenu(category.category);
+        QMenu* sub = addMenu(menuText(category.category));
         for (const IconCatalog::Symbol& symbol : category.symbols) {
-            sub->addAction(SymbolGlyphs::icon(symbol.symbol, text), symbol.name, this,
+            sub->addAction(SymbolGlyphs::icon(symbol.symbol, text), menuText(symbol.name), this,
                            [target, tagID, name = symbol.symbol] {
                                if (target)
                                    target->setIconName(name, tagID);
@@ -74,10 +78,15 @@ std::optional<QByteArray> TagIconMenu::iconFromImageFile(const QString& path) {
     return png;
 }
 
+QString TagIconMenu::imageFolder() {
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return !pictures.isEmpty() && QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
+}
+
 void TagIconMenu::chooseCustomImage(AppViewModel& model, const QUuid& tagID, QWidget* parent) {
     QPointer<AppViewModel> target(&model);
     const QString path = QFileDialog::getOpenFileName(
-        parent, "Choose a Tag Icon", QString(),
+        parent, "Choose a Tag Icon", imageFolder(),
         "Images (*.png *.jpg *.jpeg *.gif *.webp *.svg);;PNG (*.png);;JPEG (*.jpg *.jpeg);;"
         "GIF (*.gif);;WebP (*.webp);;SVG (*.svg)");
     if (path.isEmpty() || !target) {

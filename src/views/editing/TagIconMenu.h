@@ -20,4 +20,6 @@ public:
     // absent when it cannot be read.
     static std::optional<QByteArray> iconFromImageFile(const QString& path);
     static void chooseCustomImage(AppViewModel& model, const QUuid& tagID, QWidget* parent);
+    // Where the image dialog opens: the Pictures folder, else the home folder.
+    static QString imageFolder();
 };

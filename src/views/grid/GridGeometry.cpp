@@ -44,3 +44,13 @@ qsizetype GridGeometry::tileAt(const QPointF& point, qsizetype count) const {
     const qsizetype index = row * m_columns + column;
     return index < count && tileRect(index).contains(point) ? index : -1;
 }
+
+std::pair<qsizetype, qsizetype> GridGeometry::tilesBetween(qreal top, qreal bottom,
+                                                           qsizetype count) const {
+    const qreal pitch = kTile + kSpacing;
+    const qint64 firstRow = std::max<qint64>(0, static_cast<qint64>((top - kPadding) / pitch));
+    const qint64 lastRow = std::max<qint64>(0, static_cast<qint64>((bottom - kPadding) / pitch));
+    const qsizetype first = std::min<qsizetype>(count, firstRow * m_columns);
+    const qsizetype end = std::min<qsizetype>(count, (lastRow + 1) * m_columns);
+    return {first, end};
+}

@@ -1,24 +1,24 @@
 #pragma once
 
-#include "model/TagNode.h"
-#include "services/FileItem.h"
 #include "views/common/ItemDrag.h"
 
-#include <QAbstractScrollArea>
+#include <QAbstractItemView>
 #include <QHash>
-#include <QPointer>
 
 #include <optional>
 
 class AppViewModel;
 class GridGeometry;
+class GridModel;
+class GridTileDelegate;
+class NameFieldHost;
 class QVariantAnimation;
-class TagNameEditor;
 
 // One level of the tree as a grid: the level's tags as tiles with their child counts, then its
-// files. Tiles are painted, not built as widgets, so a level of 10,000 files costs no more
-// than the tiles in view. Clicks, drags, drops and menus go to the view model.
-class IconGridView : public QAbstractScrollArea {
+// files. Like a column, it is a view over a list model with a delegate that paints each tile,
+// so a level of 10,000 files costs no more than the tiles in view. Clicks, drags, drops and
+// menus go to the view model; the tile layout is GridGeometry's.
+class IconGridView : public QAbstractItemView {
     Q_OBJECT
 
 public:
@@ -26,19 +26,31 @@ public:
 
     explicit IconGridView(AppViewModel& model, QWidget* parent = nullptr);
 
+    GridModel& tiles() const { return *m_tiles; }
     // The tile under a point of the viewport: an index into tags then files, -1 for none.
     qsizetype tileAt(const QPoint& point) const;
     QRect tileRect(qsizetype index) const;
     bool isShowingEmptyState() const;
-    qsizetype tagCount() const { return m_tags.size(); }
-    qsizetype fileCount() const { return m_files.size(); }
-    qreal dropEmphasis(const QUuid& id) const { return m_emphasis.value(id, 0); }
+    qsizetype tagCount() const;
+    qsizetype fileCount() const;
+    qreal dropEmphasis(const QUuid& id) const;
+
+    QRect visualRect(const QModelIndex& index) const override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    QModelIndex indexAt(const QPoint& point) const override;
 
 protected:
+    QModelIndex moveCursor(CursorAction, Qt::KeyboardModifiers) override { return {}; }
+    int horizontalOffset() const override { return 0; }
+    int verticalOffset() const override;
+    bool isIndexHidden(const QModelIndex&) const override { return false; }
+    // The selection lives in the view model, not in the view.
+    void setSelection(const QRect&, QItemSelectionModel::SelectionFlags) override {}
+    QRegion visualRegionForSelection(const QItemSelection&) const override { return {}; }
+    void updateGeometries() override;
+
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -54,22 +66,22 @@ protected:
 private:
     void setupConnections();
     void refresh();
-    void relayout();
-    void syncEditor();
     void animateDropTarget();
-    void paintEmptyState(QPainter& painter);
+    void paintLoadingLine(QPainter& painter, const GridGeometry& grid);
     GridGeometry geometry() const;
-    const TagNode* tagAt(qsizetype tile) const;
-    const FileItem* fileAt(qsizetype tile) const;
+    ItemDrag::PressedItem itemAt(const QPoint& point) const;
+    std::optional<QRect> nameFieldRect(const QUuid& id) const;
+    void showTagMenu(const TagNode& tag, const QPoint& globalPos);
+    void showFileMenu(const FileItem& file, const QPoint& globalPos);
+    void showBackgroundMenu(const QPoint& globalPos);
 
     AppViewModel& m_model;
-    QList<TagNode> m_tags;
-    QList<FileItem> m_files;
-    QPointer<TagNameEditor> m_editor;
-    std::optional<QUuid> m_editorTag;
+    GridModel* m_tiles;
+    GridTileDelegate* m_delegate;
+    NameFieldHost* m_nameField;
+    ItemDrag::Press m_press;
     ItemDrag::Hover m_hover;
     std::optional<QUuid> m_shownDropTarget;
     QHash<QUuid, qreal> m_emphasis;
     QVariantAnimation* m_dropAnimation;
-    ItemDrag::Press m_press;
 };

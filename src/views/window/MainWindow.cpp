@@ -55,12 +55,7 @@ void MainWindow::setupMenus() {
     m_matchAllTags->setChecked(m_model.matchAllTags());
     m_matchAllTags->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
     m_matchAllTags->setShortcutContext(Qt::WindowShortcut);
-    connect(m_matchAllTags, &QAction::triggered, this, [this](bool on) {
-        // Reloaded also when the value did not change.
-        m_model.setMatchAllTags(on);
-        m_model.clearFileCache();
-        m_model.loadFilesForCurrentTag();
-    });
+    connect(m_matchAllTags, &QAction::triggered, &m_model, &AppViewModel::applyMatchAllTags);
 }
 
 void MainWindow::setupToolbar() {
@@ -115,11 +110,7 @@ void MainWindow::setupToolbar() {
     QAction* newTag = bar->addAction(SymbolGlyphs::icon("plus", text), "New Tag");
     newTag->setObjectName("newTag");
     newTag->setShortcut(QKeySequence::New);
-    connect(newTag, &QAction::triggered, this, [this] {
-        const QList<QUuid>& path = m_model.navigationPath();
-        m_model.setNewTagParentID(path.isEmpty() ? std::nullopt : std::optional(path.last()));
-        m_model.setShowNewTagSheet(true);
-    });
+    connect(newTag, &QAction::triggered, &m_model, &AppViewModel::requestNewTag);
 }
 
 void MainWindow::setupContent() {
@@ -147,15 +138,7 @@ void MainWindow::setupShortcuts() {
     // Ctrl+Q quits.
     auto* rename = new QAction("Rename", this);
     rename->setShortcut(Qt::Key_F2);
-    connect(rename, &QAction::triggered, this, [this] {
-        const auto id = m_model.viewMode() == ViewMode::Icon ? m_model.selectedTagID()
-                        : m_model.navigationPath().isEmpty()
-                            ? std::nullopt
-                            : std::optional(m_model.navigationPath().last());
-        if (const TagNode* tag = id ? AppViewModel::findTag(*id, m_model.hierarchy()) : nullptr) {
-            m_model.beginRename(*tag);
-        }
-    });
+    connect(rename, &QAction::triggered, &m_model, &AppViewModel::beginRenameOfSelection);
     auto* icons = new QAction("Icon View", this);
     icons->setShortcut(Qt::CTRL | Qt::Key_1);
     connect(icons, &QAction::triggered, this, [this] { m_model.setViewMode(ViewMode::Icon); });

@@ -2,14 +2,21 @@
 
 #include "state/AppViewModel.h"
 #include "views/common/Colors.h"
+#include "views/common/MenuText.h"
 #include "views/common/SymbolGlyphs.h"
 #include "views/common/TagIconPainter.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QResizeEvent>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace {
+
+constexpr int kChipPadding = 2 * 6 + 4;  // the style sheet's padding and a little air
+constexpr int kShortestChipText = 36;
 
 QToolButton* chip(const QString& text, bool current, QWidget* parent) {
     auto* button = new QToolButton(parent);
@@ -50,6 +57,7 @@ void PathBarView::rebuild() {
         delete item->widget();
         delete item;
     }
+    m_chips.clear();
     const QList<QUuid>& path = m_model.navigationPath();
     const QColor secondary = palette().color(QPalette::PlaceholderText);
 
@@ -72,11 +80,53 @@ void PathBarView::rebuild() {
             "chevron.right", palette().color(QPalette::Disabled, QPalette::WindowText), 9,
             devicePixelRatioF()));
         m_row->addWidget(separator);
-        QToolButton* button = chip(tag->name, id == path.last(), this);
+        QToolButton* button = chip(menuText(tag->name), id == path.last(), this);
         button->setObjectName("pathChip");
+        button->setToolTip(tag->name);
+        m_chips.append({button, tag->name});
         connect(button, &QToolButton::clicked, this,
                 [this, id] { m_model.navigateToPathElement(id); });
         m_row->addWidget(button);
     }
     m_row->addStretch(1);
+    fitChips();
+}
+
+void PathBarView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    fitChips();
+}
+
+void PathBarView::fitChips() {
+    if (m_chips.isEmpty()) {
+        return;
+    }
+    const QFontMetrics metrics(m_chips.first().first->font());
+    // Everything but the tag chips' texts keeps its width.
+    int fixed = m_row->contentsMargins().left() + m_row->contentsMargins().right();
+    for (int i = 0; i < m_row->count(); ++i) {
+        QWidget* widget = m_row->itemAt(i)->widget();
+        const bool isTagChip = std::any_of(m_chips.cbegin(), m_chips.cend(),
+                                           [&](const auto& chip) { return chip.first == widget; });
+        if (widget && !isTagChip) {
+            fixed += widget->sizeHint().width();
+        }
+        fixed += m_row->spacing();
+    }
+    QList<int> widths;
+    int total = 0;
+    for (const auto& [button, name] : m_chips) {
+        widths.append(metrics.horizontalAdvance(name) + 1);
+        total += widths.last() + kChipPadding;
+    }
+    int excess = total + fixed - width();
+    for (qsizetype i = 0; i < widths.size() && excess > 0; ++i) {
+        const int cut = std::min(excess, std::max(0, widths[i] - kShortestChipText));
+        widths[i] -= cut;
+        excess -= cut;
+    }
+    for (qsizetype i = 0; i < m_chips.size(); ++i) {
+        const auto& [button, name] = m_chips[i];
+        button->setText(menuText(metrics.elidedText(name, Qt::ElideRight, widths[i])));
+    }
 }

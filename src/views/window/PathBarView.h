@@ -4,6 +4,7 @@
 
 class AppViewModel;
 class QHBoxLayout;
+class QToolButton;
 
 // Where the user is in the tree: a "Tags" chip and one chip per tag of the path, separated by
 // chevrons; the current chip is emphasised. Clicking a chip navigates there.
@@ -13,9 +14,16 @@ class PathBarView : public QWidget {
 public:
     explicit PathBarView(AppViewModel& model, QWidget* parent = nullptr);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void rebuild();
+    // Cuts the tag chips' names with "…" when the path is wider than the bar, the leftmost
+    // first, so that the last chips stay readable.
+    void fitChips();
 
     AppViewModel& m_model;
     QHBoxLayout* m_row;
+    QList<std::pair<QToolButton*, QString>> m_chips;  // each tag chip with its full name
 };

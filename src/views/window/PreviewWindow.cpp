@@ -102,7 +102,9 @@ void PreviewWindow::showCurrent() {
         return;
     }
     const QUrl url = m_items[m_index];
-    m_title->setText(url.fileName().isEmpty() ? url.toLocalFile() : url.fileName());
+    // A folder's URL may end in a slash; its title is its name, like a file's.
+    const QString name = url.adjusted(QUrl::StripTrailingSlash).fileName();
+    m_title->setText(name.isEmpty() ? url.toLocalFile() : name);
     setWindowTitle(m_title->text());
     m_pages->setCurrentWidget(m_loading);
     m_model.loadPreview(url, this, [this, url](const FilePreview& preview) {

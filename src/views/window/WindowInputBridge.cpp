@@ -3,6 +3,7 @@
 #include "state/AppViewModel.h"
 #include "views/window/PreviewWindow.h"
 
+#include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QKeyEvent>
@@ -42,7 +43,7 @@ bool WindowInputBridge::eventFilter(QObject* watched, QEvent* event) {
         return handleKey(event);
     }
     if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
-        handlePress(event);
+        handlePress(watched, event);
     }
     return false;
 }
@@ -73,6 +74,12 @@ bool WindowInputBridge::handleKey(QEvent* event) {
             }
             return true;
         }
+        case Qt::Key_Escape:
+            if (!m_preview.isVisible()) {
+                return false;
+            }
+            m_preview.hide();
+            return true;
         case Qt::Key_Left:
             m_model.moveLeft();
             break;
@@ -92,8 +99,13 @@ bool WindowInputBridge::handleKey(QEvent* event) {
     return true;
 }
 
-void WindowInputBridge::handlePress(QEvent* event) {
+void WindowInputBridge::handlePress(QObject* watched, QEvent* event) {
     if (!m_model.inlineEditingTagID() || QApplication::activeWindow() != &m_window) {
+        return;
+    }
+    // The item views end the edit themselves when the click comes (on release), and know
+    // whether it landed on the tag being renamed.
+    if (qobject_cast<QAbstractItemView*>(watched->parent())) {
         return;
     }
     auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
@@ -102,6 +114,6 @@ void WindowInputBridge::handlePress(QEvent* event) {
     }
     const QPoint global = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
     if (!field->rect().contains(field->mapFromGlobal(global))) {
-        field->clearFocus();  // the field commits as it loses the focus
+        m_model.commitInlineEdit();  // a click elsewhere is the user ending the edit
     }
 }

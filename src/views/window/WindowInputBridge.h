@@ -21,7 +21,7 @@ protected:
 
 private:
     bool handleKey(QEvent* event);
-    void handlePress(QEvent* event);
+    void handlePress(QObject* watched, QEvent* event);
 
     void refreshPreview();
 

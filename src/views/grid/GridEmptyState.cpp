@@ -1,0 +1,61 @@
+#include "views/grid/GridEmptyState.h"
+
+#include "views/common/SymbolGlyphs.h"
+#include "views/common/TagIconPainter.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPalette>
+
+namespace GridEmptyState {
+namespace {
+
+constexpr int kMargin = 40;
+constexpr int kIcon = 48;
+constexpr int kGap = 12;
+constexpr int kTitlePixels = 17;
+constexpr int kCaptionPixels = 10;
+constexpr float kIconAlpha = 0.25f;
+constexpr float kCaptionAlpha = 0.45f;
+
+}  // namespace
+
+void paint(QPainter& painter, const QRect& bounds, bool inTag, const QPalette& palette,
+           qreal devicePixelRatio) {
+    const QRect area = bounds.adjusted(kMargin, kMargin, -kMargin, -kMargin);
+    QColor faint = palette.color(QPalette::Text);
+    faint.setAlphaF(kIconAlpha);
+    const QString title = inTag ? QStringLiteral("Empty") : QStringLiteral("No Tags Yet");
+    const QString message =
+        inTag ? QStringLiteral("Drag files here to tag them, or create sub-tags with +.")
+              : QStringLiteral(
+                    "Click the + button to create a tag, or your existing\nFinder tags "
+                    "will appear here automatically.");
+    QFont titleFont = painter.font();
+    titleFont.setPixelSize(kTitlePixels);
+    QFont captionFont = painter.font();
+    captionFont.setPixelSize(kCaptionPixels);
+    const int titleHeight = QFontMetrics(titleFont).height();
+    const int messageHeight = QFontMetrics(captionFont).height() * (inTag ? 1 : 2);
+    const int total = kIcon + kGap + titleHeight + kGap + messageHeight;
+    int y = area.center().y() - total / 2;
+    const QRectF icon(area.center().x() - kIcon / 2.0, y, kIcon, kIcon);
+    if (inTag) {
+        painter.drawPixmap(icon.toRect(),
+                           SymbolGlyphs::pixmap("folder.fill", faint, kIcon, devicePixelRatio));
+    } else {
+        TagIconPainter::paintDefault(painter, icon, faint);
+    }
+    y += kIcon + kGap;
+    painter.setFont(titleFont);
+    painter.setPen(palette.color(QPalette::PlaceholderText));
+    painter.drawText(QRect(area.left(), y, area.width(), titleHeight), Qt::AlignCenter, title);
+    y += titleHeight + kGap;
+    painter.setFont(captionFont);
+    QColor tertiary = palette.color(QPalette::Text);
+    tertiary.setAlphaF(kCaptionAlpha);
+    painter.setPen(tertiary);
+    painter.drawText(QRect(area.left(), y, area.width(), messageHeight), Qt::AlignCenter, message);
+}
+
+}  // namespace GridEmptyState
