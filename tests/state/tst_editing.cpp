@@ -21,6 +21,10 @@ private slots:
     void commitRenamesTheFilesThenReloads();
     void deleteCutsThePathAtTheTag();
     void moveRefusesCycles();
+    void movedOpenedTagStaysOpenedAtItsNewPlace();
+    void depthLimitIsTheReadersLimit();
+    void renamesReachTheFilesInOrder();
+    void renameToAnotherUnicodeFormKeepsTheTag();
     void colourAndIconSettersClearWhatTheyReplace();
 
 private:
@@ -143,13 +147,85 @@ void TestEditing::moveRefusesCycles() {
     m_model->moveTag(a, c);
     m_model->moveTag(a, a);
     m_model->moveTag(QUuid::createUuid(), std::nullopt);
+    m_model->moveTag(b, QUuid::createUuid());  // an unknown parent must not drop the subtree
     QCOMPARE(HierarchyFile::read().bytes, before);
+    QVERIFY(AppViewModel::findTag(c, m_model->hierarchy()));
     m_model->moveTag(c, std::nullopt);
     QCOMPARE(m_model->hierarchy().size(), 2);
     QCOMPARE(m_model->hierarchy()[1].id, c);
     m_model->moveTag(b, c);  // B keeps its id and is now under C
     QCOMPARE(AppViewModel::findTag(c, m_model->hierarchy())->children[0].id, b);
     QCOMPARE(saved(), m_model->hierarchy());
+}
+
+void TestEditing::movedOpenedTagStaysOpenedAtItsNewPlace() {
+    const QUuid a = add("A");
+    const QUuid b = add("B", a);
+    const QUuid c = add("C", b);
+    const QUuid other = add("Other");
+    m_model->openTag(a, 0);
+    m_model->openTag(b, 1);
+    m_model->openTag(c, 2);
+    const qsizetype asked = m_services->query.askedNames().size();
+    m_model->moveTag(b, other);
+    QCOMPARE(m_model->navigationPath(), QList<QUuid>({other, b, c}));
+    // The lists reload: under Match All Tags the names they need changed.
+    QCOMPARE(m_services->query.askedNames().mid(asked), QStringList({"C", "Other", "B"}));
+}
+
+void TestEditing::depthLimitIsTheReadersLimit() {
+    // A chain as deep as the file keeps: 256 levels.
+    QList<QUuid> chain;
+    for (int level = 1; level <= 256; ++level) {
+        chain.append(add(QString("L%1").arg(level),
+                         chain.isEmpty() ? std::nullopt : std::optional(chain.last())));
+    }
+    QVERIFY(!m_model->canCreateTag(chain.last()));
+    QVERIFY(m_model->canCreateTag(chain[254]));
+    const QByteArray full = HierarchyFile::read().bytes;
+    m_model->createTag("TooDeep", 0, chain.last());
+    QCOMPARE(HierarchyFile::read().bytes, full);
+
+    const QUuid loose = add("Loose");
+    add("Child", loose);
+    const QByteArray withLoose = HierarchyFile::read().bytes;
+    m_model->moveTag(loose, chain[254]);  // its child would sit at level 257
+    QCOMPARE(HierarchyFile::read().bytes, withLoose);
+    m_model->moveTag(loose, chain[253]);  // level 256 exactly
+    QCOMPARE(AppViewModel::findTag(chain[253], m_model->hierarchy())->children.size(), 2);
+    // What the editor made, the reader takes back whole.
+    QCOMPARE(saved(), m_model->hierarchy());
+}
+
+void TestEditing::renamesReachTheFilesInOrder() {
+    const QUuid id = add("A");
+    const QString path = file("order.txt", "A");
+    auto rename = [&](const QString& to) {
+        m_model->beginRename(*AppViewModel::findTag(id, m_model->hierarchy()));
+        m_model->setInlineEditingText(to);
+        m_model->commitInlineEdit();
+    };
+    rename("B");
+    rename("C");  // while the index still gathers the files of A
+    QCOMPARE(m_services->query.askedNames(), QStringList({"A"}));
+    m_services->query.release(0, {QUrl::fromLocalFile(path)});
+    QTRY_COMPARE(m_services->query.askedNames(), QStringList({"A", "B"}));
+    QCOMPARE(tagsOf(path), QByteArray("B"));
+    m_services->query.release(1, {QUrl::fromLocalFile(path)});
+    QTRY_COMPARE(tagsOf(path), QByteArray("C"));
+    QCOMPARE(m_model->hierarchy()[0].name, QString("C"));
+}
+
+void TestEditing::renameToAnotherUnicodeFormKeepsTheTag() {
+    const QString decomposed = QString::fromUtf8("Cafe\u0301");
+    const QString composed = QString::fromUtf8("Caf\u00e9");
+    const QUuid id = add(decomposed);
+    const QString path = file("cafe.txt", decomposed.toUtf8() + ",Other");
+    m_model->beginRename(*AppViewModel::findTag(id, m_model->hierarchy()));
+    m_model->setInlineEditingText(composed);
+    m_model->commitInlineEdit();
+    m_services->query.release(0, {QUrl::fromLocalFile(path)});
+    QTRY_COMPARE(tagsOf(path), composed.toUtf8() + ",Other");
 }
 
 void TestEditing::colourAndIconSettersClearWhatTheyReplace() {

@@ -215,8 +215,17 @@ void TestInteraction::dropOnColumnsLiftsFiles() {
 
     QVERIFY(m_model->handleColumnDrop(*mime({QUrl::fromLocalFile(a)}), 1));
     QTRY_COMPARE(tagsOf(a), QByteArray("Projects,Elsewhere"));
+    settle();
+    // Listed under Projects now; selected there, then lifted out of every list, it is no
+    // longer selected.
+    const QList<FileItem> listed = m_model->filesPerTag().value(m_projects);
+    QCOMPARE(listed.size(), 1);
+    m_model->selectFile(listed[0], AppViewModel::SelectMode::Replace);
+    QCOMPARE(m_model->selectedFileIDs().size(), 1);
     QVERIFY(m_model->handleColumnDrop(*mime({QUrl::fromLocalFile(a)}), 0));
     QTRY_COMPARE(tagsOf(a), QByteArray("Elsewhere"));
+    settle();
+    QVERIFY(m_model->selectedFileIDs().isEmpty());
     QVERIFY(m_model->handleColumnDrop(*mime({QUrl::fromLocalFile(a)}), 2));
     QTRY_COMPARE(tagsOf(a), QByteArray("Elsewhere,Projects,Client"));
 

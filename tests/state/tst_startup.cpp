@@ -24,6 +24,7 @@ private slots:
     void sortedChildrenAreStableAndCached();
     void columnLookups();
     void equalWritesDoNotSignal();
+    void repeatedAndEmptyIdsGetFreshOnes();
 
 private:
     void writeSystemTags(std::initializer_list<plist_t> entries) {
@@ -190,6 +191,42 @@ void TestStartup::equalWritesDoNotSignal() {
     model.clearSelection();  // emptying the selection always notifies
     model.clearSelection();
     QCOMPARE(selection.count(), 2);
+}
+
+void TestStartup::repeatedAndEmptyIdsGetFreshOnes() {
+    // A hand-merged file: two tags share an id, one has the empty id.
+    const QString shared = "6F9619FF-8B86-D011-B42D-00C04FC964FF";
+    const QString zero = "00000000-0000-0000-0000-000000000000";
+    auto node = [](const QString& id, const QString& name, const QString& children = "") {
+        return QString(R"({"id":"%1","name":"%2","colorIndex":0,"children":[%3]})")
+            .arg(id, name, children);
+    };
+    const QString kept = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QDir().mkpath(m_home->dataDir());
+    QFile saved(m_home->dataDir() + "/hierarchy.json");
+    QVERIFY(saved.open(QIODevice::WriteOnly));
+    saved.write(("[" + node(shared, "First", node(zero, "Zero")) + "," +
+                 node(shared, "Second", node(kept, "Kept")) + "]")
+                    .toUtf8());
+    saved.close();
+    LogCapture log;
+    auto model = start();
+    QCOMPARE(loadLines(log.lines()).filter("fresh id").size(), 1);
+    QVERIFY(loadLines(log.lines()).filter("fresh id").first().contains("gave 2 tags"));
+    const QList<TagNode>& tree = model->hierarchy();
+    QCOMPARE(tree.size(), 2);
+    QCOMPARE(tree[0].id, QUuid(shared));
+    QVERIFY(tree[1].id != tree[0].id);
+    QVERIFY(!tree[0].children[0].id.isNull());
+    // Moving one no longer takes the other with it.
+    model->moveTag(tree[0].id, tree[1].id);
+    QCOMPARE(model->hierarchy().size(), 1);
+    QCOMPARE(model->hierarchy()[0].name, QString("Second"));
+    QCOMPARE(model->hierarchy()[0].children.size(), 2);
+    // And opening the former zero id opens that tag, not the root level.
+    const QUuid former = model->hierarchy()[0].children[1].children[0].id;
+    model->openTag(former, 0);
+    QCOMPARE(model->currentTag()->name, QString("Zero"));
 }
 
 QTEST_MAIN(TestStartup)

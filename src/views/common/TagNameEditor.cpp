@@ -53,6 +53,16 @@ void TagNameEditor::keyPressEvent(QKeyEvent* event) {
     QLineEdit::keyPressEvent(event);
 }
 
+void TagNameEditor::focusInEvent(QFocusEvent* event) {
+    QLineEdit::focusInEvent(event);
+    // However the focus arrives (the timer, the window coming back after a menu), typing
+    // first replaces the whole name.
+    if (!m_hadFocus) {
+        m_hadFocus = true;
+        selectAll();
+    }
+}
+
 void TagNameEditor::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     // Only the user moving the focus ends an edit: a click or Tab to another control. A field

@@ -19,9 +19,11 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
     AppViewModel& m_model;
     bool m_dismissed = false;
+    bool m_hadFocus = false;
 };

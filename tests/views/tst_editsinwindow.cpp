@@ -1,0 +1,311 @@
+// Editing, clicking and dragging in the real window, with both views alive and one hidden, as
+// a user does it: real mouse and key events, real files.
+#include "DropEvents.h"
+#include "ModelFixture.h"
+#include "state/AppViewModel.h"
+#include "views/column/ColumnBrowserView.h"
+#include "views/column/ColumnLayoutView.h"
+#include "views/column/ColumnModel.h"
+#include "views/column/SingleColumnView.h"
+#include "views/common/TagNameEditor.h"
+#include "views/editing/TagIconMenu.h"
+#include "views/grid/IconGridView.h"
+#include "views/window/MainWindow.h"
+
+#include <QMenu>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QtTest>
+
+class TestEditsInWindow : public QObject, public ModelFixture {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { createHome(); }
+    void init();
+    void cleanup();
+    void renameTypedDuringReloadsIsNeverCommitted();
+    void gridRenamesByClickF2AndMenu();
+    void switchingViewsKeepsTheEditUncommitted();
+    void pressesThatBecomeDragsChangeNothing();
+    void doubleClickOnSelectedTileEnters();
+    void contextMenusMarkTheirItem();
+    void ampersandsInNamesStayVisible();
+
+private:
+    SingleColumnView* column(int k) const {
+        return m_window->columnBrowser().layoutView().columns().value(k);
+    }
+    IconGridView* grid() const { return m_window->findChild<IconGridView*>("iconGrid"); }
+    QPoint rowCenter(int k, int row) const {
+        return column(k)->visualRect(column(k)->rows().index(row)).center();
+    }
+    void clickRow(int k, int row) {
+        QTest::mouseClick(column(k)->viewport(), Qt::LeftButton, {}, rowCenter(k, row));
+    }
+    void clickTile(qsizetype tile) {
+        QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, grid()->tileRect(tile).center());
+    }
+    // The name fields that are open (not closed and waiting to be deleted) under a widget.
+    static QList<TagNameEditor*> openFields(QWidget* under) {
+        QList<TagNameEditor*> open;
+        for (TagNameEditor* field : under->findChildren<TagNameEditor*>()) {
+            if (!field->isHidden()) {
+                open.append(field);
+            }
+        }
+        return open;
+    }
+    // Waits until the field has the focus, as the user would before typing.
+    TagNameEditor* focusedField() {
+        TagNameEditor* field = nullptr;
+        [&] { QTRY_VERIFY((field = qobject_cast<TagNameEditor*>(QApplication::focusWidget()))); }();
+        return field;
+    }
+    // Runs `inMenu` once the context menu that `open` brings up is showing, then closes it.
+    void withContextMenu(const std::function<void()>& open,
+                         const std::function<void(QMenu&)>& inMenu) {
+        bool ran = false;
+        QTimer::singleShot(0, this, [&] {
+            QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            inMenu(*menu);
+            menu->close();
+            ran = true;
+        });
+        open();
+        QTRY_VERIFY(ran);
+        // The offscreen platform has no window manager to give the window back its activation.
+        m_window->activateWindow();
+        QTRY_VERIFY(m_window->isActiveWindow());
+    }
+    void sendContextMenu(QWidget* viewport, const QPoint& at) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+        QApplication::sendEvent(viewport, &event);
+    }
+    QString nameOf(const QUuid& id) const {
+        const TagNode* tag = AppViewModel::findTag(id, m_model->hierarchy());
+        return tag ? tag->name : QString();
+    }
+
+    std::unique_ptr<MainWindow> m_window;
+    QUuid m_alpha, m_beta;
+};
+
+void TestEditsInWindow::init() {
+    createModel();
+    m_alpha = add("Alpha");
+    m_beta = add("Beta", m_alpha);
+    m_window = std::make_unique<MainWindow>(*m_model);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->activateWindow();
+    QTRY_VERIFY(m_window->isActiveWindow());
+}
+
+void TestEditsInWindow::cleanup() {
+    m_window.reset();
+    destroyModel();
+}
+
+void TestEditsInWindow::renameTypedDuringReloadsIsNeverCommitted() {
+    const QString tagged = file("f.txt", "Alpha,Beta");
+    clickRow(0, 1);  // Alpha (row 0 is the top strip)
+    settle();
+    clickRow(1, 1);  // Beta opens
+    settle();
+    clickRow(1, 1);  // the opened tag again: rename
+    QTest::keyClicks(focusedField(), "Beta2");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(nameOf(m_beta), QString("Beta2"));
+    QTRY_COMPARE(tagsOf(tagged), QByteArray("Alpha,Beta2"));
+
+    // A second rename is typed, not confirmed, while the first one's reload comes.
+    bool reloaded = false;
+    connect(m_model.get(), &AppViewModel::filesPerTagChanged, this,
+            [&] { reloaded = reloaded || m_model->filesPerTag().isEmpty(); });
+    clickRow(1, 1);
+    TagNameEditor* field = focusedField();
+    QTest::keyClicks(field, "Zq");
+    QTRY_VERIFY_WITH_TIMEOUT(reloaded, 4000);
+    settle();
+    QCOMPARE(nameOf(m_beta), QString("Beta2"));
+    QCOMPARE(openFields(m_window.get()), QList<TagNameEditor*>({field}));
+    QCOMPARE(field->text(), QString("Zq"));
+    QVERIFY(field->hasFocus());
+
+    // Match All Tags reloads every list; a file list arriving late resets the rows again.
+    QTest::keyClick(field, Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(!m_model->matchAllTags());
+    settle();
+    m_services->query.autoAnswerFolder.clear();
+    const qsizetype asked = m_services->query.askedNames().size();
+    QTest::keyClick(field, Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
+    QTRY_VERIFY(m_services->query.askedNames().size() > asked);
+    for (qsizetype i = asked; i < m_services->query.askedNames().size(); ++i) {
+        m_services->query.release(i, {QUrl::fromLocalFile(tagged)});
+    }
+    settle();
+    QCOMPARE(nameOf(m_beta), QString("Beta2"));
+    QCOMPARE(tagsOf(tagged), QByteArray("Alpha,Beta2"));
+    QCOMPARE(openFields(m_window.get()), QList<TagNameEditor*>({field}));
+
+    // Return is the user's word.
+    m_services->query.autoAnswerFolder = m_folder;
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(nameOf(m_beta), QString("Zq"));
+    QTRY_COMPARE(tagsOf(tagged), QByteArray("Alpha,Zq"));
+}
+
+void TestEditsInWindow::gridRenamesByClickF2AndMenu() {
+    QTest::keyClick(m_window.get(), Qt::Key_1, Qt::ControlModifier);
+    QCOMPARE(m_model->viewMode(), ViewMode::Icon);
+    ManualClock& clock = m_services->clock;
+    clickTile(0);
+    clock.time += 0.5;
+    clickTile(0);  // a second, slower click on the selected tile
+    TagNameEditor* field = focusedField();
+    QVERIFY(grid()->isAncestorOf(field));
+    QVERIFY(openFields(&m_window->columnBrowser()).isEmpty());  // the hidden view opens none
+    QTest::keyClicks(field, "Gamma");
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(nameOf(m_alpha), QString("Gamma"));
+
+    QTest::keyClick(m_window.get(), Qt::Key_F2);  // the selected tile
+    field = focusedField();
+    QVERIFY(grid()->isAncestorOf(field));
+    QTest::keyClicks(field, "Delta");
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(nameOf(m_alpha), QString("Delta"));
+
+    withContextMenu([&] { sendContextMenu(grid()->viewport(), grid()->tileRect(0).center()); },
+                    [](QMenu& menu) {
+                        for (QAction* action : menu.actions()) {
+                            if (action->text() == "Rename") {
+                                action->trigger();
+                            }
+                        }
+                    });
+    field = focusedField();
+    QTest::keyClicks(field, "Epsilon");
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(nameOf(m_alpha), QString("Epsilon"));
+    QVERIFY(openFields(m_window.get()).isEmpty());
+}
+
+void TestEditsInWindow::switchingViewsKeepsTheEditUncommitted() {
+    clickRow(0, 1);
+    clickRow(0, 1);  // rename Alpha in the column view
+    TagNameEditor* field = focusedField();
+    QTest::keyClicks(field, "Half");
+    QTest::keyClick(field, Qt::Key_1, Qt::ControlModifier);  // to the icon view
+    QCOMPARE(m_model->viewMode(), ViewMode::Icon);
+    QCOMPARE(nameOf(m_alpha), QString("Alpha"));
+    QCOMPARE(m_model->inlineEditingText(), QString("Half"));
+    // The grid shows Alpha's children, where Alpha is not: no field anywhere, nothing committed.
+    QVERIFY(openFields(m_window.get()).isEmpty());
+    QTest::keyClick(m_window.get(), Qt::Key_2, Qt::ControlModifier);  // back: the field again
+    field = focusedField();
+    QCOMPARE(field->text(), QString("Half"));
+    QTest::keyClick(field, Qt::Key_Escape);
+    QCOMPARE(nameOf(m_alpha), QString("Alpha"));
+}
+
+void TestEditsInWindow::pressesThatBecomeDragsChangeNothing() {
+    file("shallow.txt", "Alpha");
+    clickRow(0, 1);
+    settle();
+    clickRow(1, 1);
+    settle();
+    const QList<QUuid> path = {m_alpha, m_beta};
+    QCOMPARE(m_model->navigationPath(), path);
+    auto drag = [](QWidget* viewport, const QPoint& from) {
+        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        QTest::mouseMove(viewport, from + QPoint(40, 0));
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, from + QPoint(40, 0));
+    };
+
+    // A file pressed for a drag keeps the deeper columns it may be dropped into.
+    const int fileRow = column(1)->rows().rowCount() - 1;
+    QCOMPARE(column(1)->rows().fileAt(fileRow)->name, QString("shallow.txt"));
+    drag(column(1)->viewport(), rowCenter(1, fileRow));
+    QCOMPARE(m_model->navigationPath(), path);
+    QVERIFY(m_model->selectedFileIDs().isEmpty());
+
+    // The opened tag can be dragged: the press neither renames it nor changes the path.
+    QTest::mousePress(column(1)->viewport(), Qt::LeftButton, {}, rowCenter(1, 1));
+    QVERIFY(!m_model->inlineEditingTagID());
+    QTest::mouseRelease(column(1)->viewport(), Qt::LeftButton, {}, rowCenter(1, 1));
+    QVERIFY(m_model->inlineEditingTagID());  // without a drag it is a click: rename
+    QTest::keyClick(focusedField(), Qt::Key_Escape);
+    drag(column(1)->viewport(), rowCenter(1, 1));
+    QVERIFY(!m_model->inlineEditingTagID());
+    QCOMPARE(m_model->navigationPath(), path);
+    // Dropped on the first column, it becomes a root tag and stays opened at its new place.
+    QMimeData tag;
+    tag.setText(tagIdText(m_beta));
+    QWidget* roots = column(0)->viewport();
+    QVERIFY(sendDrop(roots, QPoint(20, roots->height() - 5), &tag));
+    QTRY_COMPARE(m_model->hierarchy().size(), 2);
+    QCOMPARE(m_model->navigationPath(), QList<QUuid>({m_beta}));
+}
+
+void TestEditsInWindow::doubleClickOnSelectedTileEnters() {
+    m_model->setViewMode(ViewMode::Icon);
+    ManualClock& clock = m_services->clock;
+    clickTile(0);
+    clock.time += 1;
+    // Through the window, so that the platform turns the second press into a double click.
+    QTest::mouseDClick(m_window->windowHandle(), Qt::LeftButton, {},
+                       grid()->viewport()->mapTo(m_window.get(), grid()->tileRect(0).center()));
+    QCOMPARE(m_model->navigationPath(), QList<QUuid>({m_alpha}));
+    QVERIFY(!m_model->inlineEditingTagID());
+    QCOMPARE(nameOf(m_alpha), QString("Alpha"));
+}
+
+void TestEditsInWindow::contextMenusMarkTheirItem() {
+    auto shot = [](QWidget* viewport) {
+        QImage image(viewport->size(), QImage::Format_ARGB32);
+        viewport->render(&image);
+        return image;
+    };
+    QWidget* rows = column(0)->viewport();
+    const QImage before = shot(rows);
+    QImage during;
+    withContextMenu([&] { sendContextMenu(rows, rowCenter(0, 1)); },
+                    [&](QMenu&) { during = shot(rows); });
+    QVERIFY(during != before);
+    QCOMPARE(shot(rows), before);
+
+    m_model->setViewMode(ViewMode::Icon);
+    QWidget* tiles = grid()->viewport();
+    QTRY_VERIFY(!grid()->verticalScrollBar()->isVisible());
+    const QImage gridBefore = shot(tiles);
+    withContextMenu([&] { sendContextMenu(tiles, grid()->tileRect(0).center()); },
+                    [&](QMenu&) { during = shot(tiles); });
+    QVERIFY(during != gridBefore);
+    QCOMPARE(shot(tiles), gridBefore);
+}
+
+void TestEditsInWindow::ampersandsInNamesStayVisible() {
+    m_model->renameTag(m_alpha, "R&D");
+    m_model->openTag(m_alpha, 0);
+    QToolButton* chip = m_window->findChild<QToolButton*>("pathChip");
+    QCOMPARE(chip->text(), QString("R&&D"));
+    QCOMPARE(chip->toolTip(), QString("R&D"));
+    TagIconMenu menu(*m_model, m_alpha);
+    QStringList shown;
+    for (QAction* action : menu.actions()) {
+        if (action->menu()) {
+            for (QAction* item : action->menu()->actions()) {
+                shown.append(item->text());
+            }
+        }
+    }
+    QVERIFY(shown.contains("Europe && Africa"));
+    QVERIFY(!shown.contains("Europe & Africa"));
+}
+
+QTEST_MAIN(TestEditsInWindow)
+#include "tst_editsinwindow.moc"
