@@ -185,6 +185,11 @@ void TestEditing::depthLimitIsTheReadersLimit() {
     const QByteArray full = HierarchyFile::read().bytes;
     m_model->createTag("TooDeep", 0, chain.last());
     QCOMPARE(HierarchyFile::read().bytes, full);
+    for (qsizetype i = 0; i < chain.size(); ++i) {
+        m_model->openTag(chain[i], i);
+    }
+    m_model->requestNewTag();  // the sheet is not offered for a child that cannot be kept
+    QVERIFY(!m_model->showNewTagSheet());
 
     const QUuid loose = add("Loose");
     add("Child", loose);

@@ -14,6 +14,7 @@
 #include "views/window/StatusBarView.h"
 
 #include <QColorDialog>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -184,6 +185,20 @@ void TestMainWindow::pathBarChipsAndEmphasis() {
     QCOMPARE(m_model->navigationPath(), QList<QUuid>({m_a}));
     QTest::mouseClick(chips()[0], Qt::LeftButton);
     QVERIFY(m_model->navigationPath().isEmpty());
+
+    // A path wider than the bar: the first chips are cut with "…", the last stays whole, and
+    // every chip tells its whole name.
+    QList<QUuid> deep;
+    for (int i = 0; i < 8; ++i) {
+        deep.append(add(QString("A rather long tag name %1").arg(i),
+                        deep.isEmpty() ? std::nullopt : std::optional(deep.last())));
+        m_model->openTag(deep.last(), i);
+    }
+    QTRY_VERIFY(chips().last()->geometry().right() <= chips().last()->parentWidget()->width());
+    row = chips();
+    QVERIFY(row[1]->text().endsWith(u'…'));
+    QCOMPARE(row[1]->toolTip(), QString("A rather long tag name 0"));
+    QCOMPARE(row.last()->text(), QString("A rather long tag name 7"));
 }
 
 void TestMainWindow::bannerOnlyWhenSuggested() {
@@ -240,6 +255,10 @@ void TestMainWindow::iconMenuAndCustomImages() {
     QCOMPARE(stored.size(), QSize(64, 64));
     QVERIFY(!TagIconMenu::iconFromImageFile(m_home->writeFile("broken.png", "\x89PNG garbage")));
     QVERIFY(!TagIconMenu::iconFromImageFile(m_home->path("missing.png")));
+    // The image dialog opens in the Pictures folder when there is one, else at home.
+    QCOMPARE(TagIconMenu::imageFolder(), QDir::homePath());
+    QDir().mkpath(m_home->path("Pictures"));
+    QCOMPARE(TagIconMenu::imageFolder(), m_home->path("Pictures"));
 
     {
         TagIconMenu menu(*m_model, m_a);
@@ -287,7 +306,6 @@ void TestMainWindow::arrowKeysAndOutsideClicks() {
     m_model->beginRename(m_model->hierarchy()[0]);
     QLineEdit* editor = nullptr;
     QTRY_VERIFY((editor = m_window->findChild<QLineEdit*>("tagNameEditor")) && editor->hasFocus());
-    QTest::qWait(200);  // the field selects its text when it takes the focus, after 0.15 s
     QTest::keyClick(editor, Qt::Key_End);
     QTest::keyClick(editor, Qt::Key_Left);
     QCOMPARE(m_model->navigationPath().size(), 2);

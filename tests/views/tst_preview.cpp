@@ -10,6 +10,7 @@
 #include "views/window/PreviewWindow.h"
 
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPdfWriter>
@@ -109,6 +110,16 @@ void TestPreview::spaceToggles() {
         QApplication::activeWindow() == &preview ? static_cast<QWidget*>(&preview) : focus(),
         Qt::Key_Space);
     QVERIFY(!preview.isVisible());
+    // Escape closes it too, from the main window as from the preview.
+    m_window->activateWindow();
+    QTRY_VERIFY(m_window->isActiveWindow());
+    QTest::keyClick(focus(), Qt::Key_Space);
+    QVERIFY(preview.isVisible());
+    QTest::keyClick(focus(), Qt::Key_Escape);
+    QVERIFY(!preview.isVisible());
+    // A folder's title is its name, even from a URL that ends in a slash.
+    preview.setItems({QUrl::fromLocalFile(m_folder + "/")});
+    QCOMPARE(preview.findChild<QLabel*>("previewTitle")->text(), QFileInfo(m_folder).fileName());
 }
 
 void TestPreview::previewFollowsTheArrowKeys() {
@@ -134,7 +145,6 @@ void TestPreview::spaceTypesIntoARenameField() {
     m_model->beginRename(m_model->hierarchy()[0]);
     QLineEdit* editor = nullptr;
     QTRY_VERIFY((editor = m_window->findChild<QLineEdit*>("tagNameEditor")) && editor->hasFocus());
-    QTest::qWait(200);
     QTest::keyClick(editor, Qt::Key_End);
     QTest::keyClick(editor, Qt::Key_Space);
     QTest::keyClick(editor, Qt::Key_B);
@@ -164,6 +174,7 @@ void TestPreview::kindsOfPreview() {
     QCOMPARE(pdf.kind, FilePreview::Kind::Pdf);
     QCOMPARE(pdf.pageCount, 2);
     QVERIFY(!pdf.image.isNull());
+    QCOMPARE(pdf.image.pixelColor(2, 2), QColor(Qt::white));  // a page is paper, not glass
     const FilePreview other = read(file("archive.zip", "PK\x03\x04 not really"));
     QCOMPARE(other.kind, FilePreview::Kind::Other);
     QCOMPARE(other.size, 15);

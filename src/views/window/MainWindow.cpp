@@ -107,10 +107,10 @@ void MainWindow::setupToolbar() {
     trailing->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     bar->addWidget(trailing);
 
-    QAction* newTag = bar->addAction(SymbolGlyphs::icon("plus", text), "New Tag");
-    newTag->setObjectName("newTag");
-    newTag->setShortcut(QKeySequence::New);
-    connect(newTag, &QAction::triggered, &m_model, &AppViewModel::requestNewTag);
+    m_newTag = bar->addAction(SymbolGlyphs::icon("plus", text), "New Tag");
+    m_newTag->setObjectName("newTag");
+    m_newTag->setShortcut(QKeySequence::New);
+    connect(m_newTag, &QAction::triggered, &m_model, &AppViewModel::requestNewTag);
 }
 
 void MainWindow::setupContent() {
@@ -164,6 +164,8 @@ void MainWindow::refreshTitle() {
     const auto tag = m_model.currentTag();
     setWindowTitle(tag ? tag->name : QStringLiteral("Tags"));
     m_back->setEnabled(!m_model.navigationPath().isEmpty());
+    // A tag at the deepest level the tree keeps can have no children.
+    m_newTag->setEnabled(m_model.canCreateTag(tag ? std::optional(tag->id) : std::nullopt));
 }
 
 void MainWindow::refreshViewMode() {

@@ -36,6 +36,7 @@ private:
 
     AppViewModel& m_model;
     QAction* m_back = nullptr;
+    QAction* m_newTag = nullptr;
     QAction* m_matchAllTags = nullptr;
     QToolButton* m_iconMode = nullptr;
     QToolButton* m_columnMode = nullptr;
