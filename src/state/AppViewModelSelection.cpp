@@ -70,13 +70,13 @@ void AppViewModel::clickTag(const TagNode& tag) {
         return;
     }
     commitInlineEdit();
-    if (isEditingTag) {
-        return;  // a click on the tile being renamed only ends the rename
-    }
-    if (m_selectedTagID == tag.id) {
-        beginRename(tag);
-    } else {
-        setSelectedTagID(tag.id);
+    // A click on the tile being renamed only ends the rename (and may begin a double click).
+    if (!isEditingTag) {
+        if (m_selectedTagID == tag.id) {
+            beginRename(tag);
+        } else {
+            setSelectedTagID(tag.id);
+        }
     }
     m_lastClickedTagID = tag.id;
     m_lastTagClickTime = now;

@@ -262,6 +262,18 @@ void TestEditsInWindow::doubleClickOnSelectedTileEnters() {
     QCOMPARE(m_model->navigationPath(), QList<QUuid>({m_alpha}));
     QVERIFY(!m_model->inlineEditingTagID());
     QCOMPARE(nameOf(m_alpha), QString("Alpha"));
+
+    // With its name field already open, a double click on the tile enters it too.
+    m_model->goBack();
+    clickTile(0);
+    clock.time += 1;
+    clickTile(0);
+    QVERIFY(m_model->inlineEditingTagID());
+    clock.time += 1;
+    QTest::mouseDClick(m_window->windowHandle(), Qt::LeftButton, {},
+                       grid()->viewport()->mapTo(m_window.get(), grid()->tileRect(0).center()));
+    QCOMPARE(m_model->navigationPath(), QList<QUuid>({m_alpha}));
+    QVERIFY(!m_model->inlineEditingTagID());
 }
 
 void TestEditsInWindow::contextMenusMarkTheirItem() {
