@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test test-sanitize clean
+.PHONY: deps configure build run test test-sanitize mutate clean
 
 deps:
 	@./tools/install-deps.sh
@@ -24,5 +24,9 @@ test-sanitize: deps
 	@cmake --build build-asan -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen ctest --test-dir build-asan --output-on-failure -j $(JOBS) -E '^e2e$$'
 
+# Plants the faults listed in tests/mutants.json one at a time; tens of minutes, not part of test.
+mutate: deps
+	./tools/mutate --report build-mutate/report.md
+
 clean:
-	rm -rf $(BUILD) build-asan
+	rm -rf $(BUILD) build-asan build-mutate

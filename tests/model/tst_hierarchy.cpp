@@ -2,10 +2,15 @@
 #include "model/HierarchyCodec.h"
 #include "model/HierarchyFile.h"
 #include "model/TagNode.h"
+#include "model/TagTree.h"
 
 #include <sys/resource.h>
 #include <QFile>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <csignal>
 
 class TestHierarchy : public QObject {
@@ -20,6 +25,8 @@ private slots:
     void readerAcceptsNullsUnknownMembersAndLowerCaseIds();
     void equalityAndHashCoverEveryField();
     void saveReplacesFileAndFailedSaveKeepsIt();
+    void readerKeepsExactlyTheDeepestTree();
+    void saveSyncsBeforeItReplaces();
 
 private:
     std::unique_ptr<TestHome> m_home;
@@ -205,6 +212,47 @@ void TestHierarchy::saveReplacesFileAndFailedSaveKeepsIt() {
     // The temporary file of the failed write is gone.
     QCOMPARE(QDir(m_home->dataDir()).entryList(QDir::Files | QDir::Hidden),
              QStringList({"hierarchy.json"}));
+}
+
+void TestHierarchy::readerKeepsExactlyTheDeepestTree() {
+    auto chain = [](int levels) {
+        TagNode node = TagNode::make("leaf", 0);
+        for (int level = 1; level < levels; ++level) {
+            TagNode parent = TagNode::make("level", 0);
+            parent.children.append(node);
+            node = parent;
+        }
+        return QList<TagNode>{node};
+    };
+    const QList<TagNode> deepest = chain(TagTree::kMaxLevels);
+    QCOMPARE(HierarchyCodec::decode(HierarchyCodec::encode(deepest)), deepest);
+    QVERIFY(!HierarchyCodec::decode(HierarchyCodec::encode(chain(TagTree::kMaxLevels + 1))));
+    QCOMPARE(TagTree::kMaxLevels, 256);
+}
+
+namespace {
+
+// What the save asked of the kernel, in order: the test binary's own fsync and rename stand
+// in for the C library's and pass the calls on.
+QStringList g_fileCalls;
+
+}  // namespace
+
+extern "C" int fsync(int fd) {
+    g_fileCalls.append("fsync");
+    return static_cast<int>(syscall(SYS_fsync, fd));
+}
+
+extern "C" int rename(const char* from, const char* to) {
+    g_fileCalls.append("rename");
+    return static_cast<int>(syscall(SYS_renameat, AT_FDCWD, from, AT_FDCWD, to));
+}
+
+void TestHierarchy::saveSyncsBeforeItReplaces() {
+    g_fileCalls.clear();
+    QVERIFY(HierarchyFile::save({TagNode::make("Synced", 1)}));
+    // The new bytes reach the disk before they replace the old file, then the folder's entry.
+    QCOMPARE(g_fileCalls, QStringList({"fsync", "rename", "fsync"}));
 }
 
 QTEST_GUILESS_MAIN(TestHierarchy)

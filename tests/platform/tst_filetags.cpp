@@ -31,6 +31,9 @@ private slots:
     void unwritableAndVanishedFiles();
     void invalidUtf8SurvivesUnrelatedChanges();
     void oddFileNamesTravelThroughUrls();
+    void valuesOverOneKiB();
+    void unchangedListsKeepTheirBytes();
+    void symlinkedFilesKeepTheTargetsTags();
 
 private:
     QUrl file(const QString& name, const QByteArray& value = QByteArray());
@@ -197,6 +200,42 @@ void TestFileTags::oddFileNamesTravelThroughUrls() {
         QCOMPARE(readTagNames(m_store, url), QStringList{"Odd"});
         ::unlink(path.constData());  // a name the folder's clean-up could not spell
     }
+}
+
+void TestFileTags::valuesOverOneKiB() {
+    // Sixty names of twenty characters: more than the first read's buffer holds.
+    QStringList names;
+    for (int i = 0; i < 60; ++i) {
+        names.append(QString("long-tag-name-%1").arg(i, 6, 10, QChar('0')));
+    }
+    const QUrl url = file("long.txt", names.join(',').toUtf8());
+    QVERIFY(rawValue(url).size() > 1024);
+    QCOMPARE(readTagNames(m_store, url), names);
+    QVERIFY(!addTags(m_store, {"One more"}, url));
+    QCOMPARE(readTagNames(m_store, url), names + QStringList{"One more"});
+    QVERIFY(!replaceTag(m_store, names[0], "Renamed", url));
+    QCOMPARE(readTagNames(m_store, url).first(), QString("Renamed"));
+}
+
+void TestFileTags::unchangedListsKeepTheirBytes() {
+    // Another program wrote blanks around its names; adding a name the file has already
+    // changes nothing, not even the spelling of the list.
+    const QUrl url = file("blanks.txt", " a , b");
+    QVERIFY(!addTags(m_store, {"a"}, url));
+    QVERIFY(!FileTagging::removeTag(m_store, "absent", url));
+    QVERIFY(!replaceTag(m_store, "absent", "other", url));
+    QCOMPARE(rawValue(url), QByteArray(" a , b"));
+}
+
+void TestFileTags::symlinkedFilesKeepTheTargetsTags() {
+    const QUrl target = file("target.txt", "Keep");
+    const QString link = m_home->path("files/link.txt");
+    QFile::remove(link);
+    QVERIFY(QFile::link(target.toLocalFile(), link));
+    const QUrl linkUrl = QUrl::fromLocalFile(link);
+    QCOMPARE(readTagNames(m_store, linkUrl), QStringList({"Keep"}));
+    QVERIFY(!addTags(m_store, {"New"}, linkUrl));
+    QCOMPARE(rawValue(target), QByteArray("Keep,New"));
 }
 
 QTEST_GUILESS_MAIN(TestFileTags)

@@ -89,10 +89,17 @@ void TestTagIndex::matchesWholeNamesCaseInsensitively() {
     touch("c/longer.txt", "Workshop,Work stuff");
     touch("c/other.txt", "Red,Zeta");
     touch("accents.txt", "Café");
+    // A value longer than the crawl's first read holds.
+    QStringList many;
+    for (int i = 0; i < 60; ++i) {
+        many.append(QString("long-tag-name-%1").arg(i, 6, 10, QChar('0')));
+    }
+    touch("c/long.txt", (many.join(',') + ",Work").toUtf8());
     touch("folder/inner.txt");
     setTags(m_root + "/folder", "Work");
     auto index = makeIndex();
-    QCOMPARE(query(*index, "work"), QStringList({"a/b/coloured.txt", "a/bare.txt", "folder"}));
+    QCOMPARE(query(*index, "work"),
+             QStringList({"a/b/coloured.txt", "a/bare.txt", "c/long.txt", "folder"}));
     QCOMPARE(query(*index, "Work\n4"), QStringList({"a/b/coloured.txt"}));
     QCOMPARE(query(*index, "café"), QStringList({"accents.txt"}));
     QCOMPARE(query(*index, "Cafe"), QStringList());
@@ -199,6 +206,9 @@ void TestTagIndex::remembersFilesTaggedOutsideItsFolders() {
     setxattr(QFile::encodeName(elsewhere).constData(), "user.xdg.tags", "Near", 4, 0);
     QCOMPARE(query(*restarted, "far"), QStringList());
     QCOMPARE(query(*restarted, "near").size(), 1);
+    // Cleared by another program, it is no longer listed.
+    removexattr(QFile::encodeName(elsewhere).constData(), "user.xdg.tags");
+    QCOMPARE(query(*restarted, "near"), QStringList());
 }
 
 void TestTagIndex::recheckesFoldersBeyondTheWatchLimit() {

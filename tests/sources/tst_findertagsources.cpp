@@ -305,6 +305,17 @@ void TestFinderTagSources::hostileStoresAreRefused() {
         "<plist><dict><key>FinderTags</key><array><dict><key>n</key><string>R&#x0;d</string>"
         "</dict></array></dict></plist>"));
     QVERIFY(!FinderTagParsing::parseFinderTagDictPlist(QByteArray(4096, '\0')));
+    // The same in a binary list, where a name outside ASCII is stored as UTF-16: "éAx" with
+    // its A turned into a NUL character.
+    QByteArray wide = serialize(wrap("FinderTags", tagArray({entry("\xc3\xa9"
+                                                                   "Ax",
+                                                                   1)})),
+                                Format::Binary);
+    const QByteArray utf16("\x00\xe9\x00\x41\x00\x78", 6);
+    QCOMPARE(wide.count(utf16), 1);
+    QVERIFY(FinderTagParsing::parseFinderTagDictPlist(wide).has_value());
+    wide.replace(utf16, QByteArray("\x00\xe9\x00\x00\x00\x78", 6));
+    QVERIFY(!FinderTagParsing::parseFinderTagDictPlist(wide));
     QByteArray truncated = serialize(wrap("FinderTags", tagArray({entry("A", 1)})), Format::Binary);
     truncated.chop(10);
     QVERIFY(!FinderTagParsing::parseFinderTagDictPlist(truncated).has_value() ||

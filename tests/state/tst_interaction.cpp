@@ -174,6 +174,10 @@ void TestInteraction::dropRoutineRules() {
     QTRY_COMPARE(calls, QStringList({"done"}));
     QVERIFY(run(*mime({}, id.toLower()), true));
     QTRY_COMPARE(calls, QStringList({"tag " + id, "done"}));
+    // Ids as other programs put them on the clipboard: with blanks and CR LF line ends.
+    const QString other = tagIdText(m_invoices);
+    QVERIFY(run(*mime({}, " " + id + "\r\n" + other + " \r\n"), true));
+    QTRY_COMPARE(calls, QStringList({"tag " + id, "tag " + other, "done"}));
 }
 
 void TestInteraction::dropOnTagAddsThePathAndMovesTags() {
@@ -184,6 +188,12 @@ void TestInteraction::dropOnTagAddsThePathAndMovesTags() {
     auto data = mime({QUrl::fromLocalFile(fifo), QUrl::fromLocalFile(a)}, tagIdText(loose));
     QVERIFY(m_model->handleTagDrop(*data, m_client));
     QTRY_COMPARE(tagsOf(a), QByteArray("Keep,Projects,Client"));
+    // The index hears of the write at once: a file outside its folders is found too.
+    QTRY_VERIFY(std::any_of(m_services->query.notes.cbegin(), m_services->query.notes.cend(),
+                            [&](const auto& note) {
+                                return note.first == QFile::encodeName(a) &&
+                                       note.second == QStringList({"Keep", "Projects", "Client"});
+                            }));
     QTRY_VERIFY(AppViewModel::findTag(m_client, m_model->hierarchy())->children.size() == 2);
     QCOMPARE(m_model->hierarchy().size(), 1);
 

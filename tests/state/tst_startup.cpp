@@ -95,6 +95,11 @@ void TestStartup::namesAnywhereInTheTreeAreNotDuplicated() {
     QVERIFY(log.lines().contains("[Orvane] loadHierarchy: existing tag names in hierarchy: 3"));
     QVERIFY(
         log.lines().contains("[Orvane] loadHierarchy: merged 1 new system tags (already had 3)"));
+
+    // Another Unicode spelling of a name in the tree is that name: not added again.
+    HierarchyFile::save({TagNode::make(QString::fromUtf8("Caf\u00e9"), 0)});
+    writeSystemTags({entry("Cafe\u0301")});
+    QCOMPARE(start()->hierarchy().size(), 1);
 }
 
 void TestStartup::favoritesFallbackSuggestsFullDiskAccess() {
