@@ -196,7 +196,7 @@ private:
     void setInlineEditingTagID(std::optional<QUuid> id);
     void removeCachedFiles(const QList<QUuid>& ids);
     void saveHierarchy();
-    void mergeSystemTags(const QList<struct FinderTag>& tags, const QSet<QString>& existing,
+    void mergeSystemTags(const QList<struct FinderTag>& tags, QSet<QString> existing,
                          int* appended);
     void updateTag(const QUuid& id, const std::function<void(TagNode&)>& change);
     void applyLoadedFiles(const QUuid& id, QList<FileItem> files);

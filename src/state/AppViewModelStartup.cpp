@@ -64,13 +64,15 @@ void AppViewModel::loadHierarchy() {
         QStringLiteral("loadHierarchy: done. Root-level tags now: %1").arg(m_hierarchy.size()));
 }
 
-void AppViewModel::mergeSystemTags(const QList<FinderTag>& tags, const QSet<QString>& existing,
+void AppViewModel::mergeSystemTags(const QList<FinderTag>& tags, QSet<QString> existing,
                                    int* appended) {
     for (const FinderTag& tag : tags) {
-        if (tag.name.isEmpty() ||
-            existing.contains(tag.name.normalized(QString::NormalizationForm_C))) {
+        // A name the list repeats, in any spelling, is in the tree once it has been appended.
+        const QString key = tag.name.normalized(QString::NormalizationForm_C);
+        if (tag.name.isEmpty() || existing.contains(key)) {
             continue;
         }
+        existing.insert(key);
         QList<TagNode> next = m_hierarchy;
         next.append(TagNode::make(tag.name, tag.colorIndex));
         setHierarchy(std::move(next));

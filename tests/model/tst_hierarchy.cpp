@@ -22,6 +22,7 @@ private slots:
     void roundTripKeepsEveryField();
     void readerRefusesBrokenTrees_data();
     void readerRefusesBrokenTrees();
+    void hostileNestingIsRefusedAtOnce();
     void readerAcceptsNullsUnknownMembersAndLowerCaseIds();
     void equalityAndHashCoverEveryField();
     void saveReplacesFileAndFailedSaveKeepsIt();
@@ -120,6 +121,8 @@ void TestHierarchy::readerRefusesBrokenTrees_data() {
         R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":[],"customIconData":"abc"})");
     QTest::newRow("colour as text") << nested(
         R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":"1","children":[]})");
+    QTest::newRow("colour beyond 64 bits") << nested(
+        R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":18446744073709551615,"children":[]})");
     QTest::newRow("colour as fraction") << nested(
         R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1.5,"children":[]})");
     QTest::newRow("name as number") << nested(
@@ -138,6 +141,16 @@ void TestHierarchy::readerRefusesBrokenTrees_data() {
 void TestHierarchy::readerRefusesBrokenTrees() {
     QFETCH(QByteArray, json);
     QVERIFY(!HierarchyCodec::decode(json).has_value());
+}
+
+void TestHierarchy::hostileNestingIsRefusedAtOnce() {
+    // Four million nested arrays would take seconds and gigabytes to parse; a file like that
+    // must not stall the start.
+    const QByteArray json = QByteArray(4'000'000, '[') + QByteArray(4'000'000, ']');
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(!HierarchyCodec::decode(json).has_value());
+    QVERIFY2(timer.elapsed() < 1500, qPrintable(QString::number(timer.elapsed()) + " ms"));
 }
 
 void TestHierarchy::readerAcceptsNullsUnknownMembersAndLowerCaseIds() {

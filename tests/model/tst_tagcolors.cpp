@@ -71,6 +71,11 @@ void TestTagColors::hexFromColorTruncates() {
     QCOMPARE(hexFromColor(QColor::fromRgbF(0.5f, 0.5f, 0.5f)), QString("7F7F7F"));
     QCOMPARE(hexFromColor(QColor()), QString("808080"));
     QCOMPARE(hexFromColor(QColor::fromHsv(0, 255, 255)), QString("FF0000"));
+    // A wide-gamut colour from the picker has components beyond 0…1: still six digits.
+    QColor wide = QColor::fromRgbF(0.5f, 0.5f, 0.5f).toExtendedRgb();
+    wide.setRedF(1.5f);
+    wide.setBlueF(-0.25f);
+    QCOMPARE(hexFromColor(wide), QString("FF7F00"));
 }
 
 void TestTagColors::displayColorPrefersValidCustomHex() {

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QtTest>
 
+#include <cmath>
+
 #include <plist/plist.h>
 #include <sqlite3.h>
 
@@ -128,9 +130,15 @@ void TestFinderTagSources::entryColourRules() {
     plist_dict_set_item(floatNamed, "l", plist_new_real(3.7));
     plist_t textColour = entry("Yellow");
     plist_dict_set_item(textColour, "l", plist_new_string("4"));
-    plist_t array = tagArray({entry("Red"), entry("red"), entry("Anything", 4), entry("", 4),
-                              entry(nullptr, 2), entry("ByC", {}, 5), entry("Both", 1, 5),
-                              floatEntry, floatNamed, textColour, entry("Negative", -2)});
+    // Not-a-number and a value beyond 64 bits are no colour: the name decides.
+    plist_t notANumber = entry("Orange");
+    plist_dict_set_item(notANumber, "l", plist_new_real(std::nan("")));
+    plist_t huge = entry("Purple");
+    plist_dict_set_item(huge, "l", plist_new_real(1e19));
+    plist_t array =
+        tagArray({entry("Red"), entry("red"), entry("Anything", 4), entry("", 4), entry(nullptr, 2),
+                  entry("ByC", {}, 5), entry("Both", 1, 5), floatEntry, floatNamed, textColour,
+                  entry("Negative", -2), notANumber, huge});
     plist_t copy = plist_copy(array);
     const auto fromDatabase = FinderTagParsing::parseFinderTagDictPlist(
         serialize(wrap("FinderTags", array), Format::Binary));
@@ -143,7 +151,9 @@ void TestFinderTagSources::entryColourRules() {
                                            {"Blue-ish", 3},
                                            {"Green", 3},
                                            {"Yellow", 5},
-                                           {"Negative", -2}}));
+                                           {"Negative", -2},
+                                           {"Orange", 7},
+                                           {"Purple", 3}}));
 
     // The legacy file takes only integers: the fraction falls through to the name table.
     m_home->writeFile(kFinderPlist, serialize(legacyShape(copy), Format::Xml));

@@ -119,6 +119,15 @@ void TestEditing::commitRenamesTheFilesThenReloads() {
         noted.append(QString::fromUtf8(path));
     }
     QVERIFY(noted.contains(paths[0]) && noted.contains(paths[1]));
+
+    // Names compare case-sensitively: Beta to beta is a rename on the files too.
+    m_model->beginRename(m_model->hierarchy()[0]);
+    m_model->setInlineEditingText("beta");
+    m_model->commitInlineEdit();
+    QTRY_COMPARE(m_services->query.askedNames().size(), 4);
+    QCOMPARE(m_services->query.askedNames().last(), QString("Beta"));
+    m_services->query.release(3, {QUrl::fromLocalFile(paths[1])});
+    QTRY_COMPARE(tagsOf(paths[1]), QByteArray("beta"));
 }
 
 void TestEditing::deleteCutsThePathAtTheTag() {

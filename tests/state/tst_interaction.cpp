@@ -82,6 +82,13 @@ void TestInteraction::fileClicksSelectOpenAndCloseColumns() {
     clock.time += 1;
     m_model->clickFile(files[0], 0, true);
     QCOMPARE(m_model->navigationPath().size(), 2);
+
+    // Exactly 0.35 s apart is no double click.
+    clock.time = 0.0;
+    m_model->clickFile(files[1], 0, true);
+    clock.time = 0.35;
+    m_model->clickFile(files[1], 0, true);
+    QCOMPARE(m_services->workspace.opened.size(), 1);
 }
 
 void TestInteraction::tagTileClicksSelectRenameAndEnter() {
@@ -181,6 +188,7 @@ void TestInteraction::dropRoutineRules() {
 }
 
 void TestInteraction::dropOnTagAddsThePathAndMovesTags() {
+    add("Another", m_projects);  // a sibling before Client adds nothing to Client's path
     const QString a = file("d1.txt", "Keep");
     const QString fifo = m_folder + "/pipe-d";
     mkfifo(QFile::encodeName(fifo).constData(), 0600);
@@ -239,6 +247,10 @@ void TestInteraction::dropOnColumnsLiftsFiles() {
     QVERIFY(m_model->handleColumnDrop(*mime({QUrl::fromLocalFile(a)}), 2));
     QTRY_COMPARE(tagsOf(a), QByteArray("Elsewhere,Projects,Client"));
 
+    // A tag dropped on a column beyond the path belongs to no tag and stays.
+    QVERIFY(m_model->handleColumnDrop(*mime({}, tagIdText(m_invoices)), 7));
+    QTest::qWait(20);
+    QCOMPARE(m_model->hierarchy().size(), 1);
     // A tag dropped on a column background moves under that column's tag.
     QVERIFY(m_model->handleColumnDrop(*mime({}, tagIdText(m_invoices)), 0));
     QTRY_COMPARE(m_model->hierarchy().size(), 2);
