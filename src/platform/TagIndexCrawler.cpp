@@ -23,7 +23,7 @@ uint32_t TagIndexCrawler::watchMask() {
 }
 
 QStringList TagIndexCrawler::readTags(const QByteArray& path) {
-    const auto value = XattrTagStore::readValue(path, false);
+    const auto value = XattrTagStore::readAttribute(path, false);
     if (!value || value->isEmpty()) {
         return {};
     }
@@ -64,7 +64,7 @@ QByteArray readTagValueAt(int folderFd, const char* name, QByteArray& fullPath, 
     }
     fullPath.truncate(base);
     fullPath += name;
-    return XattrTagStore::readValue(fullPath, false).value_or(QByteArray());
+    return XattrTagStore::readAttribute(fullPath, false).value_or(QByteArray());
 }
 
 QStringList decodeTags(const QByteArray& value) {

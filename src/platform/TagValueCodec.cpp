@@ -3,41 +3,78 @@
 namespace TagValueCodec {
 namespace {
 
-QByteArray trimBlanks(const QByteArray& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) {
-        ++begin;
-    }
-    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) {
-        --end;
-    }
-    return text.mid(begin, end - begin);
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool isEscape(const QByteArray& text, qsizetype at) {
+    return text[at] == '\\' && at + 1 < text.size() &&
+           (text[at + 1] == '\\' || text[at + 1] == ',');
 }
 
 }  // namespace
 
+QList<QByteArray> entries(const QByteArray& value) {
+    QList<QByteArray> result;
+    if (value.isEmpty()) {
+        return result;
+    }
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (isEscape(value, i)) {
+            ++i;
+        } else if (value[i] == ',') {
+            result.append(value.mid(start, i - start));
+            start = i + 1;
+        }
+    }
+    result.append(value.mid(start));
+    return result;
+}
+
+QByteArray entryName(const QByteArray& entry) {
+    QByteArray name;
+    name.reserve(entry.size());
+    for (qsizetype i = 0; i < entry.size(); ++i) {
+        name += isEscape(entry, i) ? entry[++i] : entry[i];
+    }
+    // Older tools wrote ", " between names; blanks around a name are not part of it.
+    qsizetype begin = 0;
+    qsizetype end = name.size();
+    while (begin < end && isBlank(name[begin])) {
+        ++begin;
+    }
+    while (end > begin && isBlank(name[end - 1])) {
+        --end;
+    }
+    return name.mid(begin, end - begin);
+}
+
+QByteArray encodeName(const QByteArray& name) {
+    QByteArray entry;
+    entry.reserve(name.size() + 2);
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        if (c == ',') {
+            entry += "\\,";
+        } else if (c == '\\' &&
+                   (i + 1 == name.size() || name[i + 1] == ',' || name[i + 1] == '\\')) {
+            entry += "\\\\";
+        } else {
+            entry += c;
+        }
+    }
+    return entry;
+}
+
 QList<QByteArray> decode(const QByteArray& value) {
     QList<QByteArray> names;
-    QByteArray current;
-    auto finish = [&] {
-        QByteArray name = trimBlanks(current);
+    for (const QByteArray& entry : entries(value)) {
+        QByteArray name = entryName(entry);
         if (!name.isEmpty()) {
             names.append(std::move(name));
         }
-        current.clear();
-    };
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const char c = value[i];
-        if (c == '\\' && i + 1 < value.size() && (value[i + 1] == '\\' || value[i + 1] == ',')) {
-            current += value[++i];
-        } else if (c == ',') {
-            finish();
-        } else {
-            current += c;
-        }
     }
-    finish();
     return names;
 }
 
@@ -47,12 +84,7 @@ QByteArray encode(const QList<QByteArray>& names) {
         if (!value.isEmpty()) {
             value += ',';
         }
-        for (const char c : name) {
-            if (c == '\\' || c == ',') {
-                value += '\\';
-            }
-            value += c;
-        }
+        value += encodeName(name);
     }
     return value;
 }

@@ -1,7 +1,5 @@
 #include "platform/XattrTagStore.h"
 
-#include "platform/TagValueCodec.h"
-
 #include <sys/xattr.h>
 
 #include <cerrno>
@@ -12,7 +10,7 @@ constexpr const char* kAttribute = "user.xdg.tags";
 
 }  // namespace
 
-std::optional<QByteArray> XattrTagStore::readValue(const QByteArray& path, bool followLinks) {
+std::optional<QByteArray> XattrTagStore::readAttribute(const QByteArray& path, bool followLinks) {
     auto get = [&](char* buffer, size_t size) {
         return followLinks ? getxattr(path.constData(), kAttribute, buffer, size)
                            : lgetxattr(path.constData(), kAttribute, buffer, size);
@@ -42,22 +40,17 @@ std::optional<QByteArray> XattrTagStore::readValue(const QByteArray& path, bool 
     return std::nullopt;
 }
 
-std::optional<QList<QByteArray>> XattrTagStore::read(const QByteArray& path) const {
-    const auto value = readValue(path, true);
-    if (!value) {
-        return std::nullopt;
-    }
-    return TagValueCodec::decode(*value);
+std::optional<QByteArray> XattrTagStore::readValue(const QByteArray& path) const {
+    return readAttribute(path, true);
 }
 
-std::error_code XattrTagStore::write(const QByteArray& path, const QList<QByteArray>& names) {
-    if (names.isEmpty()) {
+std::error_code XattrTagStore::writeValue(const QByteArray& path, const QByteArray& value) {
+    if (value.isEmpty()) {
         if (removexattr(path.constData(), kAttribute) != 0 && errno != ENODATA) {
             return {errno, std::generic_category()};
         }
         return {};
     }
-    const QByteArray value = TagValueCodec::encode(names);
     if (setxattr(path.constData(), kAttribute, value.constData(), static_cast<size_t>(value.size()),
                  0) != 0) {
         return {errno, std::generic_category()};

@@ -3,11 +3,12 @@
 #include "platform/FileTagStore.h"
 
 // Tags in the user.xdg.tags extended attribute, the one the desktop's file managers use.
+// Links are followed, as the file managers do.
 class XattrTagStore final : public FileTagStore {
 public:
-    std::optional<QList<QByteArray>> read(const QByteArray& path) const override;
-    std::error_code write(const QByteArray& path, const QList<QByteArray>& names) override;
+    std::optional<QByteArray> readValue(const QByteArray& path) const override;
+    std::error_code writeValue(const QByteArray& path, const QByteArray& value) override;
 
     // The raw attribute value; an empty value when absent, nothing on another error.
-    static std::optional<QByteArray> readValue(const QByteArray& path, bool followLinks);
+    static std::optional<QByteArray> readAttribute(const QByteArray& path, bool followLinks);
 };

@@ -2,8 +2,11 @@
 
 #include "platform/FilePaths.h"
 #include "platform/FileTagStore.h"
+#include "platform/TagValueCodec.h"
 
 #include <QSet>
+
+#include <algorithm>
 
 namespace FileTagging {
 namespace {
@@ -12,20 +15,34 @@ QString decode(const QByteArray& raw) {
     return QString::fromUtf8(raw);
 }
 
-// Reads the raw list, lets `change` edit it, and writes it back only when it changed.
+// The name an entry of a stored list stands for, ready for comparison.
+QString entryKey(const QByteArray& entry) {
+    return comparable(decode(TagValueCodec::entryName(entry)));
+}
+
+// Reads the stored list, lets `change` edit its entries, and writes it back only when it
+// changed. Entries the change leaves alone keep their exact bytes.
 template <typename Change>
 std::error_code update(FileTagStore& store, const QUrl& url, Change change) {
     const QByteArray path = FilePaths::rawPathFromUrl(url);
     if (path.isEmpty()) {
         return std::make_error_code(std::errc::invalid_argument);
     }
-    const auto current = store.read(path);
-    if (!current) {
+    const auto value = store.readValue(path);
+    if (!value) {
         return std::make_error_code(std::errc::io_error);
     }
-    QList<QByteArray> names = *current;
-    change(names);
-    return names == *current ? std::error_code() : store.write(path, names);
+    const QList<QByteArray> before = TagValueCodec::entries(*value);
+    QList<QByteArray> entries = before;
+    change(entries);
+    if (entries == before) {
+        return {};
+    }
+    // A list left with no names at all is removed.
+    const bool hasNames = std::any_of(entries.cbegin(), entries.cend(), [](const QByteArray& e) {
+        return !TagValueCodec::entryName(e).isEmpty();
+    });
+    return store.writeValue(path, hasNames ? entries.join(',') : QByteArray());
 }
 
 QSet<QString> comparableSet(const QStringList& names) {
@@ -64,21 +81,20 @@ std::error_code removeTag(FileTagStore& store, const QString& name, const QUrl& 
 std::error_code removeTags(FileTagStore& store, const QStringList& names, const QUrl& url) {
     const QSet<QString> doomed = comparableSet(names);
     return update(store, url, [&](QList<QByteArray>& list) {
-        list.removeIf(
-            [&](const QByteArray& raw) { return doomed.contains(comparable(decode(raw))); });
+        list.removeIf([&](const QByteArray& entry) { return doomed.contains(entryKey(entry)); });
     });
 }
 
 std::error_code addTags(FileTagStore& store, const QStringList& names, const QUrl& url) {
     return update(store, url, [&](QList<QByteArray>& list) {
         QSet<QString> present;
-        for (const QByteArray& raw : list) {
-            present.insert(comparable(decode(raw)));
+        for (const QByteArray& entry : list) {
+            present.insert(entryKey(entry));
         }
         for (const QString& name : names) {
             if (!present.contains(comparable(name))) {
                 present.insert(comparable(name));
-                list.append(name.toUtf8());
+                list.append(TagValueCodec::encodeName(name.toUtf8()));
             }
         }
     });
@@ -92,15 +108,15 @@ std::error_code replaceTag(FileTagStore& store, const QString& oldName, const QS
         // A new spelling of the same name (another Unicode form) replaces the old one; it is
         // not a name the file already has.
         bool hasNew = false;
-        for (const QByteArray& raw : list) {
-            hasNew = hasNew || (newKey != oldKey && comparable(decode(raw)) == newKey);
+        for (const QByteArray& entry : list) {
+            hasNew = hasNew || (newKey != oldKey && entryKey(entry) == newKey);
         }
         QList<QByteArray> result;
-        for (const QByteArray& raw : list) {
-            if (comparable(decode(raw)) != oldKey) {
-                result.append(raw);
+        for (const QByteArray& entry : list) {
+            if (entryKey(entry) != oldKey) {
+                result.append(entry);
             } else if (!hasNew) {
-                result.append(newName.toUtf8());
+                result.append(TagValueCodec::encodeName(newName.toUtf8()));
                 hasNew = true;
             }
         }

@@ -204,11 +204,10 @@ private:
     struct PendingFileRename {
         QString oldName;
         QString newName;
-        QList<FileItem> snapshot;  // the current files when the rename was committed
     };
     void renameOnFiles(const QString& oldName, const QString& newName);
     void startNextFileRename();
-    void finishFileRename(const PendingFileRename& rename);
+    void finishFileRename();
     void followMovedTag(const QUuid& id);
     void requestNewTagUnder(std::optional<QUuid> parentID);
     QList<FileItem> filesOfColumn(qsizetype column) const;
@@ -225,6 +224,8 @@ private:
     Services m_services;
     QThreadPool m_fileWork;  // one thread: file reads and writes run in the order queued
     QList<PendingFileRename> m_pendingFileRenames;  // the first one is running
+    quint64 m_lastLoad = 0;
+    QHash<QUuid, quint64> m_newestLoad;  // the running load of each tag whose answer counts
 
     QList<TagNode> m_hierarchy;
     QHash<QUuid, QList<TagNode>> m_sortedChildrenCache;  // null id = root level

@@ -119,7 +119,7 @@ void AppViewModel::commitInlineEdit() {
 void AppViewModel::renameOnFiles(const QString& oldName, const QString& newName) {
     // Renames reach the files in the order they were made: a rename's query must see the
     // names the previous rename wrote, or A→B then B→C would leave the files on B.
-    m_pendingFileRenames.append({oldName, newName, m_currentFiles});
+    m_pendingFileRenames.append({oldName, newName});
     if (m_pendingFileRenames.size() == 1) {
         startNextFileRename();
     }
@@ -151,16 +151,15 @@ void AppViewModel::startNextFileRename() {
                 return;
             }
             QMetaObject::invokeMethod(
-                self.data(), [self, rename] { self->finishFileRename(rename); },
+                self.data(), [self] { self->finishFileRename(); },
                 Qt::QueuedConnection);
         });
     });
 }
 
-void AppViewModel::finishFileRename(const PendingFileRename& rename) {
-    if (m_currentFiles.isEmpty()) {
-        setCurrentFiles(rename.snapshot);
-    }
+void AppViewModel::finishFileRename() {
+    // The lists reload once the files carry the new name. (A list kept from when the rename
+    // was committed is not put back: by now it may be another tag's.)
     QPointer<AppViewModel> self(this);
     QTimer::singleShot(kReloadAfterRenameMs, this, [self] {
         self->clearFileCache();

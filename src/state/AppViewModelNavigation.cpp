@@ -95,8 +95,9 @@ void AppViewModel::loadFilesForCurrentTag() {
     setIsLoadingFiles(true);
     setCurrentFiles({});
     loadFiles(current->id);
+    // An earlier column whose load is still running is not asked again.
     for (const QUuid& id : m_navigationPath) {
-        if (id != current->id && !m_filesPerTag.contains(id)) {
+        if (id != current->id && !m_filesPerTag.contains(id) && !m_loadingTagIDs.contains(id)) {
             loadFiles(id);
         }
     }
@@ -111,16 +112,20 @@ void AppViewModel::loadFiles(const QUuid& tagID) {
     QSet<QUuid> loading = m_loadingTagIDs;
     loading.insert(tagID);
     setLoadingTagIDs(std::move(loading));
+    // Only the newest load of a tag counts: an earlier one, started before the tree or the
+    // files changed, may finish later and must not replace the newer list.
+    const quint64 load = ++m_lastLoad;
+    m_newestLoad.insert(tagID, load);
 
     QPointer<AppViewModel> self(this);
-    m_services.query.queryFilesWithTag(tag.name, [self, tag](const QList<QByteArray>& paths) {
+    m_services.query.queryFilesWithTag(tag.name, [self, tag, load](const QList<QByteArray>& paths) {
         if (!self) {
             return;
         }
         // A separate main-thread task, as results may arrive in the middle of other work.
         QMetaObject::invokeMethod(
             self.data(),
-            [self, tag, paths] {
+            [self, tag, paths, load] {
                 if (!self) {
                     return;
                 }
@@ -139,7 +144,7 @@ void AppViewModel::loadFiles(const QUuid& tagID) {
                 // Reading every file's tags is disk work: it runs on the file thread, and the
                 // result comes back here in the order the queries completed.
                 FileTagStore& store = self->m_services.tagStore;
-                self->m_fileWork.start([self, tag, paths, required, excluded, &store] {
+                self->m_fileWork.start([self, tag, paths, required, excluded, load, &store] {
                     QList<FileItem> files =
                         FileItems::makeFileItems(paths, required, excluded, store);
                     if (!self) {
@@ -147,8 +152,9 @@ void AppViewModel::loadFiles(const QUuid& tagID) {
                     }
                     QMetaObject::invokeMethod(
                         self.data(),
-                        [self, id = tag.id, files = std::move(files)]() mutable {
-                            if (self) {
+                        [self, id = tag.id, files = std::move(files), load]() mutable {
+                            if (self && self->m_newestLoad.value(id) == load) {
+                                self->m_newestLoad.remove(id);
                                 self->applyLoadedFiles(id, std::move(files));
                             }
                         },
@@ -197,6 +203,9 @@ void AppViewModel::dropUnlistedSelection() {
 
 void AppViewModel::clearFileCache() {
     setFilesPerTag({});
+    // Loads still running were asked before whatever made the cache stale.
+    m_newestLoad.clear();
+    setLoadingTagIDs({});
 }
 
 void AppViewModel::applyMatchAllTags(bool on) {

@@ -34,11 +34,13 @@ private slots:
     void valuesOverOneKiB();
     void unchangedListsKeepTheirBytes();
     void symlinkedFilesKeepTheTargetsTags();
+    void editsKeepOtherEntriesBytes_data();
+    void editsKeepOtherEntriesBytes();
 
 private:
     QUrl file(const QString& name, const QByteArray& value = QByteArray());
     QByteArray rawValue(const QUrl& url) {
-        return XattrTagStore::readValue(FilePaths::rawPathFromUrl(url), true).value_or("<error>");
+        return XattrTagStore::readAttribute(FilePaths::rawPathFromUrl(url), true).value_or("<error>");
     }
     std::unique_ptr<TestHome> m_home;
     XattrTagStore m_store;
@@ -62,6 +64,9 @@ void TestFileTags::codecRoundTrip_data() {
     QTest::newRow("backslash") << QList<QByteArray>{"a\\", "b\\,c"}
                                << QByteArray("a\\\\,b\\\\\\,c");
     QTest::newRow("non-ascii") << QList<QByteArray>{"Café", "東京"} << QByteArray("Café,東京");
+    // A backslash that cannot be misread is written once, as KDE writes it.
+    QTest::newRow("single backslash inside") << QList<QByteArray>{"C:\\temp", "a\\\\b"}
+                                             << QByteArray("C:\\temp,a\\\\\\b");
 }
 
 void TestFileTags::codecRoundTrip() {
@@ -236,6 +241,44 @@ void TestFileTags::symlinkedFilesKeepTheTargetsTags() {
     QCOMPARE(readTagNames(m_store, linkUrl), QStringList({"Keep"}));
     QVERIFY(!addTags(m_store, {"New"}, linkUrl));
     QCOMPARE(rawValue(target), QByteArray("Keep,New"));
+}
+
+void TestFileTags::editsKeepOtherEntriesBytes_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QByteArray>("after");
+    // As KDE wrote them: a lone backslash, a leading blank, bytes that are not UTF-8.
+    const QByteArray kde("C:\\temp, lead,\xff\xfe");
+    QTest::newRow("add") << kde << "+New" << kde + ",New";
+    QTest::newRow("remove by its trimmed name") << kde << "-lead" << QByteArray("C:\\temp,\xff\xfe");
+    QTest::newRow("rename another") << kde + ",Old" << "Old>Newer" << kde + ",Newer";
+    QTest::newRow("rename in place") << QByteArray(" Old ,x") << "Old>New" << QByteArray("New,x");
+    QTest::newRow("empty entries stay") << QByteArray("a,,b") << "+c" << QByteArray("a,,b,c");
+    QTest::newRow("blanks stay on the rest") << QByteArray(" a , b") << "-b" << QByteArray(" a ");
+    QTest::newRow("last name removed") << QByteArray(", x ,") << "-x" << QByteArray();
+    QTest::newRow("ending backslash written doubled") << QByteArray("a") << "+x\\"
+                                                      << QByteArray("a,x\\\\");
+}
+
+void TestFileTags::editsKeepOtherEntriesBytes() {
+    QFETCH(QByteArray, before);
+    QFETCH(QString, edit);
+    QFETCH(QByteArray, after);
+    const QUrl url = file("entries.txt", before);
+    if (edit.startsWith('+')) {
+        QVERIFY(!addTags(m_store, {edit.mid(1)}, url));
+    } else if (edit.startsWith('-')) {
+        QVERIFY(!FileTagging::removeTag(m_store, edit.mid(1), url));
+    } else {
+        const QStringList names = edit.split('>');
+        QVERIFY(!replaceTag(m_store, names[0], names[1], url));
+    }
+    QCOMPARE(after.isEmpty() ? QByteArray() : rawValue(url), after);
+    if (after.isEmpty()) {
+        QCOMPARE(getxattr(QFile::encodeName(url.toLocalFile()).constData(), "user.xdg.tags",
+                          nullptr, 0),
+                 -1);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFileTags)

@@ -36,7 +36,7 @@ void collectIds(const QList<TagNode>& nodes, QList<QUuid>& ids) {
 }
 
 QStringList fileTags(const QString& path) {
-    const auto value = XattrTagStore::readValue(QFile::encodeName(path), true);
+    const auto value = XattrTagStore::readAttribute(QFile::encodeName(path), true);
     QStringList names;
     for (const QByteArray& name : TagValueCodec::decode(value.value_or(QByteArray()))) {
         names.append(QString::fromUtf8(name));
@@ -233,7 +233,18 @@ void TestRandomOps::randomOperationsKeepTheInvariants() {
                 listed.insert(item.url.toLocalFile());
                 QCOMPARE(canonical(item.tags), canonical(fileTags(item.url.toLocalFile())));
             }
-            QVERIFY2(listed == filesUnder(*current, model.hierarchy(), files),
+            const QSet<QString> wanted = filesUnder(*current, model.hierarchy(), files);
+            if (listed != wanted) {
+                QStringList detail;
+                for (const QString& f : files) {
+                    detail.append(QFileInfo(f).fileName() + "=" + fileTags(f).join("|"));
+                }
+                QStringList path;
+                AppViewModel::ancestorNames(current->id, model.hierarchy(), path);
+                qWarning() << "choice" << choice << "tag" << current->name << "path" << path
+                           << "listed" << listed << "wanted" << wanted << detail;
+            }
+            QVERIFY2(listed == wanted,
                      qPrintable(QString("listed files differ after step %1").arg(step)));
         }
     }
