@@ -18,15 +18,21 @@ QString dataDirectory();
 // shows up in the following read or write.
 QString hierarchyFilePath();
 
+// The largest tree file read: far beyond any real tree, small enough to read at start.
+inline constexpr qint64 kMaxFileBytes = 64 * 1024 * 1024;
+
 enum class ReadStatus { Missing, Unreadable, Read };
 struct ReadResult {
     ReadStatus status = ReadStatus::Missing;
     QByteArray bytes;
+    QString problem;  // why an existing file could not be read, for the user
 };
+// Reads only a regular file (through a link) of at most kMaxFileBytes; anything else (a
+// FIFO, a device, a folder) is unreadable, never waited on.
 ReadResult read();
 
 // Replaces the file in one step (temporary file, then rename); false when that failed, in
-// which case the previous file is untouched.
+// which case the previous file is untouched. A linked file is replaced at its target.
 bool save(const QList<TagNode>& forest);
 
 // Copies the current file to a new, never-reused name beside it

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -35,16 +36,32 @@ void syncFolder(const QByteArray& folder) {
     }
 }
 
+// Where a write to `path` lands: a link (as dotfile managers make) is followed to its target,
+// so that the link stays a link.
+QString resolvedTarget(const QString& path) {
+    QString target = path;
+    for (int hops = 0; hops < 40 && QFileInfo(target).isSymLink(); ++hops) {
+        target = QFileInfo(target).symLinkTarget();
+    }
+    return target;
+}
+
 }  // namespace
 
 bool replace(const QString& path, const QByteArray& bytes) {
-    const QByteArray target = QFile::encodeName(path);
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const QString resolved = resolvedTarget(path);
+    const QByteArray target = QFile::encodeName(resolved);
+    const QByteArray folder = QFile::encodeName(QFileInfo(resolved).absolutePath());
     QByteArray temporary =
-        folder + "/." + QFile::encodeName(QFileInfo(path).fileName()) + ".XXXXXX";
+        folder + "/." + QFile::encodeName(QFileInfo(resolved).fileName()) + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         return false;
+    }
+    // The new file keeps the old one's permissions (a shared or read-only tree stays so).
+    struct stat old {};
+    if (::stat(target.constData(), &old) == 0) {
+        ::fchmod(fd, old.st_mode & 07777);
     }
     const bool written = writeAll(fd, bytes);
     const bool closed = ::close(fd) == 0;

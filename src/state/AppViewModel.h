@@ -60,6 +60,8 @@ public:
     bool matchAllTags() const { return m_matchAllTags; }
     std::optional<QUuid> inlineEditingTagID() const { return m_inlineEditingTagID; }
     const QString& inlineEditingText() const { return m_inlineEditingText; }
+    // Why changes to the tree cannot be kept this session; empty when they can.
+    const QString& treeSaveProblem() const { return m_treeSaveProblem; }
 
     // Plain setters: they store (signalling a change) and start no other work.
     void setViewMode(ViewMode mode);
@@ -183,6 +185,7 @@ signals:
     void matchAllTagsChanged();
     void inlineEditingTagIDChanged();
     void inlineEditingTextChanged();
+    void treeSaveProblemChanged();
 
 private:
     template <typename T>
@@ -254,6 +257,7 @@ private:
     // Set when the saved file existed but could not be read: it is kept aside before the first
     // save replaces it.
     bool m_keepUnreadableFileBeforeSave = false;
+    QString m_treeSaveProblem;
 };
 
 template <typename T>

@@ -151,8 +151,7 @@ void AppViewModel::startNextFileRename() {
                 return;
             }
             QMetaObject::invokeMethod(
-                self.data(), [self] { self->finishFileRename(); },
-                Qt::QueuedConnection);
+                self.data(), [self] { self->finishFileRename(); }, Qt::QueuedConnection);
         });
     });
 }

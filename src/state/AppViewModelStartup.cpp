@@ -31,6 +31,16 @@ void AppViewModel::loadHierarchy() {
         // A file that exists but does not decode holds the user's tree; it must not be
         // replaced before a copy is safe.
         m_keepUnreadableFileBeforeSave = saved.status != HierarchyFile::ReadStatus::Missing;
+        if (saved.status == HierarchyFile::ReadStatus::Unreadable) {
+            // Nothing can be copied aside either: nothing may replace it. The user is told
+            // once, so that no edit is lost unknowingly.
+            assign(m_treeSaveProblem,
+                   QStringLiteral("Changes to tags can\u2019t be kept this session: %1 %2.")
+                       .arg(HierarchyFile::hierarchyFilePath(), saved.problem),
+                   &AppViewModel::treeSaveProblemChanged);
+            Log::line("loadHierarchy: the hierarchy file " + saved.problem +
+                      "; changes will not be saved");
+        }
     }
 
     const QStringList names = allTagNames(m_hierarchy);
@@ -81,6 +91,9 @@ void AppViewModel::mergeSystemTags(const QList<FinderTag>& tags, QSet<QString> e
 }
 
 void AppViewModel::saveHierarchy() {
+    if (!m_treeSaveProblem.isEmpty()) {
+        return;
+    }
     if (m_keepUnreadableFileBeforeSave) {
         const auto kept = HierarchyFile::keepCopyAside();
         if (!kept) {

@@ -7,7 +7,10 @@
 #include "state/AppViewModel.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 using namespace PlistBuilder;
 
@@ -25,6 +28,9 @@ private slots:
     void columnLookups();
     void equalWritesDoNotSignal();
     void repeatedAndEmptyIdsGetFreshOnes();
+    void hostileTreeFilesAreNeverOverwritten_data();
+    void hostileTreeFilesAreNeverOverwritten();
+    void linkedTreeFileIsSavedAtItsTarget();
 
 private:
     void writeSystemTags(std::initializer_list<plist_t> entries) {
@@ -234,6 +240,88 @@ void TestStartup::repeatedAndEmptyIdsGetFreshOnes() {
     const QUuid former = model->hierarchy()[0].children[1].children[0].id;
     model->openTag(former, 0);
     QCOMPARE(model->currentTag()->name, QString("Zero"));
+}
+
+void TestStartup::hostileTreeFilesAreNeverOverwritten_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("fifo") << "fifo"
+                          << "is not a regular file";
+    QTest::newRow("link to /dev/zero") << "zero"
+                                       << "is not a regular file";
+    QTest::newRow("folder") << "folder"
+                            << "is not a regular file";
+    QTest::newRow("too large") << "large"
+                               << "is larger than 64 MB";
+    QTest::newRow("dangling link") << "dangling"
+                                   << "is a link to nothing";
+}
+
+void TestStartup::hostileTreeFilesAreNeverOverwritten() {
+    QFETCH(QString, kind);
+    QFETCH(QString, problem);
+    const QString path = HierarchyFile::hierarchyFilePath();
+    const QByteArray raw = QFile::encodeName(path);
+    if (kind == "fifo") {
+        QCOMPARE(mkfifo(raw.constData(), 0600), 0);
+    } else if (kind == "zero") {
+        QVERIFY(QFile::link("/dev/zero", path));
+    } else if (kind == "folder") {
+        QVERIFY(QDir().mkpath(path));
+    } else if (kind == "large") {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(HierarchyFile::kMaxFileBytes + 1));  // sparse: no disk used
+    } else {
+        QVERIFY(QFile::link(m_home->path("nowhere/hierarchy.json"), path));
+    }
+    struct stat before {};
+    QCOMPARE(lstat(raw.constData(), &before), 0);
+    LogCapture log;
+    QElapsedTimer timer;
+    timer.start();
+    const auto model = start();
+    QVERIFY(timer.elapsed() < 5000);  // a FIFO is not waited on
+    QVERIFY(model->hierarchy().isEmpty());
+    model->createTag("Made anyway", 0, std::nullopt);
+    // The user is told why nothing is kept, and the file is as it was.
+    QVERIFY(model->treeSaveProblem().contains(path));
+    QVERIFY(model->treeSaveProblem().contains(problem));
+    QCOMPARE(loadLines(log.lines()).filter("changes will not be saved").size(), 1);
+    struct stat after {};
+    QCOMPARE(lstat(raw.constData(), &after), 0);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(after.st_size, before.st_size);
+    QVERIFY(QDir(m_home->dataDir()).entryList({"hierarchy.json.unreadable-*"}).isEmpty());
+    if (kind == "folder") {
+        QDir(path).removeRecursively();
+    } else {
+        QFile::remove(path);
+    }
+}
+
+void TestStartup::linkedTreeFileIsSavedAtItsTarget() {
+    // A dotfile manager keeps the real file elsewhere and links it in.
+    const QString target = m_home->path("dotfiles/hierarchy.json");
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    QVERIFY(HierarchyFile::save({TagNode::make("Kept", 1)}));
+    QVERIFY(QFile::rename(HierarchyFile::hierarchyFilePath(), target));
+    QVERIFY(QFile::setPermissions(
+        target, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup));
+    QVERIFY(QFile::link(target, HierarchyFile::hierarchyFilePath()));
+    const auto model = start();
+    QCOMPARE(model->hierarchy().size(), 1);
+    model->createTag("Added", 0, std::nullopt);
+    QVERIFY(model->treeSaveProblem().isEmpty());
+    QVERIFY(QFileInfo(HierarchyFile::hierarchyFilePath()).isSymLink());
+    QFile saved(target);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(HierarchyCodec::decode(saved.readAll())->size(), 2);
+    struct stat info {};
+    QCOMPARE(stat(QFile::encodeName(target).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 0777, 0640u);
+    QFile::remove(HierarchyFile::hierarchyFilePath());
 }
 
 QTEST_MAIN(TestStartup)

@@ -18,7 +18,8 @@ StatusBarView::StatusBarView(AppViewModel& model, QWidget* parent)
     setupWidgets();
     for (auto signal :
          {&AppViewModel::hierarchyChanged, &AppViewModel::navigationPathChanged,
-          &AppViewModel::currentFilesChanged, &AppViewModel::suggestFullDiskAccessChanged}) {
+          &AppViewModel::currentFilesChanged, &AppViewModel::suggestFullDiskAccessChanged,
+          &AppViewModel::treeSaveProblemChanged}) {
         connect(&m_model, signal, this, &StatusBarView::refresh);
     }
     refresh();
@@ -54,6 +55,15 @@ void StatusBarView::setupWidgets() {
     bannerRow->addWidget(text, 1);
     column->addWidget(m_banner);
 
+    m_saveProblem = new QLabel(this);
+    m_saveProblem->setObjectName("treeSaveProblem");
+    m_saveProblem->setFont(small);
+    m_saveProblem->setWordWrap(true);
+    m_saveProblem->setContentsMargins(12, 4, 12, 4);
+    m_saveProblem->setAutoFillBackground(true);
+    m_saveProblem->setPalette(bannerColors);
+    column->addWidget(m_saveProblem);
+
     m_status = new QLabel(this);
     m_status->setObjectName("statusText");
     m_status->setFont(small);
@@ -65,5 +75,7 @@ void StatusBarView::setupWidgets() {
 
 void StatusBarView::refresh() {
     m_banner->setVisible(m_model.suggestFullDiskAccess());
+    m_saveProblem->setText(m_model.treeSaveProblem());
+    m_saveProblem->setVisible(!m_model.treeSaveProblem().isEmpty());
     m_status->setText(m_model.statusText());
 }

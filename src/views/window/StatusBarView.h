@@ -21,5 +21,6 @@ private:
 
     AppViewModel& m_model;
     QWidget* m_banner = nullptr;
+    QLabel* m_saveProblem = nullptr;
     QLabel* m_status = nullptr;
 };
