@@ -20,6 +20,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 
 TagIndex::Options TagIndex::defaultOptions() {
     Options options;
@@ -163,7 +165,10 @@ void TagIndex::recrawlVolumes() {
     {
         std::lock_guard lock(m_tableMutex);
         for (const int root : m_table->roots()) {
-            if (m_options.volumeRoots.contains(m_table->folderPath(root))) {
+            const QByteArray rootPath = m_table->folderPath(root);
+            if (std::any_of(
+                    m_options.volumeRoots.cbegin(), m_options.volumeRoots.cend(),
+                    [&](const QByteArray& volumes) { return realFolder(volumes) == rootPath; })) {
                 QList<int> watches;
                 m_table->removeFolder(root, &watches);
                 for (const int watch : watches) {
@@ -172,7 +177,8 @@ void TagIndex::recrawlVolumes() {
             }
         }
         for (const QByteArray& volumes : std::as_const(m_options.volumeRoots)) {
-            starts.append({m_table->addRoot(volumes), volumes});
+            const QByteArray real = realFolder(volumes);
+            starts.append({m_table->addRoot(real), real});
         }
     }
     crawlFrom(starts);
@@ -192,8 +198,11 @@ void TagIndex::crawlEverything() {
         m_table->clear();
         m_unwatched.clear();
         m_movedFolders.clear();
+        // Walked at their real places, so that the files Orvane writes through a linked
+        // folder (or a linked home) are found where the crawl put them.
         for (const QByteArray& root : m_options.roots) {
-            starts.append({m_table->addRoot(root), root});
+            const QByteArray real = realFolder(root);
+            starts.append({m_table->addRoot(real), real});
         }
     }
     crawlFrom(starts);
@@ -312,8 +321,33 @@ void TagIndex::handleEvent(const inotify_event& event) {
     crawlFrom({{sub, path}});
 }
 
-void TagIndex::applyNote(const PendingNote& note) {
+QByteArray TagIndex::realFolder(const QByteArray& path) {
+    char resolved[PATH_MAX];
+    return ::realpath(path.constData(), resolved) ? QByteArray(resolved) : path;
+}
+
+QByteArray TagIndex::realPath(const QByteArray& path) {
+    // A file reached through a linked folder is the same file as the one the crawl found at
+    // its real place; the file's own name is kept (a link to a file is not followed).
+    const qsizetype slash = path.endsWith('/') ? -1 : path.lastIndexOf('/');
+    if (slash < 0 || path == "/") {
+        return path;
+    }
+    char resolved[PATH_MAX];
+    const QByteArray folder = path.left(std::max<qsizetype>(slash, 1));
+    if (!::realpath(folder.constData(), resolved)) {
+        return path;
+    }
+    QByteArray real(resolved);
+    if (!real.endsWith('/')) {
+        real += '/';
+    }
+    return real + path.mid(slash + 1);
+}
+
+void TagIndex::applyNote(const PendingNote& pending) {
     // The caller holds the table lock.
+    const PendingNote note{realPath(pending.path), pending.names};
     const qsizetype slash = note.path.lastIndexOf('/');
     const QByteArray name = note.path.mid(slash + 1);
     const auto folder = slash < 0 || name.startsWith('.')

@@ -68,7 +68,11 @@ private:
     void crawlFrom(const QList<std::pair<int, QByteArray>>& starts);
     void drainEvents();
     void handleEvent(const inotify_event& event);
-    void applyNote(const PendingNote& note);
+    void applyNote(const PendingNote& pending);
+    // The path with its folder resolved to its real place (the file's own name kept).
+    static QByteArray realPath(const QByteArray& path);
+    // A folder's real place; the path itself when it cannot be resolved (not there yet).
+    static QByteArray realFolder(const QByteArray& path);
     void recheckUnwatched();
     void recheckOutsideFiles();
     void answer(const PendingQuery& query);

@@ -1,5 +1,6 @@
 #include "platform/TagIndexCrawler.h"
 
+#include "platform/Log.h"
 #include "platform/TagIndexTable.h"
 #include "platform/TagValueCodec.h"
 #include "platform/XattrTagStore.h"
@@ -13,6 +14,7 @@
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -46,6 +48,14 @@ struct XattrArgs {
 constexpr long kGetxattratSyscall = 464;
 std::atomic_bool g_getxattratMissing = false;
 
+// Whether the path-based call reads this entry where getxattrat was refused: then the refusal
+// is the sandbox's, not the file's.
+bool pathCallWorks(int folderFd, const char* name) {
+    const QByteArray path =
+        QByteArray("/proc/self/fd/") + QByteArray::number(folderFd) + '/' + name;
+    return lgetxattr(path.constData(), "user.xdg.tags", nullptr, 0) >= 0 || errno != EPERM;
+}
+
 // The tag value of one entry, or an empty array when it has none (or cannot be read).
 QByteArray readTagValueAt(int folderFd, const char* name, QByteArray& fullPath, qsizetype base) {
     char buffer[1024];
@@ -56,8 +66,13 @@ QByteArray readTagValueAt(int folderFd, const char* name, QByteArray& fullPath, 
         if (length >= 0) {
             return QByteArray(buffer, length);
         }
-        if (errno == ENOSYS) {
-            g_getxattratMissing = true;
+        if (errno == ENOSYS || (errno == EPERM && pathCallWorks(folderFd, name))) {
+            // An old kernel, or a sandbox that refuses calls it does not know: decided once.
+            if (!g_getxattratMissing.exchange(true)) {
+                Log::line(QStringLiteral("tagIndex: getxattrat unavailable (%1); reading tags "
+                                         "by path")
+                              .arg(errno == ENOSYS ? "ENOSYS" : "EPERM"));
+            }
         } else if (errno != ERANGE) {
             return QByteArray();
         }

@@ -1,7 +1,8 @@
 #include "platform/TagIndexTable.h"
 
 QString TagIndexTable::matchKey(const QString& name) {
-    return name.toCaseFolded();
+    // Canonically equivalent spellings (a composed and a decomposed "Café") are one name.
+    return name.toCaseFolded().normalized(QString::NormalizationForm_C);
 }
 
 int TagIndexTable::addRoot(const QByteArray& path) {

@@ -2,13 +2,21 @@
 #include "TestHome.h"
 #include "platform/FilePaths.h"
 #include "platform/TagIndex.h"
+#include "platform/TagIndexCrawler.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QtTest>
 
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
+
 #include <unistd.h>
+#include <cstddef>
+#include <iterator>
 
 class TestTagIndex : public QObject {
     Q_OBJECT
@@ -25,6 +33,8 @@ private slots:
     void recheckesFoldersBeyondTheWatchLimit();
     void survivesFoldersVanishingDuringTheCrawl();
     void followsVolumesMountedAndUnmounted();
+    void linkedFoldersAndUnicodeSpellings();
+    void refusedGetxattratFallsBackToPaths();
 
 private:
     QString root() const { return m_root; }
@@ -279,6 +289,54 @@ void TestTagIndex::followsVolumesMountedAndUnmounted() {
     unmount.dismiss();
     QCOMPARE(QProcess::execute("umount", {stick}), 0);
     QTRY_COMPARE(query(index, "travel"), QStringList());
+}
+
+void TestTagIndex::linkedFoldersAndUnicodeSpellings() {
+    const QString real = touch("real/f.txt", "Work");
+    touch("composed.txt", "Caf\u00e9");
+    touch("decomposed.txt", "Cafe\u0301");
+    QVERIFY(QFile::link(m_root + "/real", m_root + "/linked"));
+    auto index = makeIndex();
+    // Written through the linked folder, the file is still the one the crawl found.
+    index->noteTagsWritten(QFile::encodeName(m_root + "/linked/f.txt"), {"Work", "More"});
+    QCOMPARE(query(*index, "work"), QStringList({"real/f.txt"}));
+    QCOMPARE(query(*index, "more"), QStringList({"real/f.txt"}));
+    Q_UNUSED(real);
+    // Both Unicode spellings of a name are that name, whichever is asked for.
+    const QStringList both = {"composed.txt", "decomposed.txt"};
+    QCOMPARE(query(*index, QString::fromUtf8("caf\u00e9")), both);
+    QCOMPARE(query(*index, QString::fromUtf8("CAFE\u0301")), both);
+}
+
+void TestTagIndex::refusedGetxattratFallsBackToPaths() {
+    touch("sandbox/in.txt", "Boxed");
+    const QByteArray folder = QFile::encodeName(m_root + "/sandbox");
+    // A child process refuses getxattrat with EPERM, as container sandboxes refuse calls they
+    // do not know, and must still see the tags.
+    const pid_t child = fork();
+    if (child == 0) {
+        sock_filter filter[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 464, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (EPERM & SECCOMP_RET_DATA)),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+        if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+            prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+            _exit(3);
+        }
+        for (const TagIndexCrawler::Entry& entry : TagIndexCrawler::list(folder).taggedFiles) {
+            if (entry.tags == QStringList({"Boxed"})) {
+                _exit(0);
+            }
+        }
+        _exit(1);
+    }
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
 }
 
 QTEST_GUILESS_MAIN(TestTagIndex)
