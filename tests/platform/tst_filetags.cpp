@@ -40,7 +40,8 @@ private slots:
 private:
     QUrl file(const QString& name, const QByteArray& value = QByteArray());
     QByteArray rawValue(const QUrl& url) {
-        return XattrTagStore::readAttribute(FilePaths::rawPathFromUrl(url), true).value_or("<error>");
+        return XattrTagStore::readAttribute(FilePaths::rawPathFromUrl(url), true)
+            .value_or("<error>");
     }
     std::unique_ptr<TestHome> m_home;
     XattrTagStore m_store;
@@ -65,8 +66,8 @@ void TestFileTags::codecRoundTrip_data() {
                                << QByteArray("a\\\\,b\\\\\\,c");
     QTest::newRow("non-ascii") << QList<QByteArray>{"Café", "東京"} << QByteArray("Café,東京");
     // A backslash that cannot be misread is written once, as KDE writes it.
-    QTest::newRow("single backslash inside") << QList<QByteArray>{"C:\\temp", "a\\\\b"}
-                                             << QByteArray("C:\\temp,a\\\\\\b");
+    QTest::newRow("single backslash inside")
+        << QList<QByteArray>{"C:\\temp", "a\\\\b"} << QByteArray("C:\\temp,a\\\\\\b");
 }
 
 void TestFileTags::codecRoundTrip() {
@@ -226,10 +227,18 @@ void TestFileTags::unchangedListsKeepTheirBytes() {
     // Another program wrote blanks around its names; adding a name the file has already
     // changes nothing, not even the spelling of the list.
     const QUrl url = file("blanks.txt", " a , b");
+    struct stat before {};
+    QCOMPARE(stat(QFile::encodeName(url.toLocalFile()).constData(), &before), 0);
+    QTest::qSleep(20);  // past the file system clock's tick, so that a write would show
     QVERIFY(!addTags(m_store, {"a"}, url));
     QVERIFY(!FileTagging::removeTag(m_store, "absent", url));
     QVERIFY(!replaceTag(m_store, "absent", "other", url));
     QCOMPARE(rawValue(url), QByteArray(" a , b"));
+    // Not rewritten at all: nothing wakes the file managers watching it.
+    struct stat after {};
+    QCOMPARE(stat(QFile::encodeName(url.toLocalFile()).constData(), &after), 0);
+    QCOMPARE(after.st_ctim.tv_nsec, before.st_ctim.tv_nsec);
+    QCOMPARE(after.st_ctim.tv_sec, before.st_ctim.tv_sec);
 }
 
 void TestFileTags::symlinkedFilesKeepTheTargetsTags() {
@@ -250,14 +259,16 @@ void TestFileTags::editsKeepOtherEntriesBytes_data() {
     // As KDE wrote them: a lone backslash, a leading blank, bytes that are not UTF-8.
     const QByteArray kde("C:\\temp, lead,\xff\xfe");
     QTest::newRow("add") << kde << "+New" << kde + ",New";
-    QTest::newRow("remove by its trimmed name") << kde << "-lead" << QByteArray("C:\\temp,\xff\xfe");
-    QTest::newRow("rename another") << kde + ",Old" << "Old>Newer" << kde + ",Newer";
+    QTest::newRow("remove by its trimmed name")
+        << kde << "-lead" << QByteArray("C:\\temp,\xff\xfe");
+    QTest::newRow("rename another") << kde + ",Old"
+                                    << "Old>Newer" << kde + ",Newer";
     QTest::newRow("rename in place") << QByteArray(" Old ,x") << "Old>New" << QByteArray("New,x");
     QTest::newRow("empty entries stay") << QByteArray("a,,b") << "+c" << QByteArray("a,,b,c");
     QTest::newRow("blanks stay on the rest") << QByteArray(" a , b") << "-b" << QByteArray(" a ");
     QTest::newRow("last name removed") << QByteArray(", x ,") << "-x" << QByteArray();
-    QTest::newRow("ending backslash written doubled") << QByteArray("a") << "+x\\"
-                                                      << QByteArray("a,x\\\\");
+    QTest::newRow("ending backslash written doubled")
+        << QByteArray("a") << "+x\\" << QByteArray("a,x\\\\");
 }
 
 void TestFileTags::editsKeepOtherEntriesBytes() {
@@ -275,9 +286,9 @@ void TestFileTags::editsKeepOtherEntriesBytes() {
     }
     QCOMPARE(after.isEmpty() ? QByteArray() : rawValue(url), after);
     if (after.isEmpty()) {
-        QCOMPARE(getxattr(QFile::encodeName(url.toLocalFile()).constData(), "user.xdg.tags",
-                          nullptr, 0),
-                 -1);
+        QCOMPARE(
+            getxattr(QFile::encodeName(url.toLocalFile()).constData(), "user.xdg.tags", nullptr, 0),
+            -1);
     }
 }
 

@@ -188,7 +188,9 @@ void TestInteraction::dropRoutineRules() {
 }
 
 void TestInteraction::dropOnTagAddsThePathAndMovesTags() {
-    add("Another", m_projects);  // a sibling before Client adds nothing to Client's path
+    // A sibling before Client adds nothing to Client's path.
+    add("Another", m_projects);
+    m_model->moveTag(m_client, m_projects);
     const QString a = file("d1.txt", "Keep");
     const QString fifo = m_folder + "/pipe-d";
     mkfifo(QFile::encodeName(fifo).constData(), 0600);
