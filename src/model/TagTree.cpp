@@ -27,6 +27,21 @@ void collectNames(const QList<TagNode>& nodes, QStringList& names) {
     }
 }
 
+// The tag's ancestors, outermost first; false (and `chain` unchanged) when it is not there.
+bool collectAncestors(const QUuid& id, const QList<TagNode>& nodes, QList<const TagNode*>& chain) {
+    for (const TagNode& node : nodes) {
+        if (node.id == id) {
+            return true;
+        }
+        chain.append(&node);
+        if (collectAncestors(id, node.children, chain)) {
+            return true;
+        }
+        chain.removeLast();
+    }
+    return false;
+}
+
 }  // namespace
 
 QStringList allNames(const QList<TagNode>& nodes) {
@@ -36,17 +51,14 @@ QStringList allNames(const QList<TagNode>& nodes) {
 }
 
 bool ancestorNames(const QUuid& id, const QList<TagNode>& nodes, QStringList& names) {
-    for (const TagNode& node : nodes) {
-        if (node.id == id) {
-            return true;
-        }
-        names.append(node.name);
-        if (ancestorNames(id, node.children, names)) {
-            return true;
-        }
-        names.removeLast();
+    QList<const TagNode*> chain;
+    if (!collectAncestors(id, nodes, chain)) {
+        return false;
     }
-    return false;
+    for (const TagNode* node : chain) {
+        names.append(node->name);
+    }
+    return true;
 }
 
 bool update(QList<TagNode>& nodes, const QUuid& id, const std::function<void(TagNode&)>& change) {
@@ -85,27 +97,13 @@ bool append(QList<TagNode>& nodes, const QUuid& parentID, const TagNode& node) {
     return false;
 }
 
-namespace {
-
-bool collectAncestorIDs(const QUuid& id, const QList<TagNode>& nodes, QList<QUuid>& ids) {
-    for (const TagNode& node : nodes) {
-        if (node.id == id) {
-            return true;
-        }
-        ids.append(node.id);
-        if (collectAncestorIDs(id, node.children, ids)) {
-            return true;
-        }
-        ids.removeLast();
-    }
-    return false;
-}
-
-}  // namespace
-
 QList<QUuid> ancestorIDs(const QUuid& id, const QList<TagNode>& nodes) {
+    QList<const TagNode*> chain;
+    collectAncestors(id, nodes, chain);
     QList<QUuid> ids;
-    collectAncestorIDs(id, nodes, ids);
+    for (const TagNode* node : chain) {
+        ids.append(node->id);
+    }
     return ids;
 }
 

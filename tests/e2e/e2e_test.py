@@ -12,6 +12,7 @@ import sys
 import tempfile
 import time
 import unittest
+import uuid
 
 APP = None
 ARTIFACTS = None
@@ -188,6 +189,15 @@ class EndToEnd(unittest.TestCase):
             os.setxattr(path, "user.xdg.tags", tags.encode())
         return path
 
+    def write_tree(self, nodes):
+        """Writes a hierarchy file of (name, colour, children) triples, as if saved before."""
+        def node(name, colour, children):
+            return {"id": str(uuid.uuid4()).upper(), "name": name, "colorIndex": colour,
+                    "children": [node(*child) for child in children]}
+        os.makedirs(os.path.dirname(self.app.hierarchy_path), exist_ok=True)
+        with open(self.app.hierarchy_path, "w") as file:
+            json.dump([node(*entry) for entry in nodes], file)
+
     def test_build_rename_switch_and_restart(self):
         a = self.make_file("docs/a.txt", "Projects,Client")
         b = self.make_file("docs/b.txt", "Client,Projects")
@@ -247,14 +257,7 @@ class EndToEnd(unittest.TestCase):
 
     def test_renames_and_drags_by_mouse_in_both_views(self):
         tagged = self.make_file("docs/f.txt", "Alpha,Beta")
-        os.makedirs(os.path.dirname(self.app.hierarchy_path))
-        with open(self.app.hierarchy_path, "w") as file:
-            json.dump([{"id": "6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C", "name": "Alpha",
-                        "colorIndex": 4,
-                        "children": [{"id": "00000000-0000-4000-8000-00000000000A",
-                                      "name": "Beta", "colorIndex": 2, "children": []}]},
-                       {"id": "00000000-0000-4000-8000-00000000000B", "name": "Gamma",
-                        "colorIndex": 1, "children": []}], file)
+        self.write_tree([("Alpha", 4, [("Beta", 2, [])]), ("Gamma", 1, [])])
         app = self.app
         app.start()
         # The window sits at the screen's origin: the first row of a column is at y 111, the
@@ -327,12 +330,7 @@ class EndToEnd(unittest.TestCase):
         a = self.make_file("docs/a.txt", "Projects,Client")
         self.make_file("docs/b.txt", "Projects,Client")
         c = self.make_file("docs/c.txt", "Projects")
-        os.makedirs(os.path.dirname(self.app.hierarchy_path))
-        with open(self.app.hierarchy_path, "w") as file:
-            json.dump([{"id": "6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C", "name": "Projects",
-                        "colorIndex": 4,
-                        "children": [{"id": "00000000-0000-4000-8000-00000000000A",
-                                      "name": "Client", "colorIndex": 2, "children": []}]}], file)
+        self.write_tree([("Projects", 4, [("Client", 2, [])])])
         app = self.app
         app.start()
         app.key("Down")

@@ -1,6 +1,7 @@
 #include "views/column/ColumnModel.h"
 
 #include "state/AppViewModel.h"
+#include "views/common/SameItems.h"
 
 ColumnModel::ColumnModel(AppViewModel& model, qsizetype column, QObject* parent)
     : QAbstractListModel(parent), m_model(model), m_column(column) {
@@ -104,14 +105,8 @@ void ColumnModel::refresh() {
     QList<TagNode> tags = m_model.sortedTagsForColumn(m_column);
     QList<FileItem> files = filesForColumn();
     const bool loading = isLoadingColumn();
-    bool sameRows =
-        loading == m_loading && tags.size() == m_tags.size() && files.size() == m_files.size();
-    for (qsizetype i = 0; sameRows && i < tags.size(); ++i) {
-        sameRows = tags[i].id == m_tags[i].id;
-    }
-    for (qsizetype i = 0; sameRows && i < files.size(); ++i) {
-        sameRows = files[i].id == m_files[i].id;
-    }
+    const bool sameRows =
+        loading == m_loading && sameItems(tags, m_tags) && sameItems(files, m_files);
     if (!sameRows) {
         beginResetModel();
     }

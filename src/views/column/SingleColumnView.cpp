@@ -5,9 +5,8 @@
 #include "views/column/ColumnRowDelegate.h"
 #include "views/common/Colors.h"
 #include "views/common/ItemDrag.h"
+#include "views/common/ItemMenus.h"
 #include "views/common/NameFieldHost.h"
-#include "views/editing/TagColorMenu.h"
-#include "views/editing/TagIconMenu.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -196,34 +195,15 @@ void SingleColumnView::contextMenuEvent(QContextMenuEvent* event) {
 
 void SingleColumnView::showTagMenu(int row, const QPoint& globalPos) {
     const TagNode tag = *m_rows->tagAt(row);
-    QMenu menu(this);
     QPointer<AppViewModel> model(&m_model);
     const qsizetype column = m_column;
-    menu.addAction("Open", this, [model, tag, column] {
-        if (model)
-            model->openTag(tag.id, column);
-    });
-    menu.addSeparator();
-    menu.addAction("Rename", this, [model, tag] {
-        if (model)
-            model->beginRename(tag);
-    });
-    menu.addMenu(new TagColorMenu(m_model, tag, &menu));
-    menu.addMenu(new TagIconMenu(m_model, tag.id, &menu));
-    menu.addSeparator();
-    menu.addAction("Delete", this, [model, id = tag.id] {
-        if (model)
-            model->deleteTag(id);
-    });
-    menu.exec(globalPos);
+    ItemMenus::execTagMenu(
+        this, m_model, tag, [model, id = tag.id, column] { model->openTag(id, column); },
+        globalPos);
 }
 
 void SingleColumnView::showFileMenu(int row, const QPoint& globalPos) {
-    const FileItem file = *m_rows->fileAt(row);
-    QMenu menu(this);
-    menu.addAction("Open", this, [this, file] { m_model.openFile(file); });
-    menu.addAction("Show in Finder", this, [this, file] { m_model.revealFile(file); });
-    menu.exec(globalPos);
+    ItemMenus::execFileMenu(this, m_model, *m_rows->fileAt(row), globalPos);
 }
 
 void SingleColumnView::showColumnMenu(const QPoint& globalPos) {

@@ -1,6 +1,7 @@
 #include "views/grid/GridModel.h"
 
 #include "state/AppViewModel.h"
+#include "views/common/SameItems.h"
 
 namespace {
 
@@ -60,13 +61,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
 void GridModel::refresh() {
     QList<TagNode> tags = levelTags(m_model);
     QList<FileItem> files = m_model.currentFiles();
-    bool sameTiles = tags.size() == m_tags.size() && files.size() == m_files.size();
-    for (qsizetype i = 0; sameTiles && i < tags.size(); ++i) {
-        sameTiles = tags[i].id == m_tags[i].id;
-    }
-    for (qsizetype i = 0; sameTiles && i < files.size(); ++i) {
-        sameTiles = files[i].id == m_files[i].id;
-    }
+    const bool sameTiles = sameItems(tags, m_tags) && sameItems(files, m_files);
     if (!sameTiles) {
         beginResetModel();
     }

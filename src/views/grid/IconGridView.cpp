@@ -2,9 +2,8 @@
 
 #include "state/AppViewModel.h"
 #include "views/common/Colors.h"
+#include "views/common/ItemMenus.h"
 #include "views/common/NameFieldHost.h"
-#include "views/editing/TagColorMenu.h"
-#include "views/editing/TagIconMenu.h"
 #include "views/grid/GridEmptyState.h"
 #include "views/grid/GridGeometry.h"
 #include "views/grid/GridModel.h"
@@ -353,45 +352,17 @@ void IconGridView::contextMenuEvent(QContextMenuEvent* event) {
     m_delegate->setMenuRow(tile);
     viewport()->update();
     if (const TagNode* tag = m_tiles->tagAt(tile)) {
-        showTagMenu(*tag, event->globalPos());
+        QPointer<AppViewModel> model(&m_model);
+        ItemMenus::execTagMenu(
+            this, m_model, *tag, [model, id = tag->id] { model->enterTag(id); },
+            event->globalPos());
     } else if (const FileItem* file = m_tiles->fileAt(tile)) {
-        showFileMenu(*file, event->globalPos());
+        ItemMenus::execFileMenu(this, m_model, *file, event->globalPos());
     } else {
         showBackgroundMenu(event->globalPos());
     }
     m_delegate->setMenuRow(-1);
     viewport()->update();
-}
-
-void IconGridView::showTagMenu(const TagNode& shown, const QPoint& globalPos) {
-    const TagNode tag = shown;  // the menu's actions may rebuild the tiles
-    QMenu menu(this);
-    QPointer<AppViewModel> model(&m_model);
-    menu.addAction("Open", this, [model, id = tag.id] {
-        if (model)
-            model->enterTag(id);
-    });
-    menu.addSeparator();
-    menu.addAction("Rename", this, [model, tag] {
-        if (model)
-            model->beginRename(tag);
-    });
-    menu.addMenu(new TagColorMenu(m_model, tag, &menu));
-    menu.addMenu(new TagIconMenu(m_model, tag.id, &menu));
-    menu.addSeparator();
-    menu.addAction("Delete", this, [model, id = tag.id] {
-        if (model)
-            model->deleteTag(id);
-    });
-    menu.exec(globalPos);
-}
-
-void IconGridView::showFileMenu(const FileItem& shown, const QPoint& globalPos) {
-    const FileItem file = shown;
-    QMenu menu(this);
-    menu.addAction("Open", this, [this, file] { m_model.openFile(file); });
-    menu.addAction("Show in Finder", this, [this, file] { m_model.revealFile(file); });
-    menu.exec(globalPos);
 }
 
 void IconGridView::showBackgroundMenu(const QPoint& globalPos) {

@@ -71,8 +71,6 @@ private:
     GridGeometry geometry() const;
     ItemDrag::PressedItem itemAt(const QPoint& point) const;
     std::optional<QRect> nameFieldRect(const QUuid& id) const;
-    void showTagMenu(const TagNode& tag, const QPoint& globalPos);
-    void showFileMenu(const FileItem& file, const QPoint& globalPos);
     void showBackgroundMenu(const QPoint& globalPos);
 
     AppViewModel& m_model;

@@ -1,0 +1,52 @@
+#include "views/common/ItemMenus.h"
+
+#include "state/AppViewModel.h"
+#include "views/editing/TagColorMenu.h"
+#include "views/editing/TagIconMenu.h"
+
+#include <QMenu>
+#include <QPointer>
+
+namespace ItemMenus {
+
+void execTagMenu(QWidget* parent, AppViewModel& model, const TagNode& shown,
+                 const std::function<void()>& open, const QPoint& globalPos) {
+    const TagNode tag = shown;  // the menu's actions may rebuild the rows it came from
+    QMenu menu(parent);
+    QPointer<AppViewModel> target(&model);
+    menu.addAction("Open", parent, [target, open] {
+        if (target)
+            open();
+    });
+    menu.addSeparator();
+    menu.addAction("Rename", parent, [target, tag] {
+        if (target)
+            target->beginRename(tag);
+    });
+    menu.addMenu(new TagColorMenu(model, tag, &menu));
+    menu.addMenu(new TagIconMenu(model, tag.id, &menu));
+    menu.addSeparator();
+    menu.addAction("Delete", parent, [target, id = tag.id] {
+        if (target)
+            target->deleteTag(id);
+    });
+    menu.exec(globalPos);
+}
+
+void execFileMenu(QWidget* parent, AppViewModel& model, const FileItem& shown,
+                  const QPoint& globalPos) {
+    const FileItem file = shown;
+    QMenu menu(parent);
+    QPointer<AppViewModel> target(&model);
+    menu.addAction("Open", parent, [target, file] {
+        if (target)
+            target->openFile(file);
+    });
+    menu.addAction("Show in Finder", parent, [target, file] {
+        if (target)
+            target->revealFile(file);
+    });
+    menu.exec(globalPos);
+}
+
+}  // namespace ItemMenus
