@@ -2,7 +2,11 @@
 
 #include "model/TagNode.h"
 
+#include <QBuffer>
+#include <QHash>
 #include <QImage>
+#include <QImageReader>
+#include <QMutex>
 
 namespace IconCatalog {
 
@@ -153,8 +157,36 @@ const QList<Category>& iconCatalog() {
     return catalog;
 }
 
+namespace {
+
+// Whether image data decodes. Asked on every paint of a tag, so each image is tried once, and
+// only at a small size, however large it is.
+bool decodes(const QByteArray& data) {
+    static QMutex mutex;
+    static QHash<QByteArray, bool> known;
+    QMutexLocker lock(&mutex);
+    if (const auto it = known.constFind(data); it != known.cend()) {
+        return *it;
+    }
+    if (known.size() > 512) {
+        known.clear();
+    }
+    QBuffer buffer;
+    buffer.setData(data);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    if (size.isValid()) {
+        reader.setScaledSize(size.scaled(32, 32, Qt::KeepAspectRatio));
+    }
+    const bool ok = !reader.read().isNull();
+    known.insert(data, ok);
+    return ok;
+}
+
+}  // namespace
+
 IconVariant iconVariant(const TagNode& node) {
-    if (node.customIconData && !QImage::fromData(*node.customIconData).isNull()) {
+    if (node.customIconData && decodes(*node.customIconData)) {
         return IconVariant::CustomImage;
     }
     return node.iconName ? IconVariant::Symbol : IconVariant::Default;

@@ -1,9 +1,12 @@
 #include "DropEvents.h"
 #include "ModelFixture.h"
 #include "state/AppViewModel.h"
+#include "views/common/TagIconPainter.h"
 #include "views/grid/GridGeometry.h"
 #include "views/grid/IconGridView.h"
 
+#include <QBuffer>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QtTest>
@@ -26,6 +29,7 @@ private slots:
     void dropMarkerIsHandedBetweenTiles();
     void badgeCountsDirectChildren();
     void tenThousandFilesAreNotWidgets();
+    void hugeCustomImagesDoNotSlowPainting();
 
 private:
     void clickTile(qsizetype index) {
@@ -200,6 +204,29 @@ void TestIconGrid::tenThousandFilesAreNotWidgets() {
     m_model->enterTag(a);
     QTRY_COMPARE_WITH_TIMEOUT(m_grid->fileCount(), 2000, 20000);
     QCOMPARE(m_grid->findChildren<QWidget*>().size(), widgetsBefore);
+}
+
+void TestIconGrid::hugeCustomImagesDoNotSlowPainting() {
+    // A 4000 by 4000 picture in the tree file: decoded once, and only as large as an icon.
+    QImage huge(4000, 4000, QImage::Format_RGB32);
+    huge.fill(Qt::darkCyan);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QVERIFY(huge.save(&buffer, "PNG"));
+    const QUuid id = add("Pictured");
+    m_model->setCustomIconData(png, id);
+    QImage image(m_grid->viewport()->size(), QImage::Format_ARGB32);
+    m_grid->viewport()->render(&image);  // the first paint decodes
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < 20; ++i) {
+        m_grid->viewport()->render(&image);
+    }
+    QVERIFY2(timer.elapsed() < 500, qPrintable(QString::number(timer.elapsed()) + " ms"));
+    const QImage icon = TagIconPainter::customImage(png);
+    QVERIFY(icon.width() <= 128 && icon.height() <= 128);
+    QVERIFY(!icon.isNull());
 }
 
 QTEST_MAIN(TestIconGrid)

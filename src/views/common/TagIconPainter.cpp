@@ -5,8 +5,10 @@
 #include "model/TagNode.h"
 #include "views/common/SymbolGlyphs.h"
 
+#include <QBuffer>
 #include <QHash>
 #include <QImage>
+#include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -33,20 +35,29 @@ QPainterPath tagShape(const QRectF& frame) {
     return body.subtracted(hole);
 }
 
-QImage decodedImage(const QByteArray& data) {
-    // Tags are drawn on every repaint: decode each custom image once.
+}  // namespace
+
+QImage customImage(const QByteArray& data) {
+    // Tags are drawn on every repaint: each custom image is decoded once, and no larger than
+    // an icon is ever drawn, however large the image in the tree file is.
+    constexpr int kLargestSide = 128;
     static QHash<QByteArray, QImage> cache;
     auto it = cache.find(data);
     if (it == cache.end()) {
         if (cache.size() > 512) {
             cache.clear();
         }
-        it = cache.insert(data, QImage::fromData(data));
+        QBuffer buffer;
+        buffer.setData(data);
+        QImageReader reader(&buffer);
+        const QSize size = reader.size();
+        if (size.isValid() && (size.width() > kLargestSide || size.height() > kLargestSide)) {
+            reader.setScaledSize(size.scaled(kLargestSide, kLargestSide, Qt::KeepAspectRatio));
+        }
+        it = cache.insert(data, reader.read());
     }
     return *it;
 }
-
-}  // namespace
 
 void paintDefault(QPainter& painter, const QRectF& frame, const QColor& color) {
     painter.save();
@@ -63,7 +74,7 @@ void paint(QPainter& painter, const QRectF& frame, const TagNode& tag) {
         case IconCatalog::IconVariant::CustomImage:
             painter.save();
             painter.setRenderHint(QPainter::SmoothPixmapTransform);
-            painter.drawImage(frame, decodedImage(*tag.customIconData));
+            painter.drawImage(frame, customImage(*tag.customIconData));
             painter.restore();
             return;
         case IconCatalog::IconVariant::Symbol: {

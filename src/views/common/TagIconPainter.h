@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 
 class QPainter;
@@ -19,5 +20,8 @@ void paintDefault(QPainter& painter, const QRectF& frame, const QColor& color);
 QIcon defaultIcon(const QColor& color, int size = 16);
 
 QPixmap pixmap(const TagNode& tag, int size, qreal devicePixelRatio = 1);
+
+// A tag's custom image, decoded once and at most icon-sized (user interface thread only).
+QImage customImage(const QByteArray& data);
 
 }  // namespace TagIconPainter

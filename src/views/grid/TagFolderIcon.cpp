@@ -29,7 +29,7 @@ namespace {
 void paintIcon(QPainter& painter, const QRectF& box, const TagNode& tag, const QColor& color) {
     switch (IconCatalog::iconVariant(tag)) {
         case IconCatalog::IconVariant::CustomImage: {
-            const QImage image = QImage::fromData(*tag.customIconData);
+            const QImage image = TagIconPainter::customImage(*tag.customIconData);
             QSizeF size = image.size();
             size.scale(52, 52, Qt::KeepAspectRatio);
             QRectF target(QPointF(), size);
