@@ -285,8 +285,9 @@ void TestStartup::hostileTreeFilesAreNeverOverwritten() {
     QVERIFY(model->hierarchy().isEmpty());
     model->createTag("Made anyway", 0, std::nullopt);
     // The user is told why nothing is kept, and the file is as it was.
-    QVERIFY(model->treeSaveProblem().contains(path));
-    QVERIFY(model->treeSaveProblem().contains(problem));
+    QVERIFY2(model->treeSaveProblem().contains(path) &&
+                 model->treeSaveProblem().contains(problem),
+             qPrintable(model->treeSaveProblem()));
     QCOMPARE(loadLines(log.lines()).filter("changes will not be saved").size(), 1);
     struct stat after {};
     QCOMPARE(lstat(raw.constData(), &after), 0);
