@@ -171,19 +171,23 @@ bool decodes(const QByteArray& data) {
     if (known.size() > 512) {
         known.clear();
     }
-    QBuffer buffer;
-    buffer.setData(data);
-    QImageReader reader(&buffer);
-    const QSize size = reader.size();
-    if (size.isValid()) {
-        reader.setScaledSize(size.scaled(32, 32, Qt::KeepAspectRatio));
-    }
-    const bool ok = !reader.read().isNull();
+    const bool ok = !decodeImage(data, 32).isNull();
     known.insert(data, ok);
     return ok;
 }
 
 }  // namespace
+
+QImage decodeImage(const QByteArray& data, int largestSide) {
+    QBuffer buffer;
+    buffer.setData(data);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    if (size.isValid() && (size.width() > largestSide || size.height() > largestSide)) {
+        reader.setScaledSize(size.scaled(largestSide, largestSide, Qt::KeepAspectRatio));
+    }
+    return reader.read();
+}
 
 IconVariant iconVariant(const TagNode& node) {
     if (node.customIconData && decodes(*node.customIconData)) {

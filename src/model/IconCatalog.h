@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QList>
 #include <QString>
 
@@ -26,5 +27,9 @@ enum class IconVariant { CustomImage, Symbol, Default };
 
 // A custom image that decodes wins, then a symbol name, then the default tag icon.
 IconVariant iconVariant(const TagNode& node);
+
+// Decodes image data no larger than `largestSide` on either side (a null image when it does
+// not decode): a huge picture costs no more than an icon.
+QImage decodeImage(const QByteArray& data, int largestSide);
 
 }  // namespace IconCatalog

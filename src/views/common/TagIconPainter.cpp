@@ -47,14 +47,7 @@ QImage customImage(const QByteArray& data) {
         if (cache.size() > 512) {
             cache.clear();
         }
-        QBuffer buffer;
-        buffer.setData(data);
-        QImageReader reader(&buffer);
-        const QSize size = reader.size();
-        if (size.isValid() && (size.width() > kLargestSide || size.height() > kLargestSide)) {
-            reader.setScaledSize(size.scaled(kLargestSide, kLargestSide, Qt::KeepAspectRatio));
-        }
-        it = cache.insert(data, reader.read());
+        it = cache.insert(data, IconCatalog::decodeImage(data, kLargestSide));
     }
     return *it;
 }
