@@ -82,9 +82,11 @@ void TagIndex::queryFilesWithTag(const QString& name, Completion completion) {
 }
 
 void TagIndex::noteTagsWritten(const QByteArray& path, const QStringList& names) {
+    // Resolved here, on the writer's thread, not under the index's table lock.
+    const QByteArray real = realPath(path);
     {
         std::lock_guard lock(m_queueMutex);
-        m_notes.append({path, names});
+        m_notes.append({real, names});
     }
     wake();
 }
@@ -109,7 +111,7 @@ void TagIndex::threadMain() {
     if (list.open(QIODevice::ReadOnly)) {
         for (const QByteArray& path : list.readAll().split('\0')) {
             if (!path.isEmpty()) {
-                m_outsideList.append(path);
+                m_outsideList.append(realPath(path));  // earlier versions kept link paths
             }
         }
     }
@@ -345,9 +347,8 @@ QByteArray TagIndex::realPath(const QByteArray& path) {
     return real + path.mid(slash + 1);
 }
 
-void TagIndex::applyNote(const PendingNote& pending) {
-    // The caller holds the table lock.
-    const PendingNote note{realPath(pending.path), pending.names};
+void TagIndex::applyNote(const PendingNote& note) {
+    // The caller holds the table lock; the path is a real one (see noteTagsWritten).
     const qsizetype slash = note.path.lastIndexOf('/');
     const QByteArray name = note.path.mid(slash + 1);
     const auto folder = slash < 0 || name.startsWith('.')

@@ -68,7 +68,7 @@ private:
     void crawlFrom(const QList<std::pair<int, QByteArray>>& starts);
     void drainEvents();
     void handleEvent(const inotify_event& event);
-    void applyNote(const PendingNote& pending);
+    void applyNote(const PendingNote& note);
     // The path with its folder resolved to its real place (the file's own name kept).
     static QByteArray realPath(const QByteArray& path);
     // A folder's real place; the path itself when it cannot be resolved (not there yet).

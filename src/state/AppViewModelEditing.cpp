@@ -159,10 +159,9 @@ void AppViewModel::startNextFileRename() {
 void AppViewModel::finishFileRename() {
     // The lists reload once the files carry the new name. (A list kept from when the rename
     // was committed is not put back: by now it may be another tag's.)
-    QPointer<AppViewModel> self(this);
-    QTimer::singleShot(kReloadAfterRenameMs, this, [self] {
-        self->clearFileCache();
-        self->loadFilesForCurrentTag();
+    QTimer::singleShot(kReloadAfterRenameMs, this, [this] {
+        clearFileCache();
+        loadFilesForCurrentTag();
     });
     m_pendingFileRenames.removeFirst();
     startNextFileRename();

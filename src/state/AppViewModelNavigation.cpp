@@ -184,17 +184,21 @@ void AppViewModel::applyLoadedFiles(const QUuid& id, QList<FileItem> files) {
 void AppViewModel::dropUnlistedSelection() {
     // A file that left every list (lifted up the tree, untagged elsewhere) cannot stay
     // selected: nothing would show it, and the arrow keys would have nowhere to start.
+    // One pass over the lists, however many files are selected.
+    if (m_selectedFileIDs.isEmpty()) {
+        return;
+    }
     QSet<QString> listed;
-    for (const QString& id : m_selectedFileIDs) {
-        bool found = std::any_of(m_currentFiles.cbegin(), m_currentFiles.cend(),
-                                 [&](const FileItem& file) { return file.id == id; });
-        for (auto it = m_filesPerTag.cbegin(); !found && it != m_filesPerTag.cend(); ++it) {
-            found = std::any_of(it->cbegin(), it->cend(),
-                                [&](const FileItem& file) { return file.id == id; });
+    auto collect = [&](const QList<FileItem>& files) {
+        for (const FileItem& file : files) {
+            if (m_selectedFileIDs.contains(file.id)) {
+                listed.insert(file.id);
+            }
         }
-        if (found) {
-            listed.insert(id);
-        }
+    };
+    collect(m_currentFiles);
+    for (const QList<FileItem>& files : std::as_const(m_filesPerTag)) {
+        collect(files);
     }
     if (listed.size() != m_selectedFileIDs.size()) {
         setSelectedFileIDs(listed);
