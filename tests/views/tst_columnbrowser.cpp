@@ -8,7 +8,6 @@
 
 #include <QAbstractItemModelTester>
 #include <QBuffer>
-#include <QLineEdit>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QtTest>
@@ -23,7 +22,7 @@ private slots:
     void init();
     void cleanup();
     void columnsFollowThePath();
-    void rowsOpenRenameAndSelect();
+    void rowsOpenAndSelect();
     void dropsOnRowsAndBackgrounds();
     void renderingShowsSelectionDropTargetAndChevron();
     void iconPrecedenceIsVisible();
@@ -91,27 +90,12 @@ void TestColumnBrowser::columnsFollowThePath() {
     QTRY_COMPARE(m_browser->layoutView().columns().size(), 2);
 }
 
-void TestColumnBrowser::rowsOpenRenameAndSelect() {
+void TestColumnBrowser::rowsOpenAndSelect() {
     file("b.txt", "Projects");
     click(0, 2);  // Projects
     QCOMPARE(m_model->navigationPath(), QList<QUuid>({m_projects}));
     settle();
-    click(0, 2);  // the opened tag again: rename in place
-    QCOMPARE(m_model->inlineEditingTagID(), m_projects);
-    QLineEdit* editor = nullptr;
-    QTRY_VERIFY((editor = column(0)->findChild<QLineEdit*>("tagNameEditor")) && editor->hasFocus());
-    QTest::keyClicks(editor, "Renamed");
-    QTest::keyClick(editor, Qt::Key_Return);
-    QCOMPARE(m_model->hierarchy()[0].name, QString("Renamed"));
-    QVERIFY(!m_model->inlineEditingTagID());
-
-    click(0, 2);  // Escape leaves the name alone
-    QTRY_VERIFY((editor = column(0)->findChild<QLineEdit*>("tagNameEditor")) && editor->hasFocus());
-    QTest::keyClicks(editor, "zzz");
-    QTest::keyClick(editor, Qt::Key_Escape);
-    QCOMPARE(m_model->hierarchy()[0].name, QString("Renamed"));
-    QVERIFY(!m_model->inlineEditingTagID());
-
+    // Renaming in place is tested in the real window (tst_editsinwindow).
     settle();
     const int fileRow = 3;
     QCOMPARE(column(1)->rows().kind(fileRow), ColumnModel::Kind::File);
