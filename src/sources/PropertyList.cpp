@@ -1,87 +1,12 @@
 #include "sources/PropertyList.h"
 
-#include <plist/plist.h>
+#include "sources/PropertyListScreen.h"
 
-#include <QRegularExpression>
+#include <plist/plist.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-
-namespace {
-
-// The property-list library aborts the process on a text value with an embedded NUL character
-// (an assertion when the value is read), so such input is refused before it is parsed.
-bool xmlHasNulCharacter(const QByteArray& bytes) {
-    static const QRegularExpression nulEntity("&#(x0*|0+);",
-                                              QRegularExpression::CaseInsensitiveOption);
-    return bytes.contains('\0') || nulEntity.match(QString::fromLatin1(bytes)).hasMatch();
-}
-
-quint64 readBigEndian(const QByteArray& bytes, qsizetype offset, int size) {
-    quint64 value = 0;
-    for (int i = 0; i < size; ++i) {
-        value = (value << 8) | static_cast<unsigned char>(bytes[offset + i]);
-    }
-    return value;
-}
-
-// Walks the object table of a binary list and looks at every ASCII and UTF-16 string.
-bool binaryHasNulCharacter(const QByteArray& bytes) {
-    constexpr qsizetype kTrailer = 32;
-    if (bytes.size() < 8 + kTrailer) {
-        return true;  // too short to be valid: refuse
-    }
-    const qsizetype trailer = bytes.size() - kTrailer;
-    const int offsetSize = static_cast<unsigned char>(bytes[trailer + 6]);
-    const quint64 count = readBigEndian(bytes, trailer + 8, 8);
-    const quint64 tableStart = readBigEndian(bytes, trailer + 24, 8);
-    if (offsetSize < 1 || offsetSize > 8 || count > static_cast<quint64>(bytes.size()) ||
-        tableStart > static_cast<quint64>(trailer) ||
-        count * offsetSize > static_cast<quint64>(trailer) - tableStart) {
-        return true;
-    }
-    for (quint64 i = 0; i < count; ++i) {
-        const quint64 offset =
-            readBigEndian(bytes, static_cast<qsizetype>(tableStart + i * offsetSize), offsetSize);
-        if (offset >= static_cast<quint64>(trailer)) {
-            return true;
-        }
-        const auto marker = static_cast<unsigned char>(bytes[static_cast<qsizetype>(offset)]);
-        const int kind = marker >> 4;
-        if (kind != 0x5 && kind != 0x6) {
-            continue;
-        }
-        quint64 length = marker & 0x0F;
-        qsizetype start = static_cast<qsizetype>(offset) + 1;
-        if (length == 0x0F) {  // the length follows as an integer object
-            if (start >= trailer) {
-                return true;
-            }
-            const auto intMarker = static_cast<unsigned char>(bytes[start]);
-            const int intSize = 1 << (intMarker & 0x0F);
-            if ((intMarker >> 4) != 0x1 || intSize > 8 || start + 1 + intSize > trailer) {
-                return true;
-            }
-            length = readBigEndian(bytes, start + 1, intSize);
-            start += 1 + intSize;
-        }
-        const quint64 byteLength = kind == 0x6 ? length * 2 : length;
-        if (length > static_cast<quint64>(trailer) ||
-            byteLength > static_cast<quint64>(trailer - start)) {
-            return true;
-        }
-        for (quint64 j = 0; j < length; ++j) {
-            const qsizetype at = start + static_cast<qsizetype>(kind == 0x6 ? j * 2 : j);
-            if (bytes[at] == '\0' && (kind == 0x5 || bytes[at + 1] == '\0')) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
-}  // namespace
 
 void PropertyList::Free::operator()(void* node) const {
     plist_free(node);
@@ -97,7 +22,8 @@ std::optional<PropertyList> PropertyList::fromBytes(const QByteArray& bytes) {
     if (!binary && !xml) {
         return std::nullopt;
     }
-    if (binary ? binaryHasNulCharacter(bytes) : xmlHasNulCharacter(bytes)) {
+    if (binary ? !PropertyListScreen::acceptsBinary(bytes)
+               : !PropertyListScreen::acceptsXml(bytes)) {
         return std::nullopt;
     }
     plist_t root = nullptr;

@@ -3,6 +3,8 @@
 #include "TestHome.h"
 #include "sources/FinderTagParsing.h"
 #include "sources/FinderTagSources.h"
+#include "sources/PropertyList.h"
+#include "sources/PropertyListScreen.h"
 
 #include <QDir>
 #include <QtTest>
@@ -60,6 +62,8 @@ private slots:
     void legacyPlistLogLinesAreExact();
     void favoritesParseNamesAndColours();
     void hostileStoresAreRefused();
+    void nestingIsCheckedBeforeParsing_data();
+    void nestingIsCheckedBeforeParsing();
 
 private:
     std::unique_ptr<TestHome> m_home;
@@ -343,6 +347,72 @@ void TestFinderTagSources::hostileStoresAreRefused() {
                  nullptr, nullptr, nullptr);
     sqlite3_close(db);
     QVERIFY(!readFinderTagDictFromDatabase(typed).has_value());
+}
+
+namespace {
+
+// Arrays nested `levels` deep, written by hand so that no library has to build or free them;
+// with `cycle` the innermost array refers back to the outermost.
+QByteArray nestedBinary(int levels, bool cycle = false) {
+    QByteArray bytes("bplist00");
+    QList<quint32> offsets;
+    for (int i = 0; i < levels; ++i) {
+        offsets.append(static_cast<quint32>(bytes.size()));
+        const bool last = i == levels - 1;
+        if (last && !cycle) {
+            bytes.append('\xA0');
+            continue;
+        }
+        bytes.append('\xA1');
+        const quint32 ref = last ? 0 : static_cast<quint32>(i + 1);
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bytes.append(static_cast<char>((ref >> shift) & 0xFF));
+    }
+    const auto table = static_cast<quint64>(bytes.size());
+    for (const quint32 offset : offsets)
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bytes.append(static_cast<char>((offset >> shift) & 0xFF));
+    QByteArray trailer(32, '\0');
+    trailer[6] = 4;
+    trailer[7] = 4;
+    for (int i = 0; i < 8; ++i) {
+        trailer[8 + i] = static_cast<char>((static_cast<quint64>(levels) >> (56 - 8 * i)) & 0xFF);
+        trailer[24 + i] = static_cast<char>((table >> (56 - 8 * i)) & 0xFF);
+    }
+    return bytes + trailer;
+}
+
+QByteArray nestedXml(int levels, const QByteArray& open = "<array>") {
+    return "<?xml version=\"1.0\"?><!DOCTYPE plist><plist version=\"1.0\">" +
+           open.repeated(levels - 1) + QByteArray("</array>").repeated(levels - 1) + "</plist>";
+}
+
+}  // namespace
+
+void TestFinderTagSources::nestingIsCheckedBeforeParsing_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("accepted");
+    const int most = PropertyListScreen::kMaxDepth;
+    QTest::newRow("binary at the limit") << nestedBinary(most) << true;
+    QTest::newRow("binary one deeper") << nestedBinary(most + 1) << false;
+    QTest::newRow("binary 200,000 deep") << nestedBinary(200000) << false;
+    QTest::newRow("binary cycle") << nestedBinary(3, true) << false;
+    QTest::newRow("xml at the limit") << nestedXml(most) << true;
+    QTest::newRow("xml one deeper") << nestedXml(most + 1) << false;
+    QTest::newRow("xml 200,000 deep") << nestedXml(200000) << false;
+    QTest::newRow("xml opening tags hidden in quotes")
+        << nestedXml(most + 1, "<array x=\"/>\">") << false;
+    QTest::newRow("xml empty arrays side by side")
+        << "<plist><array>" + QByteArray("<array/>").repeated(5000) + "</array></plist>" << true;
+}
+
+void TestFinderTagSources::nestingIsCheckedBeforeParsing() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, accepted);
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(PropertyList::fromBytes(bytes).has_value(), accepted);
+    QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
 }
 
 QTEST_GUILESS_MAIN(TestFinderTagSources)
