@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test test-sanitize mutate clean
+.PHONY: deps configure build run test test-sanitize mutate fuzz clean
 
 deps:
 	@./tools/install-deps.sh
@@ -28,5 +28,16 @@ test-sanitize: deps
 mutate: deps
 	./tools/mutate --report build-mutate/report.md
 
+# Runs each libFuzzer target for FUZZ_SECONDS, growing its corpus in build-fuzz/corpus.
+FUZZ_SECONDS ?= 600
+fuzz: deps
+	@test -f build-fuzz/build.ninja || cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_FUZZ=ON -DBUILD_TESTING=OFF -DORVANE_BENCH=OFF
+	@cmake --build build-fuzz -j $(JOBS) --target fuzz_hierarchy fuzz_findertags fuzz_tagvalue
+	@for t in hierarchy findertags tagvalue; do \
+		mkdir -p build-fuzz/corpus/$$t build-fuzz/crashes; \
+		./build-fuzz/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+			-artifact_prefix=build-fuzz/crashes/$$t- build-fuzz/corpus/$$t fuzz/corpus/$$t || exit 1; \
+	done
+
 clean:
-	rm -rf $(BUILD) build-asan build-mutate
+	rm -rf $(BUILD) build-asan build-mutate build-fuzz

@@ -1,5 +1,7 @@
 #include "platform/TagValueCodec.h"
 
+#include <algorithm>
+
 namespace TagValueCodec {
 namespace {
 
@@ -48,6 +50,19 @@ QByteArray entryName(const QByteArray& entry) {
         --end;
     }
     return name.mid(begin, end - begin);
+}
+
+QByteArray join(QList<QByteArray> entries) {
+    const auto endsInLoneBackslash = [](const QByteArray& entry) {
+        qsizetype run = 0;
+        while (run < entry.size() && entry[entry.size() - 1 - run] == '\\') {
+            ++run;
+        }
+        return run % 2 == 1;
+    };
+    std::stable_partition(entries.begin(), entries.end(),
+                          [&](const QByteArray& entry) { return !endsInLoneBackslash(entry); });
+    return entries.join(',');
 }
 
 QByteArray encodeName(const QByteArray& name) {

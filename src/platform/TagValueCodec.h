@@ -19,6 +19,10 @@ QList<QByteArray> entries(const QByteArray& value);
 // kept) and the blanks around it trimmed; empty for an empty entry.
 QByteArray entryName(const QByteArray& entry);
 
+// Entries as one value. An entry ending in a lone backslash (only ever the last one another
+// program wrote) stays last, since before a comma its backslash would escape it.
+QByteArray join(QList<QByteArray> entries);
+
 // A name as Orvane writes it into a list.
 QByteArray encodeName(const QByteArray& name);
 

@@ -42,7 +42,7 @@ std::error_code update(FileTagStore& store, const QUrl& url, Change change) {
     const bool hasNames = std::any_of(entries.cbegin(), entries.cend(), [](const QByteArray& e) {
         return !TagValueCodec::entryName(e).isEmpty();
     });
-    return store.writeValue(path, hasNames ? entries.join(',') : QByteArray());
+    return store.writeValue(path, hasNames ? TagValueCodec::join(entries) : QByteArray());
 }
 
 QSet<QString> comparableSet(const QStringList& names) {

@@ -129,6 +129,9 @@ void TestFileTags::addTag_data() {
                                   << QByteArray("work,Work");
     QTest::newRow("comma in name")
         << QByteArray("a") << QStringList{"x,y"} << QByteArray("a,x\\,y");
+    // Appended after it, the lone backslash would escape the new comma and swallow the name.
+    QTest::newRow("last entry ends in a backslash")
+        << QByteArray("a, C:\\") << QStringList{"New"} << QByteArray("a,New, C:\\");
 }
 
 void TestFileTags::addTag() {
