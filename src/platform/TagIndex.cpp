@@ -4,6 +4,7 @@
 #include "platform/Log.h"
 #include "platform/TagIndexCrawler.h"
 #include "platform/TagIndexTable.h"
+#include "platform/XattrTagStore.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,6 +18,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -101,6 +103,11 @@ qsizetype TagIndex::folderCount() const {
     return m_table->folderCount();
 }
 
+qsizetype TagIndex::watchedFolderCount() const {
+    std::lock_guard lock(m_tableMutex);
+    return m_table->watchedFolderCount();
+}
+
 qsizetype TagIndex::taggedFileCount() const {
     std::lock_guard lock(m_tableMutex);
     return m_table->taggedFileCount();
@@ -120,6 +127,7 @@ void TagIndex::threadMain() {
         m_mountsFd = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
     }
     crawlEverything();
+    catchUp();
     {
         std::lock_guard lock(m_queueMutex);
         m_ready = true;
@@ -129,7 +137,7 @@ void TagIndex::threadMain() {
     while (!m_stop) {
         // Everything that happened before a query was asked is applied before it is answered:
         // the kernel queued its events, and the application's own writes sit in m_notes.
-        drainEvents();
+        catchUp();
         QList<PendingNote> notes;
         QList<PendingQuery> queries;
         {
@@ -199,6 +207,9 @@ void TagIndex::crawlEverything() {
         std::lock_guard lock(m_tableMutex);
         m_table->clear();
         m_unwatched.clear();
+        m_missed.clear();
+        m_seenTwice.clear();
+        m_stale.clear();
         m_movedFolders.clear();
         // Walked at their real places, so that the files Orvane writes through a linked
         // folder (or a linked home) are found where the crawl put them.
@@ -223,8 +234,8 @@ void TagIndex::crawlEverything() {
 }
 
 void TagIndex::crawlFrom(const QList<std::pair<int, QByteArray>>& starts) {
-    TagIndexCrawler crawler(
-        {*m_table, m_tableMutex, m_unwatched, m_inotifyFd, m_stop, m_watchesLeft});
+    TagIndexCrawler crawler({*m_table, m_tableMutex, m_unwatched, m_missed, m_seenTwice,
+                             m_inotifyFd, m_stop, m_watchesLeft});
     crawler.run(starts, std::max(1, m_options.crawlThreads));
     if (crawler.hitWatchLimit() && !m_watchLimitLogged) {
         m_watchLimitLogged = true;
@@ -270,6 +281,74 @@ void TagIndex::drainEvents() {
     }
 }
 
+void TagIndex::catchUp() {
+    // A folder renamed or moved while being crawled was missed at its old path; the events
+    // queued meanwhile put it at its new place, where it is walked now. Each walk can miss
+    // more, so this repeats a few rounds.
+    constexpr int kRounds = 8;
+    for (int round = 0; round < kRounds && !m_stop; ++round) {
+        drainEvents();
+        QList<std::pair<int, QByteArray>> starts;
+        QList<std::pair<int, QByteArray>> stale;
+        {
+            std::lock_guard lock(m_tableMutex);
+            for (const int folder : std::exchange(m_stale, {})) {
+                if (m_table->isFolderAlive(folder)) {
+                    stale.append({folder, m_table->folderPath(folder)});
+                }
+            }
+            for (const int folder : std::exchange(m_missed, {})) {
+                if (m_table->isFolderAlive(folder)) {
+                    starts.append({folder, m_table->folderPath(folder)});
+                }
+            }
+            // A folder seen at a second place is a bind mount while its first place still
+            // holds it; otherwise it was moved during the crawl and is walked where it is now.
+            for (auto it = m_seenTwice.begin(); it != m_seenTwice.end();) {
+                const SeenBefore& first = it.value();
+                if (!m_table->isFolderAlive(it.key())) {
+                    it = m_seenTwice.erase(it);
+                    continue;
+                }
+                struct stat info {};
+                const QByteArray firstPath =
+                    m_table->isFolderAlive(first.folder) ? m_table->folderPath(first.folder) : "";
+                const bool found = !firstPath.isEmpty() && stat(firstPath.constData(), &info) == 0;
+                if (found && info.st_dev == first.device && info.st_ino == first.inode) {
+                    ++it;
+                    continue;
+                }
+                if (!firstPath.isEmpty() && !found) {
+                    // The table still has it at a place that is gone: what is there is listed.
+                    const QByteArray parent = firstPath.left(firstPath.lastIndexOf('/'));
+                    m_table->removeFolder(first.folder);
+                    if (const auto above = m_table->folderForPath(parent)) {
+                        stale.append({*above, parent});
+                    }
+                }
+                starts.append({it.key(), m_table->folderPath(it.key())});
+                it = m_seenTwice.erase(it);
+            }
+        }
+        if (starts.isEmpty() && stale.isEmpty()) {
+            std::lock_guard lock(m_tableMutex);
+            m_table->recycleRemovedFolders();
+            return;
+        }
+        for (const auto& [folder, path] : std::as_const(stale)) {
+            resyncFolder(folder, path);
+        }
+        crawlFrom(starts);
+    }
+    // Still not where the table says: looked at again at each query, like unwatched folders.
+    std::lock_guard lock(m_tableMutex);
+    m_unwatched.unite(m_missed).unite(m_stale);
+    m_missed.clear();
+    m_stale.clear();
+    m_seenTwice.clear();
+    m_table->recycleRemovedFolders();
+}
+
 void TagIndex::handleEvent(const inotify_event& event) {
     std::unique_lock lock(m_tableMutex);
     const auto folder = m_table->folderForWatch(event.wd);
@@ -300,11 +379,19 @@ void TagIndex::handleEvent(const inotify_event& event) {
         return;
     }
     lock.unlock();
-    const QStringList tags = TagIndexCrawler::readTags(path);
+    const auto value = XattrTagStore::readAttribute(path, false);
+    const int error = errno;
     lock.lock();
     if (!m_table->isFolderAlive(*folder)) {
         return;
     }
+    if (!value && (error == ENOENT || error == ENOTDIR)) {
+        // Gone already, or the folder moved after this event: the queued events say where
+        // it is now, and the folder is listed again once they are applied.
+        m_stale.insert(*folder);
+        return;
+    }
+    const QStringList tags = TagIndexCrawler::decodeTags(value.value_or(QByteArray()));
     m_table->setFileTags(*folder, name, tags);
     if (!(mask & IN_ISDIR) || !(mask & (IN_CREATE | IN_MOVED_TO))) {
         return;
@@ -385,46 +472,54 @@ void TagIndex::recheckUnwatched() {
         }
     }
     for (const auto& [folder, path] : folders) {
-        const TagIndexCrawler::Listing listing = TagIndexCrawler::list(path);
-        QList<std::pair<int, QByteArray>> added;
-        std::unique_lock lock(m_tableMutex);
-        if (!m_table->isFolderAlive(folder)) {
-            continue;
-        }
-        if (!listing.ok) {
+        resyncFolder(folder, path);
+    }
+}
+
+void TagIndex::resyncFolder(int folder, const QByteArray& path) {
+    const TagIndexCrawler::Listing listing = TagIndexCrawler::list(path);
+    QList<std::pair<int, QByteArray>> added;
+    std::unique_lock lock(m_tableMutex);
+    if (!m_table->isFolderAlive(folder)) {
+        return;
+    }
+    if (!listing.ok) {
+        if (listing.error == ENOENT || listing.error == ENOTDIR) {
+            m_stale.insert(folder);  // moved again: its events tell where to
+        } else {
             m_table->removeFolder(folder);
-            continue;
         }
-        QSet<QByteArray> present;
-        for (const TagIndexCrawler::Entry& file : listing.taggedFiles) {
-            present.insert(file.name);
-            m_table->setFileTags(folder, file.name, file.tags);
+        return;
+    }
+    QSet<QByteArray> present;
+    for (const TagIndexCrawler::Entry& file : listing.taggedFiles) {
+        present.insert(file.name);
+        m_table->setFileTags(folder, file.name, file.tags);
+    }
+    QSet<QByteArray> folderNames;
+    for (const TagIndexCrawler::Entry& sub : listing.folders) {
+        present.insert(sub.name);
+        folderNames.insert(sub.name);
+        m_table->setFileTags(folder, sub.name, sub.tags);
+        if (!m_table->subfolder(folder, sub.name)) {
+            const QByteArray subPath = path + (path.endsWith('/') ? "" : "/") + sub.name;
+            added.append({m_table->addFolder(folder, sub.name), subPath});
         }
-        QSet<QByteArray> folderNames;
-        for (const TagIndexCrawler::Entry& sub : listing.folders) {
-            present.insert(sub.name);
-            folderNames.insert(sub.name);
-            m_table->setFileTags(folder, sub.name, sub.tags);
-            if (!m_table->subfolder(folder, sub.name)) {
-                const QByteArray subPath = path + (path.endsWith('/') ? "" : "/") + sub.name;
-                added.append({m_table->addFolder(folder, sub.name), subPath});
-            }
+    }
+    for (const QByteArray& name : m_table->taggedFileNames(folder)) {
+        if (!present.contains(name)) {
+            m_table->setFileTags(folder, name, {});
         }
-        for (const QByteArray& name : m_table->taggedFileNames(folder)) {
-            if (!present.contains(name)) {
-                m_table->setFileTags(folder, name, {});
-            }
+    }
+    for (const int sub : m_table->subfolders(folder)) {
+        const QByteArray subPath = m_table->folderPath(sub);
+        if (!folderNames.contains(subPath.mid(subPath.lastIndexOf('/') + 1))) {
+            m_table->removeFolder(sub);
         }
-        for (const int sub : m_table->subfolders(folder)) {
-            const QByteArray subPath = m_table->folderPath(sub);
-            if (!folderNames.contains(subPath.mid(subPath.lastIndexOf('/') + 1))) {
-                m_table->removeFolder(sub);
-            }
-        }
-        if (!added.isEmpty()) {
-            lock.unlock();
-            crawlFrom(added);
-        }
+    }
+    if (!added.isEmpty()) {
+        lock.unlock();
+        crawlFrom(added);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/TagIndexCrawler.h"
 #include "platform/TaggedFileQuery.h"
 
 #include <QObject>
@@ -14,7 +15,6 @@
 #include <set>
 #include <thread>
 
-class TagIndexCrawler;
 class TagIndexTable;
 struct inotify_event;
 
@@ -51,6 +51,7 @@ public:
     void waitUntilReady();
     qsizetype folderCount() const;
     qsizetype taggedFileCount() const;
+    qsizetype watchedFolderCount() const;
 
 private:
     struct PendingQuery {
@@ -67,6 +68,7 @@ private:
     void recrawlVolumes();
     void crawlFrom(const QList<std::pair<int, QByteArray>>& starts);
     void drainEvents();
+    void catchUp();
     void handleEvent(const inotify_event& event);
     void applyNote(const PendingNote& note);
     // The path with its folder resolved to its real place (the file's own name kept).
@@ -74,6 +76,8 @@ private:
     // A folder's real place; the path itself when it cannot be resolved (not there yet).
     static QByteArray realFolder(const QByteArray& path);
     void recheckUnwatched();
+    // Lists the folder again and brings its entries in the table up to date.
+    void resyncFolder(int folder, const QByteArray& path);
     void recheckOutsideFiles();
     void answer(const PendingQuery& query);
     void rememberOutside(const QByteArray& path);
@@ -83,6 +87,9 @@ private:
     std::unique_ptr<TagIndexTable> m_table;
     mutable std::mutex m_tableMutex;
     QSet<int> m_unwatched;
+    QSet<int> m_missed;
+    QHash<int, SeenBefore> m_seenTwice;
+    QSet<int> m_stale;                   // folders whose events named paths that were already gone
     QHash<quint32, int> m_movedFolders;  // inotify move cookie -> folder awaiting its new place
     QList<QByteArray> m_outsideList;
     int m_inotifyFd = -1;

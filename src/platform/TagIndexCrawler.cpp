@@ -25,12 +25,12 @@ uint32_t TagIndexCrawler::watchMask() {
 }
 
 QStringList TagIndexCrawler::readTags(const QByteArray& path) {
-    const auto value = XattrTagStore::readAttribute(path, false);
-    if (!value || value->isEmpty()) {
-        return {};
-    }
+    return decodeTags(XattrTagStore::readAttribute(path, false).value_or(QByteArray()));
+}
+
+QStringList TagIndexCrawler::decodeTags(const QByteArray& value) {
     QStringList tags;
-    for (const QByteArray& name : TagValueCodec::decode(*value)) {
+    for (const QByteArray& name : TagValueCodec::decode(value)) {
         tags.append(QString::fromUtf8(name));
     }
     return tags;
@@ -82,24 +82,18 @@ QByteArray readTagValueAt(int folderFd, const char* name, QByteArray& fullPath, 
     return XattrTagStore::readAttribute(fullPath, false).value_or(QByteArray());
 }
 
-QStringList decodeTags(const QByteArray& value) {
-    QStringList tags;
-    for (const QByteArray& name : TagValueCodec::decode(value)) {
-        tags.append(QString::fromUtf8(name));
-    }
-    return tags;
-}
-
 }  // namespace
 
 TagIndexCrawler::Listing TagIndexCrawler::list(const QByteArray& path) {
     Listing listing;
     const int fd = open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
+        listing.error = errno;
         return listing;
     }
     struct stat info {};
     if (fstat(fd, &info) != 0) {
+        listing.error = errno;
         close(fd);
         return listing;
     }
@@ -140,9 +134,9 @@ TagIndexCrawler::Listing TagIndexCrawler::list(const QByteArray& path) {
             }
             const QByteArray value = readTagValueAt(fd, name, entryPath, base);
             if (type == DT_DIR) {
-                listing.folders.append({QByteArray(name), decodeTags(value)});
+                listing.folders.append({QByteArray(name), TagIndexCrawler::decodeTags(value)});
             } else if (!value.isEmpty()) {
-                QStringList tags = decodeTags(value);
+                QStringList tags = TagIndexCrawler::decodeTags(value);
                 if (!tags.isEmpty()) {
                     listing.taggedFiles.append({QByteArray(name), std::move(tags)});
                 }
@@ -173,8 +167,25 @@ void TagIndexCrawler::walk(int folder, const QByteArray& path,
     if (!m_shared.table.isFolderAlive(folder)) {
         return;
     }
-    if (!listing.ok || !m_visited.insert({listing.device, listing.inode}).second) {
-        return;  // unreadable, or already walked through another path
+    if (!listing.ok && (listing.error == ENOENT || listing.error == ENOTDIR)) {
+        // Renamed or moved since its parent was listed: the owner finds its new place from the
+        // parent's events and walks it there.
+        m_shared.missed.insert(folder);
+        return;
+    }
+    if (!listing.ok) {
+        return;
+    }
+    // The same folder at a second place: in this walk (by device and inode) or in an earlier
+    // one (the kernel hands out one watch per folder).
+    int firstPlace = watch >= 0 ? m_shared.table.folderForWatch(watch).value_or(folder) : folder;
+    if (const auto [seen, fresh] = m_visited.insert({{listing.device, listing.inode}, folder});
+        !fresh) {
+        firstPlace = seen->second;
+    }
+    if (firstPlace != folder) {
+        m_shared.seenTwice.insert(folder, {firstPlace, listing.device, listing.inode});
+        return;
     }
     m_shared.table.setWatch(folder, watch);
     if (watch < 0) {

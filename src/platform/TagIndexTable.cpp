@@ -67,7 +67,9 @@ void TagIndexTable::removeFolder(int folder, QList<int>* watchesDropped) {
             m_fileByName.remove({current, m_files[file].name});
             dropFile(file);
         }
-        if (entry.watch >= 0) {
+        // The kernel gives one watch per folder: the same one may now belong to the folder's
+        // entry at its new place, which keeps it.
+        if (entry.watch >= 0 && m_folderByWatch.value(entry.watch, kNone) == current) {
             m_folderByWatch.remove(entry.watch);
             if (watchesDropped) {
                 watchesDropped->append(entry.watch);
@@ -75,8 +77,13 @@ void TagIndexTable::removeFolder(int folder, QList<int>* watchesDropped) {
         }
         entry = Folder();
         entry.alive = false;
-        m_freeFolders.append(current);
+        m_retiredFolders.append(current);
     }
+}
+
+void TagIndexTable::recycleRemovedFolders() {
+    m_freeFolders.append(m_retiredFolders);
+    m_retiredFolders.clear();
 }
 
 void TagIndexTable::moveFolder(int folder, int newParent, const QByteArray& newName) {
@@ -298,6 +305,7 @@ const QByteArray& TagIndexTable::cachedFolderPath(int folder) const {
 void TagIndexTable::clear() {
     m_folders.clear();
     m_freeFolders.clear();
+    m_retiredFolders.clear();
     m_roots.clear();
     m_files.clear();
     m_freeFiles.clear();

@@ -21,6 +21,9 @@ public:
     std::optional<int> subfolder(int parent, const QByteArray& name) const;
     void removeFolder(int folder, QList<int>* watchesDropped = nullptr);
     void moveFolder(int folder, int newParent, const QByteArray& newName);
+    // Removed folders' ids are not handed out again until this is called, so that an id the
+    // owner still holds (for a folder moved or missed meanwhile) cannot come to mean another.
+    void recycleRemovedFolders();
     QByteArray folderPath(int folder) const;
     bool isFolderAlive(int folder) const;
     QList<int> roots() const { return m_roots; }
@@ -45,8 +48,10 @@ public:
     QList<QByteArray> pathsWithTag(const QString& name) const;
 
     qsizetype folderCount() const {
-        return static_cast<qsizetype>(m_folders.size()) - m_freeFolders.size();
+        return static_cast<qsizetype>(m_folders.size()) - m_freeFolders.size() -
+               m_retiredFolders.size();
     }
+    qsizetype watchedFolderCount() const { return m_folderByWatch.size(); }
     qsizetype taggedFileCount() const { return m_files.size() - m_freeFiles.size(); }
     void clear();
 
@@ -74,6 +79,7 @@ private:
 
     std::vector<Folder> m_folders;
     QList<int> m_freeFolders;
+    QList<int> m_retiredFolders;
     QList<int> m_roots;
     QList<TaggedFile> m_files;
     QList<int> m_freeFiles;

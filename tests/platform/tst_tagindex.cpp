@@ -15,8 +15,11 @@
 #include <sys/xattr.h>
 
 #include <unistd.h>
+#include <atomic>
 #include <cstddef>
 #include <iterator>
+#include <random>
+#include <thread>
 
 class TestTagIndex : public QObject {
     Q_OBJECT
@@ -35,6 +38,8 @@ private slots:
     void followsVolumesMountedAndUnmounted();
     void linkedFoldersAndUnicodeSpellings();
     void refusedGetxattratFallsBackToPaths();
+    void randomChangesDuringTheCrawl_data();
+    void randomChangesDuringTheCrawl();
 
 private:
     QString root() const { return m_root; }
@@ -337,6 +342,168 @@ void TestTagIndex::refusedGetxattratFallsBackToPaths() {
     QCOMPARE(waitpid(child, &status, 0), child);
     QVERIFY(WIFEXITED(status));
     QCOMPARE(WEXITSTATUS(status), 0);
+}
+
+namespace {
+
+// Changes a folder tree at random as fast as it can: folders renamed, moved, created and deleted,
+// tagged files created, renamed and deleted. Keeps its own list of the folders it made.
+class TreeChanger {
+public:
+    TreeChanger(const QString& root, unsigned seed) : m_root(root), m_random(seed) {
+        for (int i = 0; i < 40; ++i) {
+            makeFolder(i < 8 ? QString("f%1").arg(i) : pick() + QString("/f%1").arg(i));
+        }
+    }
+
+    int run(const std::atomic_bool& stop) {
+        int changes = 0;
+        while (!stop) {
+            change();
+            ++changes;
+        }
+        return changes;
+    }
+
+    void makeFolder(const QString& folder) {
+        if (!QDir().mkdir(m_root + "/" + folder)) {
+            return;
+        }
+        m_folders.append(folder);
+        for (int i = 0; i < 6; ++i) {
+            makeFile(folder);
+        }
+    }
+
+private:
+    QString pick() {
+        return m_folders[std::uniform_int_distribution<qsizetype>(0,
+                                                                  m_folders.size() - 1)(m_random)];
+    }
+
+    void makeFile(const QString& folder) {
+        const QByteArray path =
+            QFile::encodeName(m_root + "/" + folder + QString("/n%1").arg(++m_made));
+        QFile file(QFile::decodeName(path));
+        if (file.open(QIODevice::WriteOnly) && m_random() % 3) {
+            setxattr(path.constData(), "user.xdg.tags", "Rand", 4, 0);
+        }
+    }
+
+    void replacePrefix(const QString& from, const QString& to) {
+        for (QString& folder : m_folders) {
+            if (folder == from || folder.startsWith(from + "/")) {
+                folder = to + folder.mid(from.size());
+            }
+        }
+    }
+
+    void change() {
+        if (m_folders.size() < 4) {
+            makeFolder(QString("g%1").arg(++m_made));
+            return;
+        }
+        const QString folder = pick();
+        const QString parent =
+            folder.contains('/') ? folder.left(folder.lastIndexOf('/')) : QString();
+        const QString inParent = parent.isEmpty() ? QString() : parent + "/";
+        switch (m_random() % 6) {
+            case 0: {  // renamed in place
+                const QString to = inParent + QString("r%1").arg(++m_made);
+                if (QDir().rename(m_root + "/" + folder, m_root + "/" + to)) {
+                    replacePrefix(folder, to);
+                }
+                break;
+            }
+            case 1: {  // moved under another folder, never into itself
+                const QString target = pick();
+                if (target == folder || target.startsWith(folder + "/")) {
+                    break;
+                }
+                const QString to = target + QString("/m%1").arg(++m_made);
+                if (QDir().rename(m_root + "/" + folder, m_root + "/" + to)) {
+                    replacePrefix(folder, to);
+                }
+                break;
+            }
+            case 2:
+                makeFolder(folder + QString("/c%1").arg(++m_made));
+                break;
+            case 3:
+                if (m_random() % 3 == 0) {
+                    QDir(m_root + "/" + folder).removeRecursively();
+                    m_folders.removeIf([&](const QString& f) {
+                        return f == folder || f.startsWith(folder + "/");
+                    });
+                }
+                break;
+            case 4:
+                makeFile(folder);
+                break;
+            default: {
+                const QStringList files = QDir(m_root + "/" + folder).entryList(QDir::Files);
+                if (!files.isEmpty()) {
+                    const QString file = m_root + "/" + folder + "/" + files.first();
+                    m_random() % 2 ? (void)QFile::remove(file)
+                                   : (void)QFile::rename(file, file + "x");
+                }
+            }
+        }
+    }
+
+    QString m_root;
+    std::mt19937 m_random;
+    QStringList m_folders;
+    int m_made = 0;
+};
+
+}  // namespace
+
+void TestTagIndex::randomChangesDuringTheCrawl_data() {
+    QTest::addColumn<unsigned>("seed");
+    for (const unsigned seed : {1u, 2u, 3u, 4u}) {
+        QTest::newRow(qPrintable(QString("seed %1").arg(seed))) << seed;
+    }
+}
+
+void TestTagIndex::randomChangesDuringTheCrawl() {
+    QFETCH(unsigned, seed);
+    TreeChanger changer(m_root, seed);
+    for (int i = 0; i < 600; ++i) {
+        changer.makeFolder(QString("bulk%1").arg(i));
+    }
+    std::atomic_bool stop = false;
+    int changes = 0;
+    std::thread changing([&] { changes = changer.run(stop); });
+    TagIndex::Options options;
+    options.roots = {QFile::encodeName(m_root)};
+    options.outsideListPath = m_home->cacheDir() + "/tagged-elsewhere";
+    options.crawlThreads = 2;
+    TagIndex index(options);
+    index.start();
+    index.waitUntilReady();
+    stop = true;
+    changing.join();
+    QVERIFY(changes > 0);
+
+    // A fresh walk of what is on disk now.
+    QStringList expected;
+    qsizetype folders = 1;
+    QDirIterator walk(m_root, QDir::AllEntries | QDir::NoDotAndDotDot,
+                      QDirIterator::Subdirectories);
+    while (walk.hasNext()) {
+        const QString path = walk.next();
+        if (walk.fileInfo().isDir()) {
+            ++folders;
+        } else if (getxattr(QFile::encodeName(path).constData(), "user.xdg.tags", nullptr, 0) > 0) {
+            expected.append(path.mid(m_root.size() + 1));
+        }
+    }
+    expected.sort();
+    const QStringList found = query(index, "rand");
+    QCOMPARE(found, expected);
+    QCOMPARE(index.folderCount(), folders);
+    QCOMPARE(index.watchedFolderCount(), folders);
 }
 
 QTEST_GUILESS_MAIN(TestTagIndex)
