@@ -1,0 +1,109 @@
+#include "services/TagEdit.h"
+
+#include "platform/TagValueCodec.h"
+#include "services/FileTagging.h"
+
+#include <QJsonArray>
+#include <QSet>
+
+#include <algorithm>
+
+namespace {
+
+using FileTagging::comparable;
+
+// The name an entry of a stored list stands for, ready for comparison.
+QString entryKey(const QByteArray& entry) {
+    return comparable(QString::fromUtf8(TagValueCodec::entryName(entry)));
+}
+
+QSet<QString> comparableSet(const QStringList& names) {
+    QSet<QString> set;
+    for (const QString& name : names) {
+        set.insert(comparable(name));
+    }
+    return set;
+}
+
+void renameIn(QList<QByteArray>& list, const QString& from, const QString& to) {
+    const QString oldKey = comparable(from);
+    const QString newKey = comparable(to);
+    // A new spelling of the same name (another Unicode form) replaces the old one; it is not
+    // a name the file already has.
+    bool hasNew = false;
+    for (const QByteArray& entry : list) {
+        hasNew = hasNew || (newKey != oldKey && entryKey(entry) == newKey);
+    }
+    QList<QByteArray> result;
+    for (const QByteArray& entry : list) {
+        if (entryKey(entry) != oldKey) {
+            result.append(entry);
+        } else if (!hasNew) {
+            result.append(TagValueCodec::encodeName(to.toUtf8()));
+            hasNew = true;
+        }
+    }
+    list = result;
+}
+
+void addTo(QList<QByteArray>& list, const QStringList& names) {
+    QSet<QString> present;
+    for (const QByteArray& entry : list) {
+        present.insert(entryKey(entry));
+    }
+    for (const QString& name : names) {
+        if (!present.contains(comparable(name))) {
+            present.insert(comparable(name));
+            list.append(TagValueCodec::encodeName(name.toUtf8()));
+        }
+    }
+}
+
+QJsonArray toArray(const QStringList& names) {
+    return QJsonArray::fromStringList(names);
+}
+
+QStringList fromArray(const QJsonValue& value) {
+    QStringList names;
+    for (const QJsonValue& name : value.toArray()) {
+        names.append(name.toString());
+    }
+    return names;
+}
+
+}  // namespace
+
+QByteArray TagEdit::apply(const QByteArray& value) const {
+    const QList<QByteArray> before = TagValueCodec::entries(value);
+    QList<QByteArray> list = before;
+    if (!renameFrom.isEmpty()) {
+        renameIn(list, renameFrom, renameTo);
+    }
+    addTo(list, adding);
+    if (!removing.isEmpty()) {
+        const QSet<QString> doomed = comparableSet(removing);
+        list.removeIf([&](const QByteArray& entry) { return doomed.contains(entryKey(entry)); });
+    }
+    if (list == before) {
+        return value;
+    }
+    // A list left with no names at all is removed.
+    const bool hasNames = std::any_of(list.cbegin(), list.cend(), [](const QByteArray& entry) {
+        return !TagValueCodec::entryName(entry).isEmpty();
+    });
+    return hasNames ? TagValueCodec::join(list) : QByteArray();
+}
+
+QJsonObject TagEdit::toJson() const {
+    QJsonObject object;
+    object["adding"] = toArray(adding);
+    object["removing"] = toArray(removing);
+    object["renameFrom"] = renameFrom;
+    object["renameTo"] = renameTo;
+    return object;
+}
+
+TagEdit TagEdit::fromJson(const QJsonObject& object) {
+    return {fromArray(object["adding"]), fromArray(object["removing"]),
+            object["renameFrom"].toString(), object["renameTo"].toString()};
+}
