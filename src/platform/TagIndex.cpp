@@ -315,6 +315,20 @@ void TagIndex::catchUp() {
                     m_table->isFolderAlive(first.folder) ? m_table->folderPath(first.folder) : "";
                 const bool found = !firstPath.isEmpty() && stat(firstPath.constData(), &info) == 0;
                 if (found && info.st_dev == first.device && info.st_ino == first.inode) {
+                    // Its first place holds it: a bind mount when its second place does too,
+                    // else the second is stale and what is there now is listed instead.
+                    const QByteArray secondPath = m_table->folderPath(it.key());
+                    struct stat second {};
+                    if (stat(secondPath.constData(), &second) != 0 ||
+                        second.st_dev != first.device || second.st_ino != first.inode) {
+                        const QByteArray parent = secondPath.left(secondPath.lastIndexOf('/'));
+                        m_table->removeFolder(it.key());
+                        if (const auto above = m_table->folderForPath(parent)) {
+                            stale.append({*above, parent});
+                        }
+                        it = m_seenTwice.erase(it);
+                        continue;
+                    }
                     ++it;
                     continue;
                 }
