@@ -50,6 +50,7 @@ int main(int argc, char* argv[]) {
     QTemporaryDir data;
     qputenv("XDG_DATA_HOME", data.path().toUtf8());
     qputenv("XDG_CACHE_HOME", (data.path() + "/cache").toUtf8());
+    qputenv("XDG_STATE_HOME", (data.path() + "/state").toUtf8());
     qputenv("HOME", (data.path() + "/home").toUtf8());
     QApplication app(argc, argv);
     Log::setSink([](const QString&) {});

@@ -1,4 +1,5 @@
 #include "app/DesktopServices.h"
+#include "app/ShutdownSignals.h"
 #include "state/AppViewModel.h"
 #include "views/window/MainWindow.h"
 
@@ -19,5 +20,10 @@ int main(int argc, char* argv[]) {
 
     MainWindow window(model);
     window.show();
+    ShutdownSignals shutdown;
+    QObject::connect(&shutdown, &ShutdownSignals::requested, &app, [&model] {
+        model.stopFileWork();
+        QApplication::quit();
+    });
     return QApplication::exec();
 }

@@ -2,12 +2,21 @@
 
 #include "model/NameOrder.h"
 #include "model/TagTree.h"
+#include "platform/FileJournal.h"
 
 AppViewModel::AppViewModel(Services services, Startup startup, QObject* parent)
     : QObject(parent), m_services(services) {
     m_fileWork.setMaxThreadCount(1);
+    m_journal = services.journal;
+    if (!m_journal) {
+        m_ownJournal = std::make_unique<FileJournal>(":memory:");
+        m_journal = m_ownJournal.get();
+    }
+    m_statusTimer.setSingleShot(true);
+    connect(&m_statusTimer, &QTimer::timeout, this, [this] { setFileWorkStatus(QString()); });
     if (startup == Startup::LoadHierarchy) {
         loadHierarchy();
+        finishInterruptedWork();
     }
 }
 
@@ -101,10 +110,6 @@ void AppViewModel::setSelectedFileIDs(const QSet<QString>& ids) {
 
 void AppViewModel::setInlineEditingText(const QString& text) {
     assign(m_inlineEditingText, text, &AppViewModel::inlineEditingTextChanged);
-}
-
-void AppViewModel::waitForFileWork() {
-    m_fileWork.waitForDone();
 }
 
 // Look-ups.

@@ -2,6 +2,8 @@
 
 #include "model/TagNode.h"
 #include "services/FileItem.h"
+#include "services/FileWork.h"
+#include "state/UndoHistory.h"
 #include "state/ViewMode.h"
 
 #include <QHash>
@@ -9,8 +11,11 @@
 #include <QObject>
 #include <QSet>
 #include <QThreadPool>
+#include <QTimer>
 #include <QUrl>
 
+#include <atomic>
+#include <memory>
 #include <optional>
 
 class Clock;
@@ -35,6 +40,8 @@ public:
         Workspace& workspace;
         const Clock& clock;
         PreviewSource& previews;
+        // Where file work is planned; a journal for this session only when none is given.
+        FileJournal* journal = nullptr;
     };
     enum class Startup { LoadHierarchy, Empty };
 
@@ -62,6 +69,8 @@ public:
     const QString& inlineEditingText() const { return m_inlineEditingText; }
     // Why changes to the tree cannot be kept this session; empty when they can.
     const QString& treeSaveProblem() const { return m_treeSaveProblem; }
+    // Progress of long file work, then its summary for a few seconds; empty otherwise.
+    const QString& fileWorkStatus() const { return m_fileWorkStatus; }
 
     // Plain setters: they store (signalling a change) and start no other work.
     void setViewMode(ViewMode mode);
@@ -77,6 +86,8 @@ public:
 
     // Start-up.
     void loadHierarchy();
+    // Finishes the file work the journal holds from a session that ended before it was done.
+    void finishInterruptedWork();
 
     // Look-ups.
     static const TagNode* findTag(const QUuid& id, const QList<TagNode>& nodes);
@@ -163,8 +174,23 @@ public:
     void moveInColumns(qint64 step);
     void selectGridItem(qsizetype index);
 
+    // The words of the status line for a kind of file work.
+    struct FileVerb {
+        const char* progress;  // "… %1 of %2 files…"
+        const char* done;      // "… %1 files"
+    };
+
+    // Undo and redo of tree edits and of the changes made to files.
+    std::optional<QString> undoLabel() const;  // "Undo Rename “Beta”"; absent: nothing to undo
+    std::optional<QString> redoLabel() const;
+    void undo();
+    void redo();
+
     // Waits until background file work queued so far is done (tests and shutdown).
     void waitForFileWork();
+    // At a logout or Ctrl+C: the running batch is finished and recorded, the rest is left to
+    // the journal.
+    void stopFileWork();
 
 signals:
     void hierarchyChanged();
@@ -186,6 +212,8 @@ signals:
     void inlineEditingTagIDChanged();
     void inlineEditingTextChanged();
     void treeSaveProblemChanged();
+    void fileWorkStatusChanged();
+    void historyChanged();
 
 private:
     template <typename T>
@@ -201,16 +229,27 @@ private:
     void saveHierarchy();
     void mergeSystemTags(const QList<struct FinderTag>& tags, QSet<QString> existing,
                          int* appended);
-    void updateTag(const QUuid& id, const std::function<void(TagNode&)>& change);
+    // Changes one tag and saves; `label` names the undo step, "%1" standing for the tag's name.
+    void updateTag(const QUuid& id, const QString& label,
+                   const std::function<void(TagNode&)>& change);
     void applyLoadedFiles(const QUuid& id, QList<FileItem> files);
     void dropUnlistedSelection();
-    struct PendingFileRename {
-        QString oldName;
-        QString newName;
-    };
-    void renameOnFiles(const QString& oldName, const QString& newName);
-    void startNextFileRename();
-    void finishFileRename();
+    void setFileWorkStatus(const QString& text);
+    // File work runs one job at a time, in the order asked; a job calls finishFileJob when done.
+    void enqueueFileJob(std::function<void()> start);
+    void finishFileJob();
+    void runFileOperation(UndoHistory::FileOperation handle,
+                          std::function<qint64(FileWork::Context&)> prepare, const FileVerb& verb,
+                          std::function<void(const FileWork::Summary&)> then);
+    UndoHistory::FileOperation renameOnFiles(const QString& oldName, qint64 op);
+    void reloadAfterRename();
+    void pushUndoStep(UndoHistory::Step step);
+    void recordTreeStep(const QString& label, const QList<TagNode>& before,
+                        UndoHistory::FileOperation files = nullptr);
+    void takeBack(const std::optional<QList<TagNode>>& tree,
+                  const UndoHistory::FileOperation& files);
+    // Ends the path above the first id that names no tag any more.
+    void keepNavigationInTree();
     void followMovedTag(const QUuid& id);
     void requestNewTagUnder(std::optional<QUuid> parentID);
     QList<FileItem> filesOfColumn(qsizetype column) const;
@@ -225,8 +264,14 @@ private:
     void tagWithPath(const QList<QUrl>& files, const QUuid& tagID);
 
     Services m_services;
+    std::unique_ptr<FileJournal> m_ownJournal;
+    FileJournal* m_journal = nullptr;
     QThreadPool m_fileWork;  // one thread: file reads and writes run in the order queued
-    QList<PendingFileRename> m_pendingFileRenames;  // the first one is running
+    QList<std::function<void()>> m_fileJobs;  // the first one is running
+    std::atomic_bool m_stopFileWork = false;
+    UndoHistory m_history;
+    QString m_fileWorkStatus;
+    QTimer m_statusTimer;
     quint64 m_lastLoad = 0;
     QHash<QUuid, quint64> m_newestLoad;  // the running load of each tag whose answer counts
 

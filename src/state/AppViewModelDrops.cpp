@@ -1,48 +1,8 @@
 // Drops of files and tags on tags, columns and the current tag's files.
-#include "platform/FilePaths.h"
-#include "platform/TaggedFileQuery.h"
 #include "services/DropRoutine.h"
-#include "services/FileTagging.h"
 #include "state/AppViewModel.h"
 
 #include <QPointer>
-
-void AppViewModel::applyTags(const QList<QUrl>& urls, const QStringList& adding,
-                             const QStringList& removing) {
-    // Many files may be dropped at once: the writes run on the file thread, in drop order, and
-    // the lists reload once they are done. A file that cannot be written keeps its tags and
-    // the others go on.
-    QPointer<AppViewModel> self(this);
-    FileTagStore& store = m_services.tagStore;
-    TaggedFileQuery& query = m_services.query;
-    m_fileWork.start([=, &store, &query] {
-        for (const QUrl& url : urls) {
-            bool changed = false;
-            if (!adding.isEmpty()) {
-                changed = !FileTagging::addTags(store, adding, url) || changed;
-            }
-            if (!removing.isEmpty()) {
-                changed = !FileTagging::removeTags(store, removing, url) || changed;
-            }
-            if (changed) {
-                query.noteTagsWritten(FilePaths::rawPathFromUrl(url),
-                                      FileTagging::readTagNames(store, url));
-            }
-        }
-        if (!self) {
-            return;
-        }
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self] {
-                if (self) {
-                    self->clearFileCache();
-                    self->loadFilesForCurrentTag();
-                }
-            },
-            Qt::QueuedConnection);
-    });
-}
 
 AppViewModel::DropNames AppViewModel::dropTargetNames(qsizetype column) const {
     if (column == m_navigationPath.size() && column > 0) {

@@ -1,26 +1,30 @@
 // Creating, renaming, deleting, moving and decorating tags.
 #include "model/TagNames.h"
 #include "model/TagTree.h"
-#include "platform/FilePaths.h"
-#include "platform/FileTagStore.h"
-#include "platform/TaggedFileQuery.h"
-#include "services/FileTagging.h"
+#include "platform/FileJournal.h"
 #include "state/AppViewModel.h"
-
-#include <QPointer>
-#include <QTimer>
 
 namespace {
 
-constexpr int kReloadAfterRenameMs = 1500;
+QString quoted(const QString& name) {
+    return QStringLiteral("\u201c%1\u201d").arg(name);
+}
 
 }  // namespace
 
-void AppViewModel::updateTag(const QUuid& id, const std::function<void(TagNode&)>& change) {
+void AppViewModel::updateTag(const QUuid& id, const QString& label,
+                             const std::function<void(TagNode&)>& change) {
+    const TagNode* tag = findTag(id, m_hierarchy);
+    if (!tag) {
+        return;
+    }
+    const QString name = tag->name;
+    const QList<TagNode> before = m_hierarchy;
     QList<TagNode> tree = m_hierarchy;
     TagTree::update(tree, id, change);
     setHierarchy(std::move(tree));
     saveHierarchy();
+    recordTreeStep(label.arg(quoted(name)), before);
 }
 
 bool AppViewModel::canCreateTag(std::optional<QUuid> parentID) const {
@@ -32,11 +36,13 @@ void AppViewModel::createTag(const QString& name, qint64 colorIndex,
     if (!canCreateTag(parentID)) {
         return;  // a deeper tree would be refused when it is read back
     }
+    const QList<TagNode> before = m_hierarchy;
     QList<TagNode> tree = m_hierarchy;
     if (TagTree::append(tree, parentID.value_or(QUuid()), TagNode::make(name, colorIndex))) {
         setHierarchy(std::move(tree));
     }
     saveHierarchy();
+    recordTreeStep("New Tag " + quoted(trimmedTagName(name)), before);
 }
 
 std::optional<QString> AppViewModel::newTagParentName() const {
@@ -94,7 +100,7 @@ void AppViewModel::renameTag(const QUuid& id, const QString& newName) {
     if (trimmed.isEmpty()) {
         return;
     }
-    updateTag(id, [&](TagNode& node) { node.name = trimmed; });
+    updateTag(id, "Rename %1", [&](TagNode& node) { node.name = trimmed; });
 }
 
 void AppViewModel::commitInlineEdit() {
@@ -103,92 +109,59 @@ void AppViewModel::commitInlineEdit() {
     }
     const QUuid id = *m_inlineEditingTagID;
     const QString trimmed = trimmedTagName(m_inlineEditingText);
-    if (trimmed.isEmpty()) {
+    const TagNode* tag = findTag(id, m_hierarchy);
+    if (trimmed.isEmpty() || !tag) {
         cancelInlineEdit();
         return;
     }
-    const TagNode* tag = findTag(id, m_hierarchy);
-    const std::optional<QString> oldName = tag ? std::optional(tag->name) : std::nullopt;
-    renameTag(id, trimmed);
+    const QString oldName = tag->name;
     setInlineEditingTagID(std::nullopt);
-    if (oldName && *oldName != trimmed) {
-        renameOnFiles(*oldName, trimmed);
-    }
-}
-
-void AppViewModel::renameOnFiles(const QString& oldName, const QString& newName) {
-    // Renames reach the files in the order they were made: a rename's query must see the
-    // names the previous rename wrote, or A→B then B→C would leave the files on B.
-    m_pendingFileRenames.append({oldName, newName});
-    if (m_pendingFileRenames.size() == 1) {
-        startNextFileRename();
-    }
-}
-
-void AppViewModel::startNextFileRename() {
-    if (m_pendingFileRenames.isEmpty()) {
+    if (oldName == trimmed) {
         return;
     }
-    const PendingFileRename rename = m_pendingFileRenames.first();
-    QPointer<AppViewModel> self(this);
-    m_services.query.queryFilesWithTag(rename.oldName, [=](const QList<QByteArray>& paths) {
-        if (!self) {
-            return;
-        }
-        // Thousands of files must not freeze the window: the writes run on the file thread,
-        // each one a single read-modify-write, so a failure never leaves a file with neither
-        // name.
-        FileTagStore& store = self->m_services.tagStore;
-        TaggedFileQuery& query = self->m_services.query;
-        self->m_fileWork.start([=, &store, &query] {
-            for (const QByteArray& path : paths) {
-                const QUrl url = FilePaths::urlFromRawPath(path);
-                if (!FileTagging::replaceTag(store, rename.oldName, rename.newName, url)) {
-                    query.noteTagsWritten(path, FileTagging::readTagNames(store, url));
-                }
-            }
-            if (!self) {
-                return;
-            }
-            QMetaObject::invokeMethod(
-                self.data(), [self] { self->finishFileRename(); }, Qt::QueuedConnection);
-        });
-    });
-}
-
-void AppViewModel::finishFileRename() {
-    // The lists reload once the files carry the new name. (A list kept from when the rename
-    // was committed is not put back: by now it may be another tag's.)
-    QTimer::singleShot(kReloadAfterRenameMs, this, [this] {
-        clearFileCache();
-        loadFilesForCurrentTag();
-    });
-    m_pendingFileRenames.removeFirst();
-    startNextFileRename();
+    // The file part is in the journal before the tree says the new name, so that a crash in
+    // between still renames the files at the next start.
+    const qint64 op = m_journal->begin(FileJournal::Kind::Edit, TagEdit::rename(oldName, trimmed));
+    const QList<TagNode> before = m_hierarchy;
+    QList<TagNode> tree = m_hierarchy;
+    TagTree::update(tree, id, [&](TagNode& node) { node.name = trimmed; });
+    setHierarchy(std::move(tree));
+    saveHierarchy();
+    recordTreeStep("Rename " + quoted(oldName), before, renameOnFiles(oldName, op));
 }
 
 void AppViewModel::deleteTag(const QUuid& id) {
+    const TagNode* tag = findTag(id, m_hierarchy);
+    if (!tag) {
+        return;
+    }
+    const QString name = tag->name;
+    const QList<TagNode> before = m_hierarchy;
     QList<TagNode> tree = m_hierarchy;
     TagTree::remove(tree, id);
     setHierarchy(std::move(tree));
-    // Ids of the deleted tag and of its subtree would name no tag any more: the path ends
-    // above the first of them.
+    keepNavigationInTree();
+    saveHierarchy();
+    recordTreeStep("Delete " + quoted(name), before);
+}
+
+void AppViewModel::keepNavigationInTree() {
+    // Ids of a deleted tag and of its subtree would name no tag any more: the path ends above
+    // the first of them.
     qsizetype position = -1;
     for (qsizetype i = 0; i < m_navigationPath.size() && position < 0; ++i) {
         if (!findTag(m_navigationPath[i], m_hierarchy)) {
             position = i;
         }
     }
-    if (position >= 0) {
-        removeCachedFiles(m_navigationPath.mid(position));
-        setNavigationPath(m_navigationPath.first(position));
+    if (position < 0) {
+        return;
     }
-    saveHierarchy();
-    if (position >= 0) {
-        setSelectedTagID(std::nullopt);
-        clearSelection();
-        loadFilesForCurrentTag();
-    }
+    removeCachedFiles(m_navigationPath.mid(position));
+    setNavigationPath(m_navigationPath.first(position));
+    setSelectedTagID(std::nullopt);
+    clearSelection();
+    loadFilesForCurrentTag();
 }
 
 void AppViewModel::moveTag(const QUuid& id, std::optional<QUuid> newParentID) {
@@ -207,11 +180,13 @@ void AppViewModel::moveTag(const QUuid& id, std::optional<QUuid> newParentID) {
         parentLevel + TagTree::height(node) > TagTree::kMaxLevels) {
         return;
     }
+    const QList<TagNode> before = m_hierarchy;
     QList<TagNode> tree = m_hierarchy;
     TagTree::remove(tree, id);
     TagTree::append(tree, newParentID.value_or(QUuid()), node);
     setHierarchy(std::move(tree));
     saveHierarchy();
+    recordTreeStep("Move " + quoted(node.name), before);
     followMovedTag(id);
 }
 
@@ -234,25 +209,25 @@ void AppViewModel::followMovedTag(const QUuid& id) {
 }
 
 void AppViewModel::setColorIndex(qint64 colorIndex, const QUuid& tagID) {
-    updateTag(tagID, [&](TagNode& node) {
+    updateTag(tagID, "Set Color of %1", [&](TagNode& node) {
         node.colorIndex = colorIndex;
         node.customColorHex.reset();
     });
 }
 
 void AppViewModel::setCustomColorHex(std::optional<QString> hex, const QUuid& tagID) {
-    updateTag(tagID, [&](TagNode& node) { node.customColorHex = hex; });
+    updateTag(tagID, "Set Color of %1", [&](TagNode& node) { node.customColorHex = hex; });
 }
 
 void AppViewModel::setIconName(std::optional<QString> iconName, const QUuid& tagID) {
-    updateTag(tagID, [&](TagNode& node) {
+    updateTag(tagID, "Set Icon of %1", [&](TagNode& node) {
         node.iconName = iconName;
         node.customIconData.reset();
     });
 }
 
 void AppViewModel::setCustomIconData(std::optional<QByteArray> data, const QUuid& tagID) {
-    updateTag(tagID, [&](TagNode& node) {
+    updateTag(tagID, "Set Icon of %1", [&](TagNode& node) {
         if (data) {
             node.iconName.reset();
         }

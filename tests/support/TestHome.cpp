@@ -13,6 +13,7 @@ TestHome::TestHome() {
     qputenv("HOME", home().toUtf8());
     qputenv("XDG_DATA_HOME", (m_dir.path() + "/data").toUtf8());
     qputenv("XDG_CACHE_HOME", (m_dir.path() + "/cache").toUtf8());
+    qputenv("XDG_STATE_HOME", (m_dir.path() + "/state").toUtf8());
     qputenv("XDG_CONFIG_HOME", (m_dir.path() + "/config").toUtf8());
     qputenv("XDG_RUNTIME_DIR", (m_dir.path() + "/runtime").toUtf8());
 }

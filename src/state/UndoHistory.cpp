@@ -1,0 +1,31 @@
+#include "state/UndoHistory.h"
+
+void UndoHistory::push(Step step) {
+    m_steps.resize(m_done);
+    m_steps.append(std::move(step));
+    if (m_steps.size() > kLimit) {
+        m_steps.removeFirst();
+    }
+    m_done = m_steps.size();
+}
+
+const UndoHistory::Step* UndoHistory::nextUndo() const {
+    return m_done > 0 ? &m_steps[m_done - 1] : nullptr;
+}
+
+const UndoHistory::Step* UndoHistory::nextRedo() const {
+    return m_done < m_steps.size() ? &m_steps[m_done] : nullptr;
+}
+
+UndoHistory::Step UndoHistory::takeUndo() {
+    return m_steps[--m_done];
+}
+
+UndoHistory::Step UndoHistory::takeRedo() {
+    return m_steps[m_done++];
+}
+
+void UndoHistory::clear() {
+    m_steps.clear();
+    m_done = 0;
+}

@@ -1,0 +1,340 @@
+// File work through the journal: cut short by a kill or a logout and finished at the next
+// start, undone and redone byte for byte, and kept whole beside another writer.
+#include "LogCapture.h"
+#include "ModelFixture.h"
+#include "TestTree.h"
+#include "platform/FileJournal.h"
+#include "platform/XattrTagStore.h"
+#include "services/FileWork.h"
+
+#include <QDir>
+#include <QtTest>
+
+#include <sys/wait.h>
+#include <sys/xattr.h>
+
+#include <unistd.h>
+#include <csignal>
+#include <thread>
+
+namespace {
+
+// The real store, slowed so that a signal lands part-way through the work.
+class SlowStore : public FileTagStore {
+public:
+    std::optional<QByteArray> readValue(const QByteArray& path) const override {
+        return m_real.readValue(path);
+    }
+    std::error_code writeValue(const QByteArray& path, const QByteArray& value) override {
+        usleep(60);
+        return m_real.writeValue(path, value);
+    }
+
+private:
+    XattrTagStore m_real;
+};
+
+class NoQuery : public TaggedFileQuery {
+public:
+    void queryFilesWithTag(const QString&, Completion completion) override { completion({}); }
+    void noteTagsWritten(const QByteArray&, const QStringList&) override {}
+};
+
+std::atomic_bool g_stop = false;
+
+QByteArray raw(const QString& path) {
+    return XattrTagStore::readAttribute(QFile::encodeName(path), false).value_or("<unreadable>");
+}
+
+void setRaw(const QString& path, const QByteArray& value) {
+    const QByteArray name = QFile::encodeName(path);
+    if (value.isEmpty()) {
+        removexattr(name.constData(), "user.xdg.tags");
+    } else {
+        setxattr(name.constData(), "user.xdg.tags", value.constData(),
+                 static_cast<size_t>(value.size()), 0);
+    }
+}
+
+}  // namespace
+
+class TestFileWork : public QObject, public ModelFixture {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { createHome(); }
+    void init() { createModel(); }
+    void cleanup() { destroyModel(); }
+    void cutShortRenameIsFinishedAtNextStart_data();
+    void cutShortRenameIsFinishedAtNextStart();
+    void startFinishesWhatTheJournalHolds();
+    void damagedJournalIsKeptAside();
+    void undoAndRedoOfDropsRestoreExactBytes();
+    void undoOfRenameAndMergeGivesFilesTheirNames();
+    void undoWaitsForTheWorkItTakesBack();
+    void anotherWriterLosesNothingOfOurs();
+
+private:
+    QStringList manyFiles(int count, QList<QByteArray>* values);
+};
+
+QStringList TestFileWork::manyFiles(int count, QList<QByteArray>* values) {
+    // Names other programs wrote, bytes that are not UTF-8, and a KDE name ending in a
+    // backslash, around the name being renamed.
+    const QList<QByteArray> shapes = {"A,Old,B", "Old", " lead,Old,\xff\xfe", "x\\y,OLD,Old,end\\"};
+    QStringList paths;
+    for (int i = 0; i < count; ++i) {
+        const QString path = file(QString("many/f%1").arg(i));
+        setRaw(path, shapes[i % shapes.size()]);
+        paths.append(path);
+        values->append(shapes[i % shapes.size()]);
+    }
+    return paths;
+}
+
+void TestFileWork::cutShortRenameIsFinishedAtNextStart_data() {
+    QTest::addColumn<int>("signal");
+    QTest::newRow("killed") << int(SIGKILL);
+    QTest::newRow("logout") << int(SIGTERM);
+}
+
+void TestFileWork::cutShortRenameIsFinishedAtNextStart() {
+    QFETCH(int, signal);
+    QList<QByteArray> before;
+    const QStringList paths = manyFiles(5000, &before);
+    QList<QByteArray> rawPaths;
+    for (const QString& path : paths) {
+        rawPaths.append(QFile::encodeName(path));
+    }
+    const QString journalPath = m_folder + "/journal.sqlite";
+
+    int progress[2];
+    QVERIFY(pipe(progress) == 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        // The application's side: plan, then write, reporting each batch.
+        signal == SIGTERM ? (void)std::signal(SIGTERM, [](int) { g_stop = true; })
+                          : (void)std::signal(SIGTERM, SIG_DFL);
+        SlowStore store;
+        NoQuery query;
+        FileJournal journal(journalPath);
+        FileWork::Context context{store, journal, query, g_stop, [&](qsizetype, qsizetype) {
+                                      [[maybe_unused]] auto n = write(progress[1], "b", 1);
+                                  }};
+        const qint64 op = journal.begin(FileJournal::Kind::Edit, TagEdit::rename("Old", "New"));
+        FileWork::planEdit(context, op, rawPaths);
+        FileWork::run(context, op);
+        _exit(0);
+    }
+    close(progress[1]);
+    char byte = 0;
+    QCOMPARE(read(progress[0], &byte, 1), 1);  // the first batch is done
+    kill(child, signal);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(progress[0]);
+    qsizetype renamed = 0;
+    for (const QString& path : paths) {
+        renamed += raw(path).contains("New");
+    }
+    QVERIFY2(renamed >= FileWork::kBatch && renamed < paths.size(),
+             qPrintable(QString::number(renamed)));
+
+    // The next start.
+    XattrTagStore store;
+    NoQuery query;
+    FileJournal journal(journalPath);
+    const auto unfinished = journal.unfinished();
+    QCOMPARE(unfinished.size(), 1);
+    std::atomic_bool stop = false;
+    FileWork::Context context{store, journal, query, stop, {}};
+    FileWork::run(context, unfinished.first().id);
+    QVERIFY(journal.unfinished().isEmpty());
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        QByteArray expected = before[i];
+        if (expected == "x\\y,OLD,Old,end\\") {
+            expected = "x\\y,OLD,New,end\\";  // the other spelling is another name
+        } else {
+            expected.replace("Old", "New");
+        }
+        QCOMPARE(raw(paths[i]), expected);
+    }
+}
+
+void TestFileWork::startFinishesWhatTheJournalHolds() {
+    const QString a = file("a.txt", "Old,Keep");
+    const QString b = file("b.txt", "Old");
+    const QString untouched = file("c.txt", "Old");
+    {
+        // A session that planned a rename and ended before writing, and one that ended while
+        // still asking which files carry a name.
+        XattrTagStore store;
+        NoQuery query;
+        FileJournal journal(FileJournal::defaultPath());
+        std::atomic_bool stop = false;
+        FileWork::Context context{store, journal, query, stop, {}};
+        const qint64 planned =
+            journal.begin(FileJournal::Kind::Edit, TagEdit::rename("Old", "New"));
+        FileWork::planEdit(context, planned, {QFile::encodeName(a), QFile::encodeName(b)});
+        journal.begin(FileJournal::Kind::Edit, TagEdit::rename("Keep", "Kept"));
+    }
+    LogCapture log;
+    FileJournal journal(FileJournal::defaultPath());
+    AppViewModel::Services services = m_services->services();
+    services.journal = &journal;
+    AppViewModel model(services, AppViewModel::Startup::LoadHierarchy);
+    model.waitForFileWork();
+    QCOMPARE(raw(a), QByteArray("New,Kept"));
+    QCOMPARE(raw(b), QByteArray("New"));
+    QCOMPARE(raw(untouched), QByteArray("Old"));  // not in the plan
+    QVERIFY(journal.unfinished().isEmpty());
+    QVERIFY2(log.lines().contains(
+                 "[Orvane] fileJournal: finished 3 files left unfinished by the last session"),
+             qPrintable(log.lines().join('\n')));
+}
+
+void TestFileWork::damagedJournalIsKeptAside() {
+    const QString path = m_folder + "/state/journal.sqlite";
+    QDir().mkpath(m_folder + "/state");
+    for (const QByteArray& damage :
+         {QByteArray("not a database at all"), QByteArray("SQLite format 3\0garbage", 24)}) {
+        QFile bad(path);
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write(damage.repeated(200));
+        bad.close();
+        LogCapture log;
+        FileJournal journal(path);
+        QVERIFY(journal.begin(FileJournal::Kind::Edit, TagEdit::add({"x"})) > 0);
+        QCOMPARE(QDir(m_folder + "/state").entryList({"journal.sqlite.damaged-*"}).size(), 1);
+        QVERIFY(
+            log.lines().join('\n').contains("fileJournal: the journal was damaged; kept aside"));
+        QDir(m_folder + "/state").removeRecursively();
+        QDir().mkpath(m_folder + "/state");
+    }
+}
+
+void TestFileWork::undoAndRedoOfDropsRestoreExactBytes() {
+    const QUuid projects = add("Projects");
+    const QString plain = file("plain.txt");
+    const QString foreign = file("foreign.txt");
+    setRaw(foreign, QByteArray(" lead,C:\\temp,\xff\xfe,x\\\\y,end\\", 25));
+    const QString elsewhere = file("elsewhere.txt", "Mine");
+    const QList<QString> files = {plain, foreign, elsewhere};
+    QList<QByteArray> before;
+    for (const QString& path : files) {
+        before.append(raw(path));
+    }
+    m_model->applyTags(
+        {QUrl::fromLocalFile(plain), QUrl::fromLocalFile(foreign), QUrl::fromLocalFile(elsewhere)},
+        {"Projects"}, {});
+    m_model->waitForFileWork();
+    QCOMPARE(m_model->undoLabel(), QString("Undo Tag 3 Files"));
+    QList<QByteArray> after;
+    for (const QString& path : files) {
+        after.append(raw(path));
+        QVERIFY(after.last().contains("Projects"));
+    }
+    setRaw(elsewhere, "Mine,Projects,Theirs");  // another program, between the drop and the undo
+
+    m_model->undo();
+    m_model->waitForFileWork();
+    QCOMPARE(raw(plain), before[0]);
+    QCOMPARE(getxattr(QFile::encodeName(plain).constData(), "user.xdg.tags", nullptr, 0), -1);
+    QCOMPARE(raw(foreign), before[1]);
+    QCOMPARE(raw(elsewhere), QByteArray("Mine,Projects,Theirs"));
+    QCOMPARE(m_model->fileWorkStatus(),
+             QString("Restored 2 files; 1 file changed elsewhere was left as it is"));
+    QCOMPARE(m_model->redoLabel(), QString("Redo Tag 3 Files"));
+
+    m_model->redo();
+    m_model->waitForFileWork();
+    QCOMPARE(raw(plain), after[0]);
+    QCOMPARE(raw(foreign), after[1]);
+    QCOMPARE(raw(elsewhere), QByteArray("Mine,Projects,Theirs"));
+    Q_UNUSED(projects);
+}
+
+void TestFileWork::undoOfRenameAndMergeGivesFilesTheirNames() {
+    const QUuid alpha = add("Alpha");
+    const QUuid beta = add("Beta");
+    const QString onlyAlpha = file("a.txt", "x,Alpha");
+    const QString both = file("b.txt", "Beta,Alpha,y");
+    // Renaming Alpha onto Beta merges the two names on every file.
+    const QList<TagNode> tree = m_model->hierarchy();
+    m_model->beginRename(*AppViewModel::findTag(alpha, m_model->hierarchy()));
+    m_model->setInlineEditingText("Beta");
+    m_model->commitInlineEdit();
+    m_model->waitForFileWork();
+    QCOMPARE(raw(onlyAlpha), QByteArray("x,Beta"));
+    QCOMPARE(raw(both), QByteArray("Beta,y"));
+    QCOMPARE(m_model->undoLabel(), QString("Undo Rename \u201cAlpha\u201d"));
+
+    m_model->undo();
+    m_model->waitForFileWork();
+    QCOMPARE(m_model->hierarchy(), tree);
+    QCOMPARE(raw(onlyAlpha), QByteArray("x,Alpha"));
+    QCOMPARE(raw(both), QByteArray("Beta,Alpha,y"));
+
+    m_model->redo();
+    m_model->waitForFileWork();
+    QCOMPARE(AppViewModel::findTag(alpha, m_model->hierarchy())->name, QString("Beta"));
+    QCOMPARE(raw(both), QByteArray("Beta,y"));
+    Q_UNUSED(beta);
+}
+
+void TestFileWork::undoWaitsForTheWorkItTakesBack() {
+    const QUuid old = add("Old");
+    QStringList paths;
+    for (int i = 0; i < 300; ++i) {
+        paths.append(file(QString("w%1.txt").arg(i), "Old"));
+    }
+    m_model->beginRename(*AppViewModel::findTag(old, m_model->hierarchy()));
+    m_model->setInlineEditingText("New");
+    m_model->commitInlineEdit();
+    m_model->undo();  // at once: the rename's files are still being asked for or written
+    m_model->waitForFileWork();
+    for (const QString& path : paths) {
+        QCOMPARE(raw(path), QByteArray("Old"));
+    }
+    QCOMPARE(AppViewModel::findTag(old, m_model->hierarchy())->name, QString("Old"));
+}
+
+void TestFileWork::anotherWriterLosesNothingOfOurs() {
+    QList<QByteArray> paths;
+    QStringList files;
+    for (int i = 0; i < 2000; ++i) {
+        files.append(file(QString("race%1.txt").arg(i), "Old"));
+        paths.append(QFile::encodeName(files.last()));
+    }
+    // Another program adds its own name to every file while the rename runs, read-modify-write
+    // like Orvane, with no lock.
+    std::atomic_bool done = false;
+    std::thread other([&] {
+        XattrTagStore store;
+        for (int round = 0; !done && round < 50; ++round) {
+            for (const QByteArray& path : paths) {
+                const QByteArray value = store.readValue(path).value_or(QByteArray());
+                store.writeValue(path, TagEdit::add({"Theirs"}).apply(value));
+            }
+        }
+    });
+    XattrTagStore store;
+    NoQuery query;
+    FileJournal journal(":memory:");
+    std::atomic_bool stop = false;
+    FileWork::Context context{store, journal, query, stop, {}};
+    const qint64 op = journal.begin(FileJournal::Kind::Edit, TagEdit::rename("Old", "New"));
+    QVERIFY(FileWork::planEdit(context, op, paths));
+    const FileWork::Summary summary = FileWork::run(context, op);
+    done = true;
+    other.join();
+    QCOMPARE(summary.failed, 0);
+    qsizetype kept = 0;
+    for (const QString& path : files) {
+        kept += raw(path).split(',').contains("New");
+    }
+    QCOMPARE(kept + summary.unsettled, files.size());
+}
+
+QTEST_MAIN(TestFileWork)
+#include "tst_filework.moc"
