@@ -26,6 +26,9 @@ private slots:
     void renamesReachTheFilesInOrder();
     void renameToAnotherUnicodeFormKeepsTheTag();
     void colourAndIconSettersClearWhatTheyReplace();
+    void everyTreeEditIsUndoneAndRedone_data();
+    void everyTreeEditIsUndoneAndRedone();
+    void historyKeepsAtLeastAHundredSteps();
 
 private:
     QList<TagNode> saved() {
@@ -257,6 +260,75 @@ void TestEditing::colourAndIconSettersClearWhatTheyReplace() {
     m_model->setIconName("heart.fill", id);
     QVERIFY(!m_model->hierarchy()[0].customIconData);
     QCOMPARE(saved(), m_model->hierarchy());
+}
+
+using TreeEdit = std::function<void(AppViewModel&, const QUuid& a, const QUuid& b)>;
+Q_DECLARE_METATYPE(TreeEdit)
+
+void TestEditing::everyTreeEditIsUndoneAndRedone_data() {
+    QTest::addColumn<TreeEdit>("edit");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("create") << TreeEdit([](AppViewModel& m, auto&, auto& b) {
+        m.createTag(" New ", 3, b);
+    }) << "New Tag \u201cNew\u201d";
+    QTest::newRow("rename") << TreeEdit([](AppViewModel& m, auto& a, auto&) {
+        m.renameTag(a, "Renamed");
+    }) << "Rename \u201cA\u201d";
+    QTest::newRow("move") << TreeEdit([](AppViewModel& m, auto&, auto& b) {
+        m.moveTag(b, std::nullopt);
+    }) << "Move \u201cB\u201d";
+    QTest::newRow("colour") << TreeEdit([](AppViewModel& m, auto& a, auto&) {
+        m.setColorIndex(5, a);
+    }) << "Set Color of \u201cA\u201d";
+    QTest::newRow("custom colour")
+        << TreeEdit([](AppViewModel& m, auto& a, auto&) { m.setCustomColorHex("#123456", a); })
+        << "Set Color of \u201cA\u201d";
+    QTest::newRow("icon") << TreeEdit([](AppViewModel& m, auto& a, auto&) {
+        m.setIconName("star", a);
+    }) << "Set Icon of \u201cA\u201d";
+    QTest::newRow("custom image") << TreeEdit([](AppViewModel& m, auto& a, auto&) {
+        m.setCustomIconData(QByteArray("\x89PNG\r\n\x1a\n"), a);
+    }) << "Set Icon of \u201cA\u201d";
+    QTest::newRow("delete branch")
+        << TreeEdit([](AppViewModel& m, auto& a, auto&) { m.deleteTag(a); })
+        << "Delete \u201cA\u201d";
+}
+
+void TestEditing::everyTreeEditIsUndoneAndRedone() {
+    QFETCH(TreeEdit, edit);
+    QFETCH(QString, label);
+    const QUuid a = add("A");
+    const QUuid b = add("B", a);
+    m_model->setColorIndex(2, b);
+    const QList<TagNode> before = m_model->hierarchy();
+    edit(*m_model, a, b);
+    const QList<TagNode> after = m_model->hierarchy();
+    QVERIFY(after != before);
+    QCOMPARE(m_model->undoLabel(), "Undo " + label);
+
+    m_model->undo();
+    QCOMPARE(m_model->hierarchy(), before);  // ids, colours and icons included
+    QCOMPARE(saved(), before);
+    QCOMPARE(m_model->redoLabel(), "Redo " + label);
+    m_model->redo();
+    QCOMPARE(m_model->hierarchy(), after);
+    QCOMPARE(saved(), after);
+    // A new edit after an undo drops what could have been redone.
+    m_model->undo();
+    m_model->createTag("Other", 0, std::nullopt);
+    QCOMPARE(m_model->redoLabel(), std::nullopt);
+}
+
+void TestEditing::historyKeepsAtLeastAHundredSteps() {
+    const QList<TagNode> empty = m_model->hierarchy();
+    for (int i = 0; i < 120; ++i) {
+        m_model->createTag(QString("T%1").arg(i), 0, std::nullopt);
+    }
+    for (int i = 0; i < 120; ++i) {
+        m_model->undo();
+    }
+    QCOMPARE(m_model->hierarchy(), empty);
+    QCOMPARE(m_model->undoLabel(), std::nullopt);
 }
 
 QTEST_MAIN(TestEditing)

@@ -32,6 +32,7 @@ private slots:
     void doubleClickOnSelectedTileEnters();
     void contextMenusMarkTheirItem();
     void ampersandsInNamesStayVisible();
+    void undoAndRedoFromTheEditMenuAndKeys();
 
 private:
     SingleColumnView* column(int k) const {
@@ -317,6 +318,50 @@ void TestEditsInWindow::ampersandsInNamesStayVisible() {
     }
     QVERIFY(shown.contains("Europe && Africa"));
     QVERIFY(!shown.contains("Europe & Africa"));
+}
+
+void TestEditsInWindow::undoAndRedoFromTheEditMenuAndKeys() {
+    const QString tagged = file("f.txt", "Alpha");
+    auto* undo = m_window->findChild<QAction*>("undo");
+    auto* redo = m_window->findChild<QAction*>("redo");
+    QCOMPARE(undo->text(), QString("Undo New Tag \u201cBeta\u201d"));
+    QVERIFY(!redo->isEnabled());
+    clickRow(0, 1);  // Alpha opens
+    settle();
+    QTest::keyClick(m_window.get(), Qt::Key_F2);
+    QTest::keyClicks(focusedField(), "Gamma");
+    // In the name field Ctrl+Z belongs to the text being typed, not to the tree.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(nameOf(m_alpha), QString("Alpha"));
+    QTest::keyClicks(QApplication::focusWidget(), "Gamma");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    m_model->waitForFileWork();
+    QCOMPARE(nameOf(m_alpha), QString("Gamma"));
+    QCOMPARE(tagsOf(tagged), QByteArray("Gamma"));
+    QCOMPARE(undo->text(), QString("Undo Rename \u201cAlpha\u201d"));
+    QVERIFY(undo->isEnabled());
+
+    QTest::keyClick(m_window.get(), Qt::Key_Z, Qt::ControlModifier);
+    m_model->waitForFileWork();
+    QCOMPARE(nameOf(m_alpha), QString("Alpha"));
+    QCOMPARE(tagsOf(tagged), QByteArray("Alpha"));
+    QCOMPARE(redo->text(), QString("Redo Rename \u201cAlpha\u201d"));
+    QCOMPARE(undo->text(), QString("Undo New Tag \u201cBeta\u201d"));
+
+    QTest::keyClick(m_window.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    m_model->waitForFileWork();
+    QCOMPARE(nameOf(m_alpha), QString("Gamma"));
+    QCOMPARE(tagsOf(tagged), QByteArray("Gamma"));
+
+    // Deleting the opened tag and taking it back: the same ids, so it opens again.
+    m_model->deleteTag(m_alpha);
+    QVERIFY(m_model->navigationPath().isEmpty());
+    QCOMPARE(undo->text(), QString("Undo Delete \u201cGamma\u201d"));
+    undo->trigger();
+    QCOMPARE(nameOf(m_beta), QString("Beta"));
+    clickRow(0, 1);
+    settle();
+    QCOMPARE(m_model->navigationPath(), QList<QUuid>({m_alpha}));
 }
 
 QTEST_MAIN(TestEditsInWindow)

@@ -2,6 +2,7 @@
 
 #include "state/AppViewModel.h"
 #include "views/column/ColumnBrowserView.h"
+#include "views/common/MenuText.h"
 #include "views/common/SymbolGlyphs.h"
 #include "views/editing/NewTagSheet.h"
 #include "views/grid/IconGridView.h"
@@ -48,6 +49,18 @@ MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(paren
 }
 
 void MainWindow::setupMenus() {
+    QMenu* edit = menuBar()->addMenu("Edit");
+    m_undo = edit->addAction("Undo");
+    m_undo->setObjectName("undo");
+    m_undo->setShortcut(QKeySequence::Undo);
+    connect(m_undo, &QAction::triggered, &m_model, &AppViewModel::undo);
+    m_redo = edit->addAction("Redo");
+    m_redo->setObjectName("redo");
+    m_redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    connect(m_redo, &QAction::triggered, &m_model, &AppViewModel::redo);
+    connect(&m_model, &AppViewModel::historyChanged, this, &MainWindow::refreshHistory);
+    refreshHistory();
+
     QMenu* view = menuBar()->addMenu("View");
     m_matchAllTags = view->addAction("Match All Tags");
     m_matchAllTags->setObjectName("matchAllTags");
@@ -56,6 +69,16 @@ void MainWindow::setupMenus() {
     m_matchAllTags->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
     m_matchAllTags->setShortcutContext(Qt::WindowShortcut);
     connect(m_matchAllTags, &QAction::triggered, &m_model, &AppViewModel::applyMatchAllTags);
+}
+
+void MainWindow::refreshHistory() {
+    // The items name what they would take back, as the desktop's applications do.
+    const auto undo = m_model.undoLabel();
+    const auto redo = m_model.redoLabel();
+    m_undo->setText(menuText(undo.value_or("Undo")));
+    m_undo->setEnabled(undo.has_value());
+    m_redo->setText(menuText(redo.value_or("Redo")));
+    m_redo->setEnabled(redo.has_value());
 }
 
 void MainWindow::setupToolbar() {

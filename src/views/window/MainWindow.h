@@ -26,6 +26,7 @@ public:
 
 private:
     void setupMenus();
+    void refreshHistory();
     void setupToolbar();
     void setupContent();
     void setupShortcuts();
@@ -38,6 +39,8 @@ private:
     QAction* m_back = nullptr;
     QAction* m_newTag = nullptr;
     QAction* m_matchAllTags = nullptr;
+    QAction* m_undo = nullptr;
+    QAction* m_redo = nullptr;
     QToolButton* m_iconMode = nullptr;
     QToolButton* m_columnMode = nullptr;
     QStackedWidget* m_content = nullptr;

@@ -19,7 +19,7 @@ StatusBarView::StatusBarView(AppViewModel& model, QWidget* parent)
     for (auto signal :
          {&AppViewModel::hierarchyChanged, &AppViewModel::navigationPathChanged,
           &AppViewModel::currentFilesChanged, &AppViewModel::suggestFullDiskAccessChanged,
-          &AppViewModel::treeSaveProblemChanged}) {
+          &AppViewModel::treeSaveProblemChanged, &AppViewModel::fileWorkStatusChanged}) {
         connect(&m_model, signal, this, &StatusBarView::refresh);
     }
     refresh();
@@ -77,5 +77,7 @@ void StatusBarView::refresh() {
     m_banner->setVisible(m_model.suggestFullDiskAccess());
     m_saveProblem->setText(m_model.treeSaveProblem());
     m_saveProblem->setVisible(!m_model.treeSaveProblem().isEmpty());
-    m_status->setText(m_model.statusText());
+    // Work on files, while it runs and for a moment after, says how far it is instead.
+    m_status->setText(m_model.fileWorkStatus().isEmpty() ? m_model.statusText()
+                                                         : m_model.fileWorkStatus());
 }
