@@ -169,6 +169,9 @@ bool FileJournal::plan(qint64 op, const QList<Entry>& files) {
 
 void FileJournal::record(qint64 op, const QList<Entry>& outcomes) {
     std::lock_guard lock(m_mutex);
+    // Progress survives a crash of the application without a sync (the system holds it);
+    // progress lost with the power is only done again, and the edits give the same result.
+    exec("PRAGMA synchronous=NORMAL");
     exec("BEGIN IMMEDIATE");
     Statement update(m_db, "UPDATE files SET state=?, before=?, after=? WHERE op=? AND seq=?");
     for (const Entry& outcome : outcomes) {
@@ -180,6 +183,7 @@ void FileJournal::record(qint64 op, const QList<Entry>& outcomes) {
             .run();
     }
     exec("COMMIT");
+    exec("PRAGMA synchronous=FULL");
 }
 
 void FileJournal::finish(qint64 op) {

@@ -13,9 +13,9 @@ struct sqlite3;
 
 // The plan and progress of every change Orvane makes to files, kept in an SQLite database in
 // WAL mode so that work cut short by a crash or a logout is finished at the next start. A plan
-// is committed (and synced) before the first file is touched; progress is recorded in batches.
-// Entries hold the exact bytes of each file's list before and after, which is what undo
-// restores. Safe from any thread.
+// is committed (and synced) before the first file is touched; progress is recorded in batches,
+// with the exact bytes of each file's list before and after, which is what undo restores. Safe
+// from any thread.
 class FileJournal {
 public:
     enum class Kind {

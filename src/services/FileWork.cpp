@@ -18,52 +18,52 @@ void noteWritten(Context& context, const QByteArray& path, const QByteArray& val
     context.query.noteTagsWritten(path, FileTagging::decodeNames(TagValueCodec::decode(value)));
 }
 
+// Read, edit and write with nothing in between: the window in which another program's write
+// can be lost is as short as it can be without a lock.
 void editOne(Context& context, const TagEdit& edit, Entry& entry) {
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        const auto current = context.store.readValue(entry.path);
-        if (!current) {
-            entry.state = State::Failed;
-            return;
-        }
-        const QByteArray next = edit.apply(*current);
-        if (attempt == 0) {
-            entry.before = *current;
-        }
-        if (next == *current) {
-            entry.after = *current;
-            entry.state = attempt == 0 ? State::Unchanged : State::Changed;
-            return;
-        }
-        if (context.store.writeValue(entry.path, next)) {
-            entry.state = State::Failed;
-            return;
-        }
-        entry.after = next;
-        const auto back = context.store.readValue(entry.path);
-        // What another program wrote after this write and that still holds the edit is its
-        // own later change, not a lost one.
-        if (back && (*back == next || edit.apply(*back) == *back)) {
-            entry.state = State::Changed;
-            noteWritten(context, entry.path, *back);
-            return;
-        }
+    const auto current = context.store.readValue(entry.path);
+    if (!current) {
+        entry.state = State::Failed;
+        return;
     }
-    entry.state = State::Unsettled;
+    entry.before = *current;
+    entry.after = edit.apply(*current);
+    if (entry.after == *current) {
+        entry.state = State::Unchanged;
+    } else if (context.store.writeValue(entry.path, entry.after)) {
+        entry.state = State::Failed;
+    } else {
+        entry.state = State::Changed;
+        noteWritten(context, entry.path, entry.after);
+    }
 }
 
-// Another program that read a list before this batch wrote it may have written its own change
-// over it since: looked at once more, and edited again where the edit is gone.
+// Another program that read a list before it was written here may have written its own change
+// over it since: each written list is read back once the batch is done, and edited again (a
+// few times at most) where the edit is gone.
 void settle(Context& context, const TagEdit& edit, QList<Entry>& batch) {
+    QList<Entry*> suspect;
     for (Entry& entry : batch) {
-        if (entry.state != State::Changed) {
-            continue;
+        if (entry.state == State::Changed) {
+            suspect.append(&entry);
         }
-        const auto current = context.store.readValue(entry.path);
-        if (current && edit.apply(*current) != *current) {
-            const QByteArray before = entry.before;
-            editOne(context, edit, entry);
-            entry.before = before;
+    }
+    for (int attempt = 0; attempt < kAttempts && !suspect.isEmpty(); ++attempt) {
+        QList<Entry*> again;
+        for (Entry* entry : std::as_const(suspect)) {
+            const auto current = context.store.readValue(entry->path);
+            if (!current || *current == entry->after || edit.apply(*current) == *current) {
+                continue;  // gone since, or still holding the edit (with whatever was added)
+            }
+            const QByteArray before = entry->before;
+            editOne(context, edit, *entry);
+            entry->before = before;
+            again.append(entry);
         }
+        suspect = again;
+    }
+    for (Entry* entry : std::as_const(suspect)) {
+        entry->state = State::Unsettled;
     }
 }
 
@@ -79,9 +79,8 @@ void restoreOne(Context& context, Entry& entry) {
         entry.state = State::Failed;
     } else {
         entry.after = entry.target;
-        const auto back = context.store.readValue(entry.path);
-        entry.state = back == entry.target ? State::Changed : State::Unsettled;
-        noteWritten(context, entry.path, back.value_or(entry.target));
+        entry.state = State::Changed;
+        noteWritten(context, entry.path, entry.target);
     }
 }
 
@@ -121,15 +120,12 @@ Summary& Summary::operator+=(const Summary& other) {
 }
 
 bool planEdit(Context& context, qint64 op, const QList<QByteArray>& paths) {
+    // Each file's list before is recorded with the batch that changes it, not read twice: the
+    // edits are safe to make again, so the plan needs only which files and what change.
     QList<Entry> files;
     files.reserve(paths.size());
     for (const QByteArray& path : paths) {
-        files.append({0,
-                      path,
-                      context.store.readValue(path).value_or(QByteArray()),
-                      {},
-                      {},
-                      State::Pending});
+        files.append({0, path, {}, {}, {}, State::Pending});
     }
     return context.journal.plan(op, files);
 }

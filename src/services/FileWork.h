@@ -40,7 +40,7 @@ struct Context {
 // Files are recorded in batches of this many.
 inline constexpr qsizetype kBatch = 500;
 
-// Records each file's current list as the plan of an edit started with FileJournal::begin.
+// Records the files as the plan of an edit started with FileJournal::begin.
 bool planEdit(Context& context, qint64 op, const QList<QByteArray>& paths);
 // A restore that takes back what `op` changed, where files still hold what it wrote; 0 when
 // it changed nothing.
