@@ -7,6 +7,8 @@ Each scenario gets a fresh temporary home; screenshots of failures are kept in A
 import json
 import os
 import shutil
+import signal
+import sqlite3
 import subprocess
 import sys
 import tempfile
@@ -314,6 +316,53 @@ class EndToEnd(unittest.TestCase):
         wait_for(lambda: names() == ["Chi", "Gamma"], 10, "the rename from the menu")
         app.click(85, 150, repeat=2)  # a double click on the selected tile enters it
         app.wait_title("Chi")
+
+    def test_a_rename_cut_short_is_finished_at_the_next_start(self):
+        count = 20000
+        folder = os.path.join(self.app.env["HOME"], "many")
+        os.makedirs(folder)
+        paths = []
+        for i in range(count):
+            path = os.path.join(folder, f"f{i}")
+            with open(path, "w"):
+                pass
+            os.setxattr(path, "user.xdg.tags", b"A,Old,B")
+            paths.append(path)
+        self.write_tree([("Old", 0, [])])
+        journal = os.path.join(self.root, "state", "Orvane", "journal.sqlite")
+
+        def progress():
+            try:
+                with sqlite3.connect(f"file:{journal}?mode=ro", uri=True, timeout=0.1) as db:
+                    return db.execute("SELECT count(*) FROM files WHERE state != 0").fetchone()[0]
+            except sqlite3.Error:
+                return 0
+
+        for old, new, sig in (("Old", "New", signal.SIGKILL), ("New", "Back", signal.SIGTERM)):
+            app = self.app
+            app.start()
+            app.key("Down")  # opens the only tag
+            app.wait_title(old)
+            app.key("F2")
+            app.type(new)
+            app.key("Return")
+            wait_for(lambda: progress() > 0, 30, "the first batch of the rename")
+            app.process.send_signal(sig)
+            code = app.process.wait(10)
+            if sig == signal.SIGTERM:
+                self.assertEqual(code, 0)  # the batch in hand finished, then a clean exit
+            renamed = sum(new in xattr_tags(path).split(",") for path in paths)
+            self.assertLess(renamed, count, "the signal came after the whole rename")
+            self.assertEqual([node["name"] for node in app.hierarchy()], [new])
+
+            app.start()
+            wait_for(lambda: all(xattr_tags(path) == f"A,{new},B" for path in paths[::97]), 30,
+                     "the rename to finish after the restart")
+            app.quit()
+            for path in paths:
+                self.assertEqual(xattr_tags(path), f"A,{new},B")
+            with open(os.path.join(self.root, "orvane.log")) as log:
+                self.assertIn("fileJournal: finished", log.read())
 
     def test_log_lines_reach_a_pipe_while_running(self):
         process = subprocess.Popen([APP], env=self.app.env, stdout=subprocess.PIPE,
