@@ -36,6 +36,7 @@ public:
     void queryFilesWithTag(const QString&, Completion completion) override {
         QTimer::singleShot(0, [completion, list = paths] { completion(list); });
     }
+    void queryAllTagNames(NamesCompletion completion) override { completion({}); }
     void noteTagsWritten(const QByteArray&, const QStringList&) override {}
 };
 

@@ -83,6 +83,14 @@ void TagIndex::queryFilesWithTag(const QString& name, Completion completion) {
     wake();
 }
 
+void TagIndex::queryAllTagNames(NamesCompletion completion) {
+    {
+        std::lock_guard lock(m_queueMutex);
+        m_nameQueries.append(std::move(completion));
+    }
+    wake();
+}
+
 void TagIndex::noteTagsWritten(const QByteArray& path, const QStringList& names) {
     // Resolved here, on the writer's thread, not under the index's table lock.
     const QByteArray real = realPath(path);
@@ -140,10 +148,12 @@ void TagIndex::threadMain() {
         catchUp();
         QList<PendingNote> notes;
         QList<PendingQuery> queries;
+        QList<NamesCompletion> nameQueries;
         {
             std::lock_guard lock(m_queueMutex);
             notes.swap(m_notes);
             queries.swap(m_queries);
+            nameQueries.swap(m_nameQueries);
         }
         for (const PendingNote& note : notes) {
             std::lock_guard lock(m_tableMutex);
@@ -155,6 +165,15 @@ void TagIndex::threadMain() {
             for (const PendingQuery& query : queries) {
                 answer(query);
             }
+        }
+        for (const NamesCompletion& completion : std::as_const(nameQueries)) {
+            QStringList names;
+            {
+                std::lock_guard lock(m_tableMutex);
+                names = m_table->tagNames();
+            }
+            QMetaObject::invokeMethod(
+                this, [completion, names] { completion(names); }, Qt::QueuedConnection);
         }
         pollfd fds[3] = {{m_inotifyFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}, {m_mountsFd, POLLPRI, 0}};
         if (poll(fds, m_mountsFd >= 0 ? 3 : 2, -1) < 0 && errno != EINTR) {

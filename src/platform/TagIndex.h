@@ -45,6 +45,7 @@ public:
     void start();
 
     void queryFilesWithTag(const QString& name, Completion completion) override;
+    void queryAllTagNames(NamesCompletion completion) override;
     void noteTagsWritten(const QByteArray& path, const QStringList& names) override;
 
     // Blocks until the first crawl is done (benchmarks and tests).
@@ -101,6 +102,7 @@ private:
     std::condition_variable m_readyChanged;
     bool m_ready = false;
     QList<PendingQuery> m_queries;
+    QList<NamesCompletion> m_nameQueries;
     QList<PendingNote> m_notes;
 
     std::atomic_bool m_stop = false;

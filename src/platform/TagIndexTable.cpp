@@ -162,10 +162,25 @@ int TagIndexTable::storeFile(int folder, const QByteArray& name, const QStringLi
         }
     } else {
         for (const QString& key : std::as_const(m_files[file].keys)) {
-            m_filesByKey[key].remove(file);
+            // An emptied set is dropped: the name is on no file any more.
+            if (auto set = m_filesByKey.find(key); set != m_filesByKey.end()) {
+                set->remove(file);
+                if (set->isEmpty()) {
+                    m_filesByKey.erase(set);
+                }
+            }
         }
     }
     m_files[file] = TaggedFile{folder, name, keysFor(tags)};
+    for (const QString& tag : tags) {
+        const QString bare = tag.section(u'\n', 0, 0);
+        if (!bare.isEmpty() && !m_spelled.contains(bare)) {
+            m_spelled.insert(bare);
+            if (const QString key = matchKey(bare); !m_spellings.contains(key)) {
+                m_spellings.insert(key, bare);
+            }
+        }
+    }
     for (const QString& key : std::as_const(m_files[file].keys)) {
         m_filesByKey[key].insert(file);
     }
@@ -236,6 +251,16 @@ void TagIndexTable::setOutsideFileTags(const QByteArray& path, const QStringList
         return;
     }
     m_outsideFiles.insert(path, storeFile(kNone, path, tags, existing));
+}
+
+QStringList TagIndexTable::tagNames() const {
+    QStringList names;
+    for (auto it = m_spellings.cbegin(); it != m_spellings.cend(); ++it) {
+        if (m_filesByKey.contains(it.key())) {
+            names.append(it.value());
+        }
+    }
+    return names;
 }
 
 std::optional<int> TagIndexTable::folderForPath(const QByteArray& path) const {
@@ -314,4 +339,6 @@ void TagIndexTable::clear() {
     m_outsideFiles.clear();
     m_fileByName.clear();
     m_pathCache.clear();
+    m_spellings.clear();
+    m_spelled.clear();
 }

@@ -43,6 +43,9 @@ public:
     // The folder holding `path` when it was crawled (its parent chain is in the table).
     std::optional<int> folderForPath(const QByteArray& path) const;
 
+    // Every name some file carries, in the first spelling seen.
+    QStringList tagNames() const;
+
     // Raw paths of files that carry `name`, compared case-insensitively, bare or followed by a
     // line feed and more (a colour suffix).
     QList<QByteArray> pathsWithTag(const QString& name) const;
@@ -88,6 +91,10 @@ private:
     QHash<QByteArray, int> m_outsideFiles;
     // One table for all folders: a hash per folder would cost more than the folder itself.
     QHash<std::pair<int, QByteArray>, int> m_fileByName;
+    // Match key of a bare name (no colour suffix) -> its first spelling seen; names seen once
+    // spelled exactly so are not folded again.
+    QHash<QString, QString> m_spellings;
+    QSet<QString> m_spelled;
     // Full paths of folders asked for by queries; emptied whenever a folder moves or goes.
     mutable QHash<int, QByteArray> m_pathCache;
 };

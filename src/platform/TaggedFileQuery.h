@@ -19,6 +19,11 @@ public:
     // at once; `completion` runs exactly once, later, on the main thread.
     virtual void queryFilesWithTag(const QString& name, Completion completion) = 0;
 
+    // Every tag name on the user's files, each once (the first spelling seen of canonically and
+    // case-insensitively equal ones), once the index knows them all. Same rules as above.
+    using NamesCompletion = std::function<void(const QStringList& names)>;
+    virtual void queryAllTagNames(NamesCompletion completion) = 0;
+
     // A tag list the application has just written, so the next query sees it. Any thread.
     virtual void noteTagsWritten(const QByteArray& path, const QStringList& names) = 0;
 };

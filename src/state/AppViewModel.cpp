@@ -17,6 +17,7 @@ AppViewModel::AppViewModel(Services services, Startup startup, QObject* parent)
     if (startup == Startup::LoadHierarchy) {
         loadHierarchy();
         finishInterruptedWork();
+        mergeTagsOnFiles();
     }
 }
 

@@ -86,6 +86,8 @@ public:
 
     // Start-up.
     void loadHierarchy();
+    // Appends the names found on the user's files that the tree lacks, once the index has them.
+    void mergeTagsOnFiles();
     // Finishes the file work the journal holds from a session that ended before it was done.
     void finishInterruptedWork();
 

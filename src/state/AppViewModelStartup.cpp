@@ -1,10 +1,16 @@
 // Start-up: the saved tree, merged with the system's tag list.
 #include "model/HierarchyCodec.h"
 #include "model/HierarchyFile.h"
+#include "model/NameOrder.h"
 #include "model/TagTree.h"
 #include "platform/Log.h"
+#include "platform/TaggedFileQuery.h"
 #include "sources/FinderTagSources.h"
 #include "state/AppViewModel.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
 
 void AppViewModel::loadHierarchy() {
     Log::line("loadHierarchy: starting");
@@ -63,7 +69,10 @@ void AppViewModel::loadHierarchy() {
                       .arg(appended)
                       .arg(existing.size()));
     } else {
-        assign(m_suggestFullDiskAccess, true, &AppViewModel::suggestFullDiskAccessChanged);
+        // The Finder's stores live under ~/Library: without that folder there is nothing to
+        // grant access to, as on an ordinary Linux home.
+        assign(m_suggestFullDiskAccess, QFileInfo(QDir::homePath() + "/Library").isDir(),
+               &AppViewModel::suggestFullDiskAccessChanged);
         const FinderTagList favorites = FinderTagSources::readFavoriteFinderTags();
         Log::line(QStringLiteral("loadHierarchy: using favorites fallback (%1 tags)")
                       .arg(favorites.size()));
@@ -74,6 +83,38 @@ void AppViewModel::loadHierarchy() {
         QStringLiteral("loadHierarchy: done. Root-level tags now: %1").arg(m_hierarchy.size()));
 }
 
+void AppViewModel::mergeTagsOnFiles() {
+    // On Linux the system's own tag list is the set of names on the user's files, which the
+    // index knows once its crawl is done. Asked after any interrupted work is finished, so
+    // that a name a rename was taking off the files does not come back.
+    QPointer<AppViewModel> self(this);
+    enqueueFileJob([self] {
+        self->m_services.query.queryAllTagNames([self](const QStringList& names) {
+            if (!self) {
+                return;
+            }
+            QList<FinderTag> tags;
+            for (const QString& name : names) {
+                tags.append({name, 0});
+            }
+            sortByName(tags, [](const FinderTag& tag) { return tag.name; });
+            QSet<QString> existing;
+            for (const QString& name : allTagNames(self->m_hierarchy)) {
+                existing.insert(name.normalized(QString::NormalizationForm_C));
+            }
+            int appended = 0;
+            self->mergeSystemTags(tags, existing, &appended);
+            Log::line(QStringLiteral("loadHierarchy: merged %1 new tags found on your files (%2 "
+                                     "names on files)")
+                          .arg(appended)
+                          .arg(names.size()));
+            if (appended > 0) {
+                self->saveHierarchy();
+            }
+            self->finishFileJob();
+        });
+    });
+}
 void AppViewModel::mergeSystemTags(const QList<FinderTag>& tags, QSet<QString> existing,
                                    int* appended) {
     for (const FinderTag& tag : tags) {

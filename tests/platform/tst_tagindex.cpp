@@ -3,6 +3,8 @@
 #include "platform/FilePaths.h"
 #include "platform/TagIndex.h"
 #include "platform/TagIndexCrawler.h"
+#include "platform/XattrTagStore.h"
+#include "services/FileWork.h"
 
 #include <QDir>
 #include <QProcess>
@@ -38,6 +40,7 @@ private slots:
     void followsVolumesMountedAndUnmounted();
     void linkedFoldersAndUnicodeSpellings();
     void refusedGetxattratFallsBackToPaths();
+    void tagNamesFollowWritesDuringTheCrawl();
     void randomChangesDuringTheCrawl_data();
     void randomChangesDuringTheCrawl();
 
@@ -504,6 +507,33 @@ void TestTagIndex::randomChangesDuringTheCrawl() {
     QCOMPARE(found, expected);
     QCOMPARE(index.folderCount(), folders);
     QCOMPARE(index.watchedFolderCount(), folders);
+}
+
+void TestTagIndex::tagNamesFollowWritesDuringTheCrawl() {
+    QList<QByteArray> paths;
+    for (int i = 0; i < 6000; ++i) {
+        paths.append(QFile::encodeName(touch(QString("many/f%1").arg(i))));
+        setxattr(paths.last().constData(), "user.xdg.tags", "x1,Old,x2", 9, 0);
+    }
+    touch("other/caf.txt", "Cafe\xcc\x81\n3");
+    touch("other/caf2.txt", "CAF\xc3\x89");
+    auto index = makeIndex();
+    // Renamed on the files while the index crawls, as a rename finished at start-up is.
+    XattrTagStore store;
+    FileJournal journal(":memory:");
+    std::atomic_bool stop = false;
+    FileWork::Context context{store, journal, *index, stop, {}};
+    const qint64 op = journal.begin(FileJournal::Kind::Edit, TagEdit::rename("Old", "New"));
+    QVERIFY(FileWork::planEdit(context, op, paths));
+    FileWork::run(context, op);
+    std::optional<QStringList> names;
+    index->queryAllTagNames([&](const QStringList& found) { names = found; });
+    QTRY_VERIFY(names.has_value());
+    names->sort();
+    // One spelling per name (whichever the crawl met first), the colour suffix left out.
+    QCOMPARE(names->size(), 4);
+    QVERIFY(QStringList({"Cafe\u0301", "CAF\u00c9"}).contains(names->first()));
+    QCOMPARE(names->mid(1), QStringList({"New", "x1", "x2"}));
 }
 
 QTEST_GUILESS_MAIN(TestTagIndex)

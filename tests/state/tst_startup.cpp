@@ -23,6 +23,7 @@ private slots:
     void freshStartMergesSystemTags();
     void namesAnywhereInTheTreeAreNotDuplicated();
     void favoritesFallbackSuggestsFullDiskAccess();
+    void tagsOnFilesJoinTheTreeWithoutABanner();
     void damagedFileIsKeptAsideBeforeTheFirstSave();
     void sortedChildrenAreStableAndCached();
     void columnLookups();
@@ -123,6 +124,28 @@ void TestStartup::favoritesFallbackSuggestsFullDiskAccess() {
     QCOMPARE(model->hierarchy()[1].colorIndex, 4);
     QVERIFY(log.lines().contains("[Orvane] loadHierarchy: using favorites fallback (2 tags)"));
     QVERIFY(log.lines().filter("merged").isEmpty());
+}
+
+void TestStartup::tagsOnFilesJoinTheTreeWithoutABanner() {
+    TagNode root = TagNode::make("Root", 2);
+    root.children.append(TagNode::make("Existing", 1));
+    HierarchyFile::save({root, TagNode::make("Caf\u00e9", 3)});
+    m_services.query.tagNamesOnFiles = {"zeta", "Alpha", "Cafe\u0301", "existing", "Existing"};
+    LogCapture log;
+    const auto model = start();
+    QVERIFY(!model->suggestFullDiskAccess());  // no ~/Library: nothing to grant access to
+    model->waitForFileWork();
+    QStringList roots;
+    for (const TagNode& node : model->hierarchy()) {
+        roots.append(node.name);
+    }
+    // Appended at the root in name order; a name anywhere in the tree, in any spelling, once.
+    QCOMPARE(roots, QStringList({"Root", "Caf\u00e9", "Alpha", "existing", "zeta"}));
+    QCOMPARE(model->hierarchy()[2].colorIndex, 0);
+    QCOMPARE(HierarchyCodec::decode(HierarchyFile::read().bytes).value(), model->hierarchy());
+    QVERIFY(log.lines().contains(
+        "[Orvane] loadHierarchy: merged 3 new tags found on your files (5 names on files)"));
+    m_services.query.tagNamesOnFiles.clear();
 }
 
 void TestStartup::damagedFileIsKeptAsideBeforeTheFirstSave() {
@@ -285,8 +308,7 @@ void TestStartup::hostileTreeFilesAreNeverOverwritten() {
     QVERIFY(model->hierarchy().isEmpty());
     model->createTag("Made anyway", 0, std::nullopt);
     // The user is told why nothing is kept, and the file is as it was.
-    QVERIFY2(model->treeSaveProblem().contains(path) &&
-                 model->treeSaveProblem().contains(problem),
+    QVERIFY2(model->treeSaveProblem().contains(path) && model->treeSaveProblem().contains(problem),
              qPrintable(model->treeSaveProblem()));
     QCOMPARE(loadLines(log.lines()).filter("changes will not be saved").size(), 1);
     struct stat after {};

@@ -27,6 +27,11 @@ void FakeQuery::queryFilesWithTag(const QString& name, Completion completion) {
     release(m_pending.size() - 1, urls);
 }
 
+void FakeQuery::queryAllTagNames(NamesCompletion completion) {
+    QMetaObject::invokeMethod(
+        this, [completion, names = tagNamesOnFiles] { completion(names); }, Qt::QueuedConnection);
+}
+
 void FakeQuery::noteTagsWritten(const QByteArray& path, const QStringList& names) {
     notes.append({path, names});
 }

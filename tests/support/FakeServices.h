@@ -20,6 +20,7 @@ public:
         Completion completion;
     };
     void queryFilesWithTag(const QString& name, Completion completion) override;
+    void queryAllTagNames(NamesCompletion completion) override;
     void noteTagsWritten(const QByteArray& path, const QStringList& names) override;
 
     // Answers query `index` (in asking order) once, on the next turn of the event loop.
@@ -32,6 +33,8 @@ public:
     // match the name case-insensitively.
     QString autoAnswerFolder;
     QList<std::pair<QByteArray, QStringList>> notes;
+    // The names the index would find on the user's files.
+    QStringList tagNamesOnFiles;
 
 private:
     QList<Pending> m_pending;

@@ -42,7 +42,7 @@ void execFileMenu(QWidget* parent, AppViewModel& model, const FileItem& shown,
         if (target)
             target->openFile(file);
     });
-    menu.addAction("Show in Finder", parent, [target, file] {
+    menu.addAction("Open Containing Folder", parent, [target, file] {
         if (target)
             target->revealFile(file);
     });

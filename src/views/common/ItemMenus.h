@@ -16,7 +16,7 @@ namespace ItemMenus {
 void execTagMenu(QWidget* parent, AppViewModel& model, const TagNode& tag,
                  const std::function<void()>& open, const QPoint& globalPos);
 
-// Open, Show in Finder.
+// Open, Open Containing Folder.
 void execFileMenu(QWidget* parent, AppViewModel& model, const FileItem& file,
                   const QPoint& globalPos);
 

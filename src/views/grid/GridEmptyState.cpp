@@ -29,7 +29,7 @@ void paint(QPainter& painter, const QRect& bounds, bool inTag, const QPalette& p
     const QString message =
         inTag ? QStringLiteral("Drag files here to tag them, or create sub-tags with +.")
               : QStringLiteral(
-                    "Click the + button to create a tag, or your existing\nFinder tags "
+                    "Click the + button to create a tag, or the tags already\non your files "
                     "will appear here automatically.");
     QFont titleFont = painter.font();
     titleFont.setPixelSize(kTitlePixels);
