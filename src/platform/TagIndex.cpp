@@ -6,6 +6,7 @@
 #include "platform/TagIndexTable.h"
 #include "platform/XattrTagStore.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -282,6 +283,9 @@ void TagIndex::drainEvents() {
             }
         }
     }
+    // Files gone too long ago for a save to bring them back are forgotten.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    m_recentlyGone.removeIf([now](const auto& gone) { return now - gone.value().time > 10000; });
     {
         // A folder moved out of the watched trees never saw its matching arrival.
         std::lock_guard lock(m_tableMutex);
@@ -401,6 +405,10 @@ void TagIndex::handleEvent(const inotify_event& event) {
     const uint32_t mask = event.mask;
 
     if (mask & (IN_DELETE | IN_MOVED_FROM)) {
+        if (const QByteArray gone = m_table->fileValue(*folder, name);
+            !gone.isEmpty() && !(mask & IN_ISDIR)) {
+            m_recentlyGone.insert(path, {gone, QDateTime::currentMSecsSinceEpoch()});
+        }
         m_table->setFileTags(*folder, name, {});
         if (const auto sub = m_table->subfolder(*folder, name); sub && (mask & IN_ISDIR)) {
             if (mask & IN_MOVED_FROM) {
@@ -425,7 +433,10 @@ void TagIndex::handleEvent(const inotify_event& event) {
         return;
     }
     const QStringList tags = TagIndexCrawler::decodeTags(value.value_or(QByteArray()));
-    m_table->setFileTags(*folder, name, tags);
+    if (tags.isEmpty() && !(mask & IN_ISDIR) && (mask & (IN_CREATE | IN_MOVED_TO))) {
+        keepTagsOfReplacedFile(*folder, name, path);
+    }
+    m_table->setFileTags(*folder, name, tags, value.value_or(QByteArray()));
     if (!(mask & IN_ISDIR) || !(mask & (IN_CREATE | IN_MOVED_TO))) {
         return;
     }
@@ -441,6 +452,32 @@ void TagIndex::handleEvent(const inotify_event& event) {
     const int sub = m_table->addFolder(*folder, name);
     lock.unlock();
     crawlFrom({{sub, path}});
+}
+
+void TagIndex::keepTagsOfReplacedFile(int folder, const QByteArray& name, const QByteArray& path) {
+    // Editors save by renaming a new file onto the old one, or by moving the old one aside or
+    // deleting it and creating a new one: the new file has no tags, and the user's would be
+    // lost. Either the table still has the old file's (a rename onto it), or it went moments
+    // ago.
+    constexpr qint64 kWindowMs = 10000;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    QByteArray lost = m_table->fileValue(folder, name);
+    if (const auto gone = m_recentlyGone.constFind(path);
+        lost.isEmpty() && gone != m_recentlyGone.cend() && now - gone->time <= kWindowMs) {
+        lost = gone->value;
+    }
+    m_recentlyGone.remove(path);
+    std::lock_guard lock(m_queueMutex);
+    if (!lost.isEmpty() && m_replacedHandler) {
+        QMetaObject::invokeMethod(
+            this, [handler = m_replacedHandler, path, lost] { handler(path, lost); },
+            Qt::QueuedConnection);
+    }
+}
+
+void TagIndex::setTagsReplacedHandler(ReplacedHandler handler) {
+    std::lock_guard lock(m_queueMutex);
+    m_replacedHandler = std::move(handler);
 }
 
 QByteArray TagIndex::realFolder(const QByteArray& path) {

@@ -47,6 +47,7 @@ public:
     void queryFilesWithTag(const QString& name, Completion completion) override;
     void queryAllTagNames(NamesCompletion completion) override;
     void noteTagsWritten(const QByteArray& path, const QStringList& names) override;
+    void setTagsReplacedHandler(ReplacedHandler handler) override;
 
     // Blocks until the first crawl is done (benchmarks and tests).
     void waitUntilReady();
@@ -72,6 +73,7 @@ private:
     void catchUp();
     void handleEvent(const inotify_event& event);
     void applyNote(const PendingNote& note);
+    void keepTagsOfReplacedFile(int folder, const QByteArray& name, const QByteArray& path);
     // The path with its folder resolved to its real place (the file's own name kept).
     static QByteArray realPath(const QByteArray& path);
     // A folder's real place; the path itself when it cannot be resolved (not there yet).
@@ -103,6 +105,12 @@ private:
     bool m_ready = false;
     QList<PendingQuery> m_queries;
     QList<NamesCompletion> m_nameQueries;
+    ReplacedHandler m_replacedHandler;
+    struct Gone {
+        QByteArray value;
+        qint64 time = 0;
+    };
+    QHash<QByteArray, Gone> m_recentlyGone;  // tagged files deleted or moved away, by path
     QList<PendingNote> m_notes;
 
     std::atomic_bool m_stop = false;

@@ -134,11 +134,12 @@ TagIndexCrawler::Listing TagIndexCrawler::list(const QByteArray& path) {
             }
             const QByteArray value = readTagValueAt(fd, name, entryPath, base);
             if (type == DT_DIR) {
-                listing.folders.append({QByteArray(name), TagIndexCrawler::decodeTags(value)});
+                listing.folders.append(
+                    {QByteArray(name), TagIndexCrawler::decodeTags(value), value});
             } else if (!value.isEmpty()) {
                 QStringList tags = TagIndexCrawler::decodeTags(value);
                 if (!tags.isEmpty()) {
-                    listing.taggedFiles.append({QByteArray(name), std::move(tags)});
+                    listing.taggedFiles.append({QByteArray(name), std::move(tags), value});
                 }
             }
         }
@@ -192,12 +193,12 @@ void TagIndexCrawler::walk(int folder, const QByteArray& path,
         m_shared.unwatched.insert(folder);
     }
     for (const Entry& file : listing.taggedFiles) {
-        m_shared.table.setFileTags(folder, file.name, file.tags);
+        m_shared.table.setFileTags(folder, file.name, file.tags, file.value);
     }
     const QByteArray prefix = path.endsWith('/') ? path : path + '/';
     for (const Entry& sub : listing.folders) {
         if (!sub.tags.isEmpty()) {
-            m_shared.table.setFileTags(folder, sub.name, sub.tags);
+            m_shared.table.setFileTags(folder, sub.name, sub.tags, sub.value);
         }
         const auto existing = m_shared.table.subfolder(folder, sub.name);
         const int child = existing ? *existing : m_shared.table.addFolder(folder, sub.name);

@@ -49,6 +49,7 @@ public:
     struct Entry {
         QByteArray name;
         QStringList tags;
+        QByteArray value;
     };
     struct Listing {
         bool ok = false;

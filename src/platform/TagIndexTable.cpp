@@ -151,7 +151,7 @@ QStringList TagIndexTable::keysFor(const QStringList& tags) {
 }
 
 int TagIndexTable::storeFile(int folder, const QByteArray& name, const QStringList& tags,
-                             int existing) {
+                             int existing, const QByteArray& value) {
     int file = existing;
     if (file == kNone) {
         if (!m_freeFiles.isEmpty()) {
@@ -171,7 +171,10 @@ int TagIndexTable::storeFile(int folder, const QByteArray& name, const QStringLi
             }
         }
     }
-    m_files[file] = TaggedFile{folder, name, keysFor(tags)};
+    // A note of Orvane's own write carries names only: the bytes read with the write's event
+    // stay.
+    const QByteArray kept = value.isEmpty() && existing != kNone ? m_files[file].value : value;
+    m_files[file] = TaggedFile{folder, name, keysFor(tags), kept};
     for (const QString& tag : tags) {
         const QString bare = tag.section(u'\n', 0, 0);
         if (!bare.isEmpty() && !m_spelled.contains(bare)) {
@@ -201,7 +204,13 @@ void TagIndexTable::dropFile(int file) {
     m_freeFiles.append(file);
 }
 
-void TagIndexTable::setFileTags(int folder, const QByteArray& name, const QStringList& tags) {
+QByteArray TagIndexTable::fileValue(int folder, const QByteArray& name) const {
+    const auto it = m_fileByName.constFind({folder, name});
+    return it == m_fileByName.cend() ? QByteArray() : m_files[*it].value;
+}
+
+void TagIndexTable::setFileTags(int folder, const QByteArray& name, const QStringList& tags,
+                                const QByteArray& value) {
     if (!isFolderAlive(folder)) {
         return;
     }
@@ -216,7 +225,7 @@ void TagIndexTable::setFileTags(int folder, const QByteArray& name, const QStrin
         }
         return;
     }
-    const int file = storeFile(folder, name, tags, existing);
+    const int file = storeFile(folder, name, tags, existing, value);
     if (existing == kNone) {
         m_fileByName.insert(key, file);
         m_folders[folder].files.push_back(file);

@@ -31,8 +31,11 @@ public:
     void setWatch(int folder, int watch);
     std::optional<int> folderForWatch(int watch) const;
 
-    // An empty list forgets the file.
-    void setFileTags(int folder, const QByteArray& name, const QStringList& tags);
+    // An empty list forgets the file. `value` is the attribute's bytes, kept so that a file
+    // another program replaces can be given them back.
+    void setFileTags(int folder, const QByteArray& name, const QStringList& tags,
+                     const QByteArray& value = QByteArray());
+    QByteArray fileValue(int folder, const QByteArray& name) const;
     QList<QByteArray> taggedFileNames(int folder) const;
     QList<int> subfolders(int folder) const;
 
@@ -74,9 +77,11 @@ private:
         int folder = kNone;  // kNone: `name` is a full path outside the crawled folders
         QByteArray name;
         QStringList keys;
+        QByteArray value;
     };
 
-    int storeFile(int folder, const QByteArray& name, const QStringList& tags, int existing);
+    int storeFile(int folder, const QByteArray& name, const QStringList& tags, int existing,
+                  const QByteArray& value = QByteArray());
     void dropFile(int file);
     static QStringList keysFor(const QStringList& tags);
 

@@ -24,6 +24,11 @@ public:
     using NamesCompletion = std::function<void(const QStringList& names)>;
     virtual void queryAllTagNames(NamesCompletion completion) = 0;
 
+    // Called on the main thread when another program replaced a tagged file by an untagged
+    // one (a save), with the old file's attribute bytes.
+    using ReplacedHandler = std::function<void(const QByteArray& path, const QByteArray& value)>;
+    virtual void setTagsReplacedHandler(ReplacedHandler) {}
+
     // A tag list the application has just written, so the next query sees it. Any thread.
     virtual void noteTagsWritten(const QByteArray& path, const QStringList& names) = 0;
 };

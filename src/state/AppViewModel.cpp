@@ -3,6 +3,9 @@
 #include "model/NameOrder.h"
 #include "model/TagTree.h"
 #include "platform/FileJournal.h"
+#include "platform/TaggedFileQuery.h"
+
+#include <QPointer>
 
 AppViewModel::AppViewModel(Services services, Startup startup, QObject* parent)
     : QObject(parent), m_services(services) {
@@ -14,6 +17,12 @@ AppViewModel::AppViewModel(Services services, Startup startup, QObject* parent)
     }
     m_statusTimer.setSingleShot(true);
     connect(&m_statusTimer, &QTimer::timeout, this, [this] { setFileWorkStatus(QString()); });
+    m_services.query.setTagsReplacedHandler(
+        [self = QPointer<AppViewModel>(this)](const QByteArray& path, const QByteArray& value) {
+            if (self) {
+                self->keepTagsThroughSave(path, value);
+            }
+        });
     if (startup == Startup::LoadHierarchy) {
         loadHierarchy();
         finishInterruptedWork();
@@ -22,6 +31,7 @@ AppViewModel::AppViewModel(Services services, Startup startup, QObject* parent)
 }
 
 AppViewModel::~AppViewModel() {
+    m_services.query.setTagsReplacedHandler(nullptr);
     m_fileWork.waitForDone();
 }
 

@@ -245,6 +245,7 @@ private:
                           std::function<void(const FileWork::Summary&)> then);
     UndoHistory::FileOperation renameOnFiles(const QString& oldName, qint64 op);
     void reloadAfterRename();
+    void keepTagsThroughSave(const QByteArray& path, const QByteArray& value);
     void pushUndoStep(UndoHistory::Step step);
     void recordTreeStep(const QString& label, const QList<TagNode>& before,
                         UndoHistory::FileOperation files = nullptr);

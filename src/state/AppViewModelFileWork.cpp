@@ -29,6 +29,7 @@ constexpr Verb kRenaming{"Renaming tag on %1 of %2 files\u2026", "Renamed tag on
 constexpr Verb kTagging{"Tagging %1 of %2 files\u2026", "Tagged %1 files"};
 constexpr Verb kUntagging{"Removing tags from %1 of %2 files\u2026", "Removed tags from %1 files"};
 constexpr Verb kUndoing{"Restoring %1 of %2 files\u2026", "Restored %1 files"};
+constexpr Verb kKeeping{"Keeping tags on %1 of %2 files\u2026", "Kept tags on %1 files"};
 constexpr Verb kFinishing{"Finishing an interrupted change on %1 of %2 files\u2026",
                           "Finished an interrupted change on %1 files"};
 
@@ -212,6 +213,26 @@ void AppViewModel::applyTags(const QList<QUrl>& urls, const QStringList& adding,
             [self](const FileWork::Summary&) {
                 self->clearFileCache();
                 self->loadFilesForCurrentTag();
+            });
+    });
+}
+
+void AppViewModel::keepTagsThroughSave(const QByteArray& path, const QByteArray& value) {
+    // Put back only where the new file is still untagged; journaled like any other change.
+    enqueueFileJob([self = QPointer<AppViewModel>(this), path, value] {
+        self->runFileOperation(
+            nullptr,
+            [path, value](FileWork::Context& context) -> qint64 {
+                const qint64 op = context.journal.begin(FileJournal::Kind::Restore, {});
+                const FileJournal::Entry entry{0, path, {}, value, {}, FileJournal::State::Pending};
+                return op && context.journal.plan(op, {entry}) ? op : 0;
+            },
+            kKeeping,
+            [path](const FileWork::Summary& summary) {
+                if (summary.changed > 0) {
+                    Log::line("fileWork: kept the tags of " + QString::fromUtf8(path) +
+                              " through another program's save");
+                }
             });
     });
 }

@@ -4,6 +4,7 @@
 #include "ModelFixture.h"
 #include "TestTree.h"
 #include "platform/FileJournal.h"
+#include "platform/TagIndex.h"
 #include "platform/XattrTagStore.h"
 #include "services/FileWork.h"
 
@@ -74,6 +75,7 @@ private slots:
     void undoOfRenameAndMergeGivesFilesTheirNames();
     void undoWaitsForTheWorkItTakesBack();
     void anotherWriterLosesNothingOfOurs();
+    void tagsSurviveOtherProgramsSaves();
 
 private:
     QStringList manyFiles(int count, QList<QByteArray>* values);
@@ -335,6 +337,57 @@ void TestFileWork::anotherWriterLosesNothingOfOurs() {
         kept += raw(path).split(',').contains("New");
     }
     QCOMPARE(kept + summary.unsettled, files.size());
+}
+
+void TestFileWork::tagsSurviveOtherProgramsSaves() {
+    const QByteArray tags(" lead,Work,\xff", 11);
+    const QString renamedOnto = file("saves/renamed-onto.txt");
+    const QString backedUp = file("saves/backed-up.txt");
+    const QString recreated = file("saves/recreated.txt");
+    const QString ownTags = file("saves/own-tags.txt");
+    const QString cleared = file("saves/cleared.txt");
+    for (const QString& path : {renamedOnto, backedUp, recreated, ownTags, cleared}) {
+        setRaw(path, tags);
+    }
+    TagIndex::Options options;
+    options.roots = {QFile::encodeName(m_folder)};
+    options.outsideListPath = m_folder + "/elsewhere";
+    TagIndex index(options);
+    index.start();
+    index.waitUntilReady();
+    AppViewModel::Services services = m_services->services();
+    AppViewModel model(
+        {services.tagStore, index, services.workspace, services.clock, services.previews},
+        AppViewModel::Startup::Empty);
+    LogCapture log;
+    const auto writeNew = [](const QString& path) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("saved");
+    };
+    // Write a new file, then rename it onto the old one.
+    writeNew(renamedOnto + ".tmp");
+    QVERIFY(::rename(QFile::encodeName(renamedOnto + ".tmp"), QFile::encodeName(renamedOnto)) == 0);
+    // Move the old one aside as a backup, then write a new one.
+    QVERIFY(QFile::rename(backedUp, backedUp + "~"));
+    writeNew(backedUp);
+    // Delete, then write again.
+    QVERIFY(QFile::remove(recreated));
+    writeNew(recreated);
+    // A new file with tags of its own, and tags the user removed on purpose.
+    writeNew(ownTags + ".tmp");
+    setRaw(ownTags + ".tmp", "Theirs");
+    QVERIFY(::rename(QFile::encodeName(ownTags + ".tmp"), QFile::encodeName(ownTags)) == 0);
+    setRaw(cleared, QByteArray());
+
+    QTRY_COMPARE(raw(renamedOnto), tags);
+    QTRY_COMPARE(raw(backedUp), tags);
+    QTRY_COMPARE(raw(recreated), tags);
+    model.waitForFileWork();
+    QCOMPARE(raw(backedUp + "~"), tags);
+    QCOMPARE(raw(ownTags), QByteArray("Theirs"));
+    QCOMPARE(raw(cleared), QByteArray());
+    QCOMPARE(log.lines().filter("through another program's save").size(), 3);
 }
 
 QTEST_MAIN(TestFileWork)
