@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 
@@ -161,7 +162,6 @@ void TagIndex::threadMain() {
             applyNote(note);
         }
         if (!queries.isEmpty()) {
-            recheckUnwatched();
             recheckOutsideFiles();
             for (const PendingQuery& query : queries) {
                 answer(query);
@@ -176,8 +176,18 @@ void TagIndex::threadMain() {
             QMetaObject::invokeMethod(
                 this, [completion, names] { completion(names); }, Qt::QueuedConnection);
         }
+        // Queries never wait for unwatched folders: those are looked at in rounds.
+        int timeout = -1;
+        if (!m_unwatched.isEmpty()) {
+            const qint64 now = steadyNow();
+            if (now >= m_nextRecheck) {
+                recheckRound();
+                m_nextRecheck = now + m_options.recheckIntervalMs;
+            }
+            timeout = static_cast<int>(std::max<qint64>(0, m_nextRecheck - steadyNow()));
+        }
         pollfd fds[3] = {{m_inotifyFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}, {m_mountsFd, POLLPRI, 0}};
-        if (poll(fds, m_mountsFd >= 0 ? 3 : 2, -1) < 0 && errno != EINTR) {
+        if (poll(fds, m_mountsFd >= 0 ? 3 : 2, timeout) < 0 && errno != EINTR) {
             break;
         }
         if (m_mountsFd >= 0 && (fds[2].revents & (POLLPRI | POLLERR))) {
@@ -259,9 +269,21 @@ void TagIndex::crawlFrom(const QList<std::pair<int, QByteArray>>& starts) {
     crawler.run(starts, std::max(1, m_options.crawlThreads));
     if (crawler.hitWatchLimit() && !m_watchLimitLogged) {
         m_watchLimitLogged = true;
-        Log::line(
-            "tagIndex: inotify watch limit reached; folders without a watch are "
-            "re-checked at each query");
+        qsizetype unwatched = 0;
+        {
+            std::lock_guard lock(m_tableMutex);
+            unwatched = m_unwatched.size();
+        }
+        Log::line(QStringLiteral("tagIndex: inotify watch limit reached; %1 folders without a "
+                                 "watch are re-checked in the background every %2 s")
+                      .arg(unwatched)
+                      .arg(m_options.recheckIntervalMs / 1000));
+        m_nextRecheck = steadyNow() + m_options.recheckIntervalMs;
+        std::lock_guard lock(m_queueMutex);
+        if (m_watchLimitHandler && !m_watchLimitTold) {
+            m_watchLimitTold = true;
+            QMetaObject::invokeMethod(this, m_watchLimitHandler, Qt::QueuedConnection);
+        }
     }
 }
 
@@ -377,7 +399,7 @@ void TagIndex::catchUp() {
         }
         crawlFrom(starts);
     }
-    // Still not where the table says: looked at again at each query, like unwatched folders.
+    // Still not where the table says: looked at again in the rounds for unwatched folders.
     std::lock_guard lock(m_tableMutex);
     m_unwatched.unite(m_missed).unite(m_stale);
     m_missed.clear();
@@ -452,6 +474,12 @@ void TagIndex::handleEvent(const inotify_event& event) {
     const int sub = m_table->addFolder(*folder, name);
     lock.unlock();
     crawlFrom({{sub, path}});
+}
+
+qint64 TagIndex::steadyNow() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 void TagIndex::keepTagsOfReplacedFile(int folder, const QByteArray& name, const QByteArray& path) {
@@ -531,12 +559,16 @@ void TagIndex::rememberOutside(const QByteArray& path) {
     }
 }
 
-void TagIndex::recheckUnwatched() {
+void TagIndex::recheckRound() {
     QList<std::pair<int, QByteArray>> folders;
     {
         std::lock_guard lock(m_tableMutex);
-        for (const int folder : std::as_const(m_unwatched)) {
-            if (m_table->isFolderAlive(folder)) {
+        if (m_recheckQueue.isEmpty()) {
+            m_recheckQueue = QList<int>(m_unwatched.cbegin(), m_unwatched.cend());
+        }
+        while (!m_recheckQueue.isEmpty() && folders.size() < m_options.recheckPerRound) {
+            const int folder = m_recheckQueue.takeFirst();
+            if (m_unwatched.contains(folder) && m_table->isFolderAlive(folder)) {
                 folders.append({folder, m_table->folderPath(folder)});
             }
         }
@@ -544,6 +576,11 @@ void TagIndex::recheckUnwatched() {
     for (const auto& [folder, path] : folders) {
         resyncFolder(folder, path);
     }
+}
+
+void TagIndex::setWatchLimitHandler(std::function<void()> handler) {
+    std::lock_guard lock(m_queueMutex);
+    m_watchLimitHandler = std::move(handler);
 }
 
 void TagIndex::resyncFolder(int folder, const QByteArray& path) {

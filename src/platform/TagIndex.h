@@ -34,6 +34,10 @@ public:
         QString outsideListPath;  // where the files tagged outside the roots are remembered
         int crawlThreads = 2;
         int watchLimit = -1;  // a lower limit than the kernel's, for tests
+        // Folders without a watch (past the system's limit) are listed again in rounds, in
+        // the background, the longest unchecked first.
+        int recheckIntervalMs = 120000;
+        qsizetype recheckPerRound = 4000;
     };
     // $HOME, /run/media/$USER and /media/$USER; the list in the cache folder.
     static Options defaultOptions();
@@ -48,6 +52,7 @@ public:
     void queryAllTagNames(NamesCompletion completion) override;
     void noteTagsWritten(const QByteArray& path, const QStringList& names) override;
     void setTagsReplacedHandler(ReplacedHandler handler) override;
+    void setWatchLimitHandler(std::function<void()> handler) override;
 
     // Blocks until the first crawl is done (benchmarks and tests).
     void waitUntilReady();
@@ -78,7 +83,8 @@ private:
     static QByteArray realPath(const QByteArray& path);
     // A folder's real place; the path itself when it cannot be resolved (not there yet).
     static QByteArray realFolder(const QByteArray& path);
-    void recheckUnwatched();
+    void recheckRound();
+    static qint64 steadyNow();
     // Lists the folder again and brings its entries in the table up to date.
     void resyncFolder(int folder, const QByteArray& path);
     void recheckOutsideFiles();
@@ -106,6 +112,10 @@ private:
     QList<PendingQuery> m_queries;
     QList<NamesCompletion> m_nameQueries;
     ReplacedHandler m_replacedHandler;
+    std::function<void()> m_watchLimitHandler;
+    bool m_watchLimitTold = false;
+    QList<int> m_recheckQueue;  // unwatched folders, the longest unchecked first
+    qint64 m_nextRecheck = 0;   // steady milliseconds
     struct Gone {
         QByteArray value;
         qint64 time = 0;

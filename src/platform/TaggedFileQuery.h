@@ -29,6 +29,10 @@ public:
     using ReplacedHandler = std::function<void(const QByteArray& path, const QByteArray& value)>;
     virtual void setTagsReplacedHandler(ReplacedHandler) {}
 
+    // Called once on the main thread when folders go unwatched for the system's limit on
+    // watches: changes there are then seen only every few minutes.
+    virtual void setWatchLimitHandler(std::function<void()>) {}
+
     // A tag list the application has just written, so the next query sees it. Any thread.
     virtual void noteTagsWritten(const QByteArray& path, const QStringList& names) = 0;
 };

@@ -23,6 +23,15 @@ AppViewModel::AppViewModel(Services services, Startup startup, QObject* parent)
                 self->keepTagsThroughSave(path, value);
             }
         });
+    m_services.query.setWatchLimitHandler([self = QPointer<AppViewModel>(this)] {
+        if (self) {
+            self->assign(self->m_indexNotice,
+                         QStringLiteral("Some folders are checked for tag changes only every few "
+                                        "minutes: the system\u2019s limit on watched folders is "
+                                        "reached."),
+                         &AppViewModel::indexNoticeChanged);
+        }
+    });
     if (startup == Startup::LoadHierarchy) {
         loadHierarchy();
         finishInterruptedWork();
@@ -32,6 +41,7 @@ AppViewModel::AppViewModel(Services services, Startup startup, QObject* parent)
 
 AppViewModel::~AppViewModel() {
     m_services.query.setTagsReplacedHandler(nullptr);
+    m_services.query.setWatchLimitHandler(nullptr);
     m_fileWork.waitForDone();
 }
 

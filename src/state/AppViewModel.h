@@ -69,6 +69,8 @@ public:
     const QString& inlineEditingText() const { return m_inlineEditingText; }
     // Why changes to the tree cannot be kept this session; empty when they can.
     const QString& treeSaveProblem() const { return m_treeSaveProblem; }
+    // Said once when the index cannot watch every folder; empty otherwise.
+    const QString& indexNotice() const { return m_indexNotice; }
     // Progress of long file work, then its summary for a few seconds; empty otherwise.
     const QString& fileWorkStatus() const { return m_fileWorkStatus; }
 
@@ -215,6 +217,7 @@ signals:
     void inlineEditingTextChanged();
     void treeSaveProblemChanged();
     void fileWorkStatusChanged();
+    void indexNoticeChanged();
     void historyChanged();
 
 private:
@@ -274,6 +277,7 @@ private:
     std::atomic_bool m_stopFileWork = false;
     UndoHistory m_history;
     QString m_fileWorkStatus;
+    QString m_indexNotice;
     QTimer m_statusTimer;
     quint64 m_lastLoad = 0;
     QHash<QUuid, quint64> m_newestLoad;  // the running load of each tag whose answer counts

@@ -19,7 +19,8 @@ StatusBarView::StatusBarView(AppViewModel& model, QWidget* parent)
     for (auto signal :
          {&AppViewModel::hierarchyChanged, &AppViewModel::navigationPathChanged,
           &AppViewModel::currentFilesChanged, &AppViewModel::suggestFullDiskAccessChanged,
-          &AppViewModel::treeSaveProblemChanged, &AppViewModel::fileWorkStatusChanged}) {
+          &AppViewModel::treeSaveProblemChanged, &AppViewModel::fileWorkStatusChanged,
+          &AppViewModel::indexNoticeChanged}) {
         connect(&m_model, signal, this, &StatusBarView::refresh);
     }
     refresh();
@@ -75,8 +76,11 @@ void StatusBarView::setupWidgets() {
 
 void StatusBarView::refresh() {
     m_banner->setVisible(m_model.suggestFullDiskAccess());
-    m_saveProblem->setText(m_model.treeSaveProblem());
-    m_saveProblem->setVisible(!m_model.treeSaveProblem().isEmpty());
+    // A problem keeping the tree outweighs the index's notice; both are said in one place.
+    const QString problem =
+        m_model.treeSaveProblem().isEmpty() ? m_model.indexNotice() : m_model.treeSaveProblem();
+    m_saveProblem->setText(problem);
+    m_saveProblem->setVisible(!problem.isEmpty());
     // Work on files, while it runs and for a moment after, says how far it is instead.
     m_status->setText(m_model.fileWorkStatus().isEmpty() ? m_model.statusText()
                                                          : m_model.fileWorkStatus());
