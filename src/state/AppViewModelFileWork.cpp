@@ -33,6 +33,21 @@ constexpr Verb kKeeping{"Keeping tags on %1 of %2 files\u2026", "Kept tags on %1
 constexpr Verb kFinishing{"Finishing an interrupted change on %1 of %2 files\u2026",
                           "Finished an interrupted change on %1 files"};
 
+// "Tagged 3 files with Projects, Client", "Removed Client from 2 files".
+QString dropText(const TagEdit& edit, qsizetype changed) {
+    const QStringList& names = edit.adding.isEmpty() ? edit.removing : edit.adding;
+    const QString what =
+        names.size() <= 3 ? names.join(", ") : QStringLiteral("%1 tags").arg(names.size());
+    if (changed == 0) {
+        return edit.adding.isEmpty() ? "The files did not have " + what
+                                     : "The files already had " + what;
+    }
+    const QString files =
+        changed == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(number(changed));
+    return edit.adding.isEmpty() ? QStringLiteral("Removed %1 from %2").arg(what, files)
+                                 : QStringLiteral("Tagged %1 with %2").arg(files, what);
+}
+
 QString summaryText(const Verb& verb, const FileWork::Summary& summary) {
     QStringList parts;
     parts.append(QString::fromUtf8(verb.done).arg(number(summary.changed + summary.unchanged)));
@@ -210,7 +225,13 @@ void AppViewModel::applyTags(const QList<QUrl>& urls, const QStringList& adding,
                 return op && FileWork::planEdit(context, op, paths) ? op : 0;
             },
             edit.adding.isEmpty() ? kUntagging : kTagging,
-            [self](const FileWork::Summary&) {
+            [self, edit](const FileWork::Summary& summary) {
+                // One short line says what the drop changed, unless the summary has worse news.
+                if (!summary.failed && !summary.changedElsewhere && !summary.unsettled &&
+                    !summary.stopped) {
+                    self->setFileWorkStatus(dropText(edit, summary.changed));
+                    self->m_statusTimer.start(kStatusShownMs);
+                }
                 self->clearFileCache();
                 self->loadFilesForCurrentTag();
             });

@@ -231,6 +231,7 @@ void TestFileWork::undoAndRedoOfDropsRestoreExactBytes() {
         {QUrl::fromLocalFile(plain), QUrl::fromLocalFile(foreign), QUrl::fromLocalFile(elsewhere)},
         {"Projects"}, {});
     m_model->waitForFileWork();
+    QCOMPARE(m_model->fileWorkStatus(), QString("Tagged 3 files with Projects"));
     QCOMPARE(m_model->undoLabel(), QString("Undo Tag 3 Files"));
     QList<QByteArray> after;
     for (const QString& path : files) {
