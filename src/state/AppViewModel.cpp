@@ -34,8 +34,7 @@ AppViewModel::AppViewModel(Services services, Startup startup, QObject* parent)
     });
     if (startup == Startup::LoadHierarchy) {
         loadHierarchy();
-        finishInterruptedWork();
-        mergeTagsOnFiles();
+        mergeTagsOnFiles(finishInterruptedWork());
     }
 }
 

@@ -88,10 +88,12 @@ public:
 
     // Start-up.
     void loadHierarchy();
-    // Appends the names found on the user's files that the tree lacks, once the index has them.
-    void mergeTagsOnFiles();
-    // Finishes the file work the journal holds from a session that ended before it was done.
-    void finishInterruptedWork();
+    // Appends the names found on the user's files that the tree lacks, once the index has them;
+    // after the file work queued so far when `afterFileWork` is set.
+    void mergeTagsOnFiles(bool afterFileWork);
+    // Finishes the file work the journal holds from a session that ended before it was done;
+    // false when there was none.
+    bool finishInterruptedWork();
 
     // Look-ups.
     static const TagNode* findTag(const QUuid& id, const QList<TagNode>& nodes);
@@ -232,6 +234,7 @@ private:
     void setInlineEditingTagID(std::optional<QUuid> id);
     void removeCachedFiles(const QList<QUuid>& ids);
     void saveHierarchy();
+    void mergeNamesOnFiles(const QStringList& names);
     void mergeSystemTags(const QList<struct FinderTag>& tags, QSet<QString> existing,
                          int* appended);
     // Changes one tag and saves; `label` names the undo step, "%1" standing for the tag's name.

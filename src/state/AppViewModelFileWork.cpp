@@ -258,10 +258,10 @@ void AppViewModel::keepTagsThroughSave(const QByteArray& path, const QByteArray&
     });
 }
 
-void AppViewModel::finishInterruptedWork() {
+bool AppViewModel::finishInterruptedWork() {
     const QList<FileJournal::Operation> unfinished = m_journal->unfinished();
     if (unfinished.isEmpty()) {
-        return;
+        return false;
     }
     auto total = std::make_shared<FileWork::Summary>();
     QPointer<AppViewModel> self(this);
@@ -301,6 +301,7 @@ void AppViewModel::finishInterruptedWork() {
         self->loadFilesForCurrentTag();
         self->finishFileJob();
     });
+    return true;
 }
 
 // Undo and redo.

@@ -83,38 +83,51 @@ void AppViewModel::loadHierarchy() {
         QStringLiteral("loadHierarchy: done. Root-level tags now: %1").arg(m_hierarchy.size()));
 }
 
-void AppViewModel::mergeTagsOnFiles() {
+void AppViewModel::mergeTagsOnFiles(bool afterFileWork) {
     // On Linux the system's own tag list is the set of names on the user's files, which the
-    // index knows once its crawl is done. Asked after any interrupted work is finished, so
-    // that a name a rename was taking off the files does not come back.
+    // index knows once its crawl is done. After interrupted work is finished, when there is
+    // some: a name a rename was taking off the files must not come back. Otherwise drops need
+    // not wait behind the crawl.
     QPointer<AppViewModel> self(this);
-    enqueueFileJob([self] {
-        self->m_services.query.queryAllTagNames([self](const QStringList& names) {
+    const auto ask = [self, afterFileWork] {
+        self->m_services.query.queryAllTagNames([self, afterFileWork](const QStringList& names) {
             if (!self) {
                 return;
             }
-            QList<FinderTag> tags;
-            for (const QString& name : names) {
-                tags.append({name, 0});
+            self->mergeNamesOnFiles(names);
+            if (afterFileWork) {
+                self->finishFileJob();
             }
-            sortByName(tags, [](const FinderTag& tag) { return tag.name; });
-            QSet<QString> existing;
-            for (const QString& name : allTagNames(self->m_hierarchy)) {
-                existing.insert(name.normalized(QString::NormalizationForm_C));
-            }
-            int appended = 0;
-            self->mergeSystemTags(tags, existing, &appended);
-            Log::line(QStringLiteral("loadHierarchy: merged %1 new tags found on your files (%2 "
-                                     "names on files)")
-                          .arg(appended)
-                          .arg(names.size()));
-            if (appended > 0) {
-                self->saveHierarchy();
-            }
-            self->finishFileJob();
         });
-    });
+    };
+    if (afterFileWork) {
+        enqueueFileJob(ask);
+    } else {
+        ask();
+    }
 }
+
+void AppViewModel::mergeNamesOnFiles(const QStringList& names) {
+    QList<FinderTag> tags;
+    for (const QString& name : names) {
+        tags.append({name, 0});
+    }
+    sortByName(tags, [](const FinderTag& tag) { return tag.name; });
+    QSet<QString> existing;
+    for (const QString& name : allTagNames(m_hierarchy)) {
+        existing.insert(name.normalized(QString::NormalizationForm_C));
+    }
+    int appended = 0;
+    mergeSystemTags(tags, existing, &appended);
+    Log::line(QStringLiteral("loadHierarchy: merged %1 new tags found on your files (%2 names "
+                             "on files)")
+                  .arg(appended)
+                  .arg(names.size()));
+    if (appended > 0) {
+        saveHierarchy();
+    }
+}
+
 void AppViewModel::mergeSystemTags(const QList<FinderTag>& tags, QSet<QString> existing,
                                    int* appended) {
     for (const FinderTag& tag : tags) {

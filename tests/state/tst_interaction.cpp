@@ -235,6 +235,7 @@ void TestInteraction::dropOnColumnsLiftsFiles() {
 
     QVERIFY(m_model->handleColumnDrop(*mime({QUrl::fromLocalFile(a)}), 1));
     QTRY_COMPARE(tagsOf(a), QByteArray("Projects,Elsewhere"));
+    m_model->waitForFileWork();
     settle();
     // Listed under Projects now; selected there, then lifted out of every list, it is no
     // longer selected.
@@ -244,10 +245,12 @@ void TestInteraction::dropOnColumnsLiftsFiles() {
     QCOMPARE(m_model->selectedFileIDs().size(), 1);
     QVERIFY(m_model->handleColumnDrop(*mime({QUrl::fromLocalFile(a)}), 0));
     QTRY_COMPARE(tagsOf(a), QByteArray("Elsewhere"));
+    m_model->waitForFileWork();
     settle();
     QVERIFY(m_model->selectedFileIDs().isEmpty());
     QVERIFY(m_model->handleColumnDrop(*mime({QUrl::fromLocalFile(a)}), 2));
     QTRY_COMPARE(tagsOf(a), QByteArray("Elsewhere,Projects,Client"));
+    m_model->waitForFileWork();
 
     // A tag dropped on a column beyond the path belongs to no tag and stays.
     QVERIFY(m_model->handleColumnDrop(*mime({}, tagIdText(m_invoices)), 7));
