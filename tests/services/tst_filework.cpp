@@ -22,15 +22,17 @@ namespace {
 // The real store, slowed so that a signal lands part-way through the work.
 class SlowStore : public FileTagStore {
 public:
+    explicit SlowStore(int microseconds = 60) : m_microseconds(microseconds) {}
     std::optional<QByteArray> readValue(const QByteArray& path) const override {
         return m_real.readValue(path);
     }
     std::error_code writeValue(const QByteArray& path, const QByteArray& value) override {
-        usleep(60);
+        usleep(static_cast<useconds_t>(m_microseconds));
         return m_real.writeValue(path, value);
     }
 
 private:
+    int m_microseconds;
     XattrTagStore m_real;
 };
 
@@ -75,6 +77,7 @@ private slots:
     void undoWaitsForTheWorkItTakesBack();
     void anotherWriterLosesNothingOfOurs();
     void tagsSurviveOtherProgramsSaves();
+    void longWorkShowsItsProgress();
 
 private:
     QStringList manyFiles(int count, QList<QByteArray>* values);
@@ -396,6 +399,30 @@ void TestFileWork::tagsSurviveOtherProgramsSaves() {
     QCOMPARE(raw(ownTags), QByteArray("Theirs"));
     QCOMPARE(raw(cleared), QByteArray());
     QCOMPARE(log.lines().filter("through another program's save").size(), 3);
+}
+
+void TestFileWork::longWorkShowsItsProgress() {
+    for (int i = 0; i < 1500; ++i) {
+        file(QString("slow/f%1").arg(i), "Old");
+    }
+    SlowStore store(600);
+    AppViewModel::Services services = m_services->services();
+    AppViewModel model(
+        {store, services.query, services.workspace, services.clock, services.previews},
+        AppViewModel::Startup::Empty);
+    addTag(model, "Old");
+    const QUuid id = model.hierarchy().first().id;
+    QStringList seen;
+    connect(&model, &AppViewModel::fileWorkStatusChanged, this,
+            [&] { seen.append(model.fileWorkStatus()); });
+    model.beginRename(*AppViewModel::findTag(id, model.hierarchy()));
+    model.setInlineEditingText("New");
+    model.commitInlineEdit();
+    model.waitForFileWork();
+    // After half a second the status line counts the files, then says what was done.
+    QVERIFY2(seen.contains("Renaming tag on 1,000 of 1,500 files\u2026"),
+             qPrintable(seen.join('|')));
+    QCOMPARE(seen.last(), QString("Renamed tag on 1,500 files"));
 }
 
 QTEST_MAIN(TestFileWork)
