@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
         QElapsedTimer timer;
         timer.start();
         for (const QByteArray& path : paths) {
-            FileTagging::replaceTag(store, from, to, QUrl::fromLocalFile(QFile::decodeName(path)));
+            FileTagging::edit(store, path, TagEdit::rename(from, to));
         }
         direct.append(timer.nsecsElapsed() / 1e6);
         std::swap(from, to);

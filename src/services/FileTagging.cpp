@@ -12,20 +12,6 @@ QString decode(const QByteArray& raw) {
     return QString::fromUtf8(raw);
 }
 
-// Reads the stored list, applies the edit, and writes it back only when it changed.
-std::error_code update(FileTagStore& store, const QUrl& url, const TagEdit& edit) {
-    const QByteArray path = FilePaths::rawPathFromUrl(url);
-    if (path.isEmpty()) {
-        return std::make_error_code(std::errc::invalid_argument);
-    }
-    const auto value = store.readValue(path);
-    if (!value) {
-        return std::make_error_code(std::errc::io_error);
-    }
-    const QByteArray after = edit.apply(*value);
-    return after == *value ? std::error_code() : store.writeValue(path, after);
-}
-
 }  // namespace
 
 QString comparable(const QString& name) {
@@ -47,21 +33,21 @@ QStringList readTagNames(const FileTagStore& store, const QUrl& url) {
     return names ? decodeNames(*names) : QStringList();
 }
 
-std::error_code removeTag(FileTagStore& store, const QString& name, const QUrl& url) {
-    return update(store, url, TagEdit::remove({name}));
-}
-
-std::error_code removeTags(FileTagStore& store, const QStringList& names, const QUrl& url) {
-    return update(store, url, TagEdit::remove(names));
-}
-
-std::error_code addTags(FileTagStore& store, const QStringList& names, const QUrl& url) {
-    return update(store, url, TagEdit::add(names));
-}
-
-std::error_code replaceTag(FileTagStore& store, const QString& oldName, const QString& newName,
-                           const QUrl& url) {
-    return update(store, url, TagEdit::rename(oldName, newName));
+Edited edit(FileTagStore& store, const QByteArray& path, const TagEdit& edit) {
+    Edited result;
+    const auto value = path.isEmpty() ? std::nullopt : store.readValue(path);
+    if (!value) {
+        result.error = std::make_error_code(path.isEmpty() ? std::errc::invalid_argument
+                                                           : std::errc::io_error);
+        return result;
+    }
+    result.before = *value;
+    result.after = edit.apply(*value);
+    if (result.after != *value) {
+        result.error = store.writeValue(path, result.after);
+        result.written = !result.error;
+    }
+    return result;
 }
 
 }  // namespace FileTagging

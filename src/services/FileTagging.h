@@ -6,6 +6,7 @@
 #include <system_error>
 
 class FileTagStore;
+struct TagEdit;
 
 // Reading and changing one file's tag names. Names compare exactly (case-sensitive, canonically
 // equivalent Unicode equal). A file's other names keep their stored bytes and order, and a
@@ -16,16 +17,15 @@ namespace FileTagging {
 // Never fails: an unreadable list is empty.
 QStringList readTagNames(const FileTagStore& store, const QUrl& url);
 
-std::error_code removeTag(FileTagStore& store, const QString& name, const QUrl& url);
-std::error_code removeTags(FileTagStore& store, const QStringList& names, const QUrl& url);
-
-// Appends the names the file lacks, keeping its existing order.
-std::error_code addTags(FileTagStore& store, const QStringList& names, const QUrl& url);
-
-// Replaces every occurrence of one name by another in one write (no duplicate when the file
-// already carries the new name).
-std::error_code replaceTag(FileTagStore& store, const QString& oldName, const QString& newName,
-                           const QUrl& url);
+// One file's list read, edited and written back with nothing in between; not written at all
+// when the edit changes nothing, and never written when it could not be read.
+struct Edited {
+    std::error_code error;  // reading or writing failed: the file is as it was
+    QByteArray before;
+    QByteArray after;
+    bool written = false;
+};
+Edited edit(FileTagStore& store, const QByteArray& path, const TagEdit& edit);
 
 // The names written by the last successful change; used to keep the tag index current.
 QStringList decodeNames(const QList<QByteArray>& raw);

@@ -21,19 +21,11 @@ void noteWritten(Context& context, const QByteArray& path, const QByteArray& val
 // Read, edit and write with nothing in between: the window in which another program's write
 // can be lost is as short as it can be without a lock.
 void editOne(Context& context, const TagEdit& edit, Entry& entry) {
-    const auto current = context.store.readValue(entry.path);
-    if (!current) {
-        entry.state = State::Failed;
-        return;
-    }
-    entry.before = *current;
-    entry.after = edit.apply(*current);
-    if (entry.after == *current) {
-        entry.state = State::Unchanged;
-    } else if (context.store.writeValue(entry.path, entry.after)) {
-        entry.state = State::Failed;
-    } else {
-        entry.state = State::Changed;
+    const FileTagging::Edited result = FileTagging::edit(context.store, entry.path, edit);
+    entry.before = result.before;
+    entry.after = result.after;
+    entry.state = result.error ? State::Failed : result.written ? State::Changed : State::Unchanged;
+    if (result.written) {
         noteWritten(context, entry.path, entry.after);
     }
 }

@@ -235,6 +235,7 @@ private:
     void removeCachedFiles(const QList<QUuid>& ids);
     void saveHierarchy();
     void mergeNamesOnFiles(const QStringList& names);
+    QSet<QString> canonicalTagNames() const;
     void mergeSystemTags(const QList<struct FinderTag>& tags, QSet<QString> existing,
                          int* appended);
     // Changes one tag and saves; `label` names the undo step, "%1" standing for the tag's name.

@@ -49,12 +49,7 @@ void AppViewModel::loadHierarchy() {
         }
     }
 
-    const QStringList names = allTagNames(m_hierarchy);
-    // Names compare as Unicode text: canonically equivalent spellings are one name.
-    QSet<QString> existing;
-    for (const QString& name : names) {
-        existing.insert(name.normalized(QString::NormalizationForm_C));
-    }
+    const QSet<QString> existing = canonicalTagNames();
     Log::line(
         QStringLiteral("loadHierarchy: existing tag names in hierarchy: %1").arg(existing.size()));
 
@@ -113,10 +108,7 @@ void AppViewModel::mergeNamesOnFiles(const QStringList& names) {
         tags.append({name, 0});
     }
     sortByName(tags, [](const FinderTag& tag) { return tag.name; });
-    QSet<QString> existing;
-    for (const QString& name : allTagNames(m_hierarchy)) {
-        existing.insert(name.normalized(QString::NormalizationForm_C));
-    }
+    const QSet<QString> existing = canonicalTagNames();
     int appended = 0;
     mergeSystemTags(tags, existing, &appended);
     Log::line(QStringLiteral("loadHierarchy: merged %1 new tags found on your files (%2 names "
@@ -126,6 +118,15 @@ void AppViewModel::mergeNamesOnFiles(const QStringList& names) {
     if (appended > 0) {
         saveHierarchy();
     }
+}
+
+QSet<QString> AppViewModel::canonicalTagNames() const {
+    // Names compare as Unicode text: canonically equivalent spellings are one name.
+    QSet<QString> names;
+    for (const QString& name : allTagNames(m_hierarchy)) {
+        names.insert(name.normalized(QString::NormalizationForm_C));
+    }
+    return names;
 }
 
 void AppViewModel::mergeSystemTags(const QList<FinderTag>& tags, QSet<QString> existing,

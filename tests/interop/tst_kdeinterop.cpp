@@ -1,5 +1,6 @@
 // Tags shared with KDE: its own library (through the kdetags helper) and Orvane edit the same
 // files, and each must read what the other wrote.
+#include "TagEdits.h"
 #include "TestHome.h"
 #include "platform/TagValueCodec.h"
 #include "platform/XattrTagStore.h"
@@ -107,11 +108,11 @@ void TestKdeInterop::kdeNamesSurviveOrvaneEdits() {
 
     std::error_code error;
     if (operation == "add") {
-        error = FileTagging::addTags(m_store, {"New"}, url);
+        error = addTags(m_store, {"New"}, url);
     } else if (operation == "remove") {
-        error = FileTagging::removeTag(m_store, "Work", url);
+        error = removeTag(m_store, "Work", url);
     } else {
-        error = FileTagging::replaceTag(m_store, "Work", "Done", url);
+        error = replaceTag(m_store, "Work", "Done", url);
     }
     QVERIFY(!error);
 
@@ -136,7 +137,7 @@ void TestKdeInterop::orvaneNamesReadTheSameInKde_data() {
 void TestKdeInterop::orvaneNamesReadTheSameInKde() {
     QFETCH(QStringList, names);
     const QUrl url = file("orvane");
-    QVERIFY(!FileTagging::addTags(m_store, names, url));
+    QVERIFY(!addTags(m_store, names, url));
     QCOMPARE(kdeRead(url), names);
     QCOMPARE(FileTagging::readTagNames(m_store, url), names);
 }
@@ -144,7 +145,7 @@ void TestKdeInterop::orvaneNamesReadTheSameInKde() {
 void TestKdeInterop::documentedDifferences() {
     // KDE has no escape: a comma inside a name Orvane wrote splits it in two there.
     const QUrl comma = file("comma");
-    QVERIFY(!FileTagging::addTags(m_store, {"x,y"}, comma));
+    QVERIFY(!addTags(m_store, {"x,y"}, comma));
     QCOMPARE(rawValue(comma), QByteArray("x\\,y"));
     QCOMPARE(kdeRead(comma), QStringList({"x\\", "y"}));
     QCOMPARE(FileTagging::readTagNames(m_store, comma), QStringList({"x,y"}));
@@ -157,7 +158,7 @@ void TestKdeInterop::documentedDifferences() {
 
     // Backslashes Orvane doubles (at the end of a name, or two in a row) stay doubled in KDE.
     const QUrl doubled = file("doubled");
-    QVERIFY(!FileTagging::addTags(m_store, {"end\\", "two\\\\in a row"}, doubled));
+    QVERIFY(!addTags(m_store, {"end\\", "two\\\\in a row"}, doubled));
     QCOMPARE(kdeRead(doubled), QStringList({"end\\\\", "two\\\\\\in a row"}));
     QCOMPARE(FileTagging::readTagNames(m_store, doubled),
              QStringList({"end\\", "two\\\\in a row"}));

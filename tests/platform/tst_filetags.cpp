@@ -1,3 +1,4 @@
+#include "TagEdits.h"
 #include "TestHome.h"
 #include "platform/FilePaths.h"
 #include "platform/TagValueCodec.h"
@@ -112,7 +113,7 @@ void TestFileTags::removeTag() {
     QFETCH(QString, name);
     QFETCH(QByteArray, after);
     const QUrl url = file("remove.txt", before);
-    QVERIFY(!FileTagging::removeTag(m_store, name, url));
+    QVERIFY(!::removeTag(m_store, name, url));
     QCOMPARE(rawValue(url), after);
 }
 
@@ -139,7 +140,7 @@ void TestFileTags::addTag() {
     QFETCH(QStringList, names);
     QFETCH(QByteArray, after);
     const QUrl url = file("add.txt", before.isEmpty() ? QByteArray() : before);
-    QVERIFY(!FileTagging::addTags(m_store, names, url));
+    QVERIFY(!addTags(m_store, names, url));
     QCOMPARE(rawValue(url), after);
     QCOMPARE(readTagNames(m_store, url),
              QString::fromUtf8(after).isEmpty()
@@ -158,11 +159,11 @@ void TestFileTags::replaceTagIsOneWrite() {
 
 void TestFileTags::emptyListRemovesTheAttribute() {
     const QUrl url = file("empty.txt", "Only");
-    QVERIFY(!FileTagging::removeTag(m_store, "Only", url));
+    QVERIFY(!::removeTag(m_store, "Only", url));
     const QByteArray path = FilePaths::rawPathFromUrl(url);
     QCOMPARE(getxattr(path.constData(), "user.xdg.tags", nullptr, 0), -1);
     QCOMPARE(errno, ENODATA);
-    QVERIFY(!FileTagging::removeTag(m_store, "Only", url));  // nothing to remove: no error
+    QVERIFY(!::removeTag(m_store, "Only", url));  // nothing to remove: no error
 }
 
 void TestFileTags::unwritableAndVanishedFiles() {
@@ -192,7 +193,7 @@ void TestFileTags::invalidUtf8SurvivesUnrelatedChanges() {
     QVERIFY(!addTags(m_store, {"Keep"}, url));  // nothing to add: not rewritten at all
     QVERIFY(!addTags(m_store, {"New"}, url));
     QCOMPARE(rawValue(url), odd + ",Keep,New");
-    QVERIFY(!FileTagging::removeTag(m_store, "Keep", url));
+    QVERIFY(!::removeTag(m_store, "Keep", url));
     QCOMPARE(rawValue(url), odd + ",New");
 }
 
@@ -236,7 +237,7 @@ void TestFileTags::unchangedListsKeepTheirBytes() {
     QVERIFY(inotify_add_watch(watcher, QFile::encodeName(url.toLocalFile()).constData(),
                               IN_ATTRIB) >= 0);
     QVERIFY(!addTags(m_store, {"a"}, url));
-    QVERIFY(!FileTagging::removeTag(m_store, "absent", url));
+    QVERIFY(!::removeTag(m_store, "absent", url));
     QVERIFY(!replaceTag(m_store, "absent", "other", url));
     QCOMPARE(rawValue(url), QByteArray(" a , b"));
     char events[4096];
@@ -286,7 +287,7 @@ void TestFileTags::editsKeepOtherEntriesBytes() {
     if (edit.startsWith('+')) {
         QVERIFY(!addTags(m_store, {edit.mid(1)}, url));
     } else if (edit.startsWith('-')) {
-        QVERIFY(!FileTagging::removeTag(m_store, edit.mid(1), url));
+        QVERIFY(!::removeTag(m_store, edit.mid(1), url));
     } else {
         const QStringList names = edit.split('>');
         QVERIFY(!replaceTag(m_store, names[0], names[1], url));
