@@ -18,7 +18,6 @@ private slots:
     void colorFromHexRefuses();
     void hexFromColorTruncates();
     void displayColorPrefersValidCustomHex();
-    void paletteAndCatalogue();
     void iconPrecedence();
 };
 
@@ -91,36 +90,6 @@ void TestTagColors::displayColorPrefersValidCustomHex() {
     QCOMPARE(displayColor(node), systemGray);
     node.colorIndex = 1;
     QVERIFY(displayColor(node) != systemGray);
-}
-
-void TestTagColors::paletteAndCatalogue() {
-    const auto& palette = finderColorPalette();
-    QCOMPARE(palette.size(), 7);
-    QStringList names;
-    for (const PaletteEntry& entry : palette) {
-        names.append(entry.name);
-        QVERIFY(entry.index != 1);
-        QCOMPARE(entry.color, colorForIndex(entry.index));
-    }
-    QCOMPARE(names, QStringList({"None", "Green", "Purple", "Blue", "Yellow", "Red", "Orange"}));
-
-    const auto& catalog = IconCatalog::iconCatalog();
-    QCOMPARE(catalog.size(), 16);
-    qsizetype total = 0;
-    QSet<QString> symbols;
-    for (const auto& category : catalog) {
-        total += category.symbols.size();
-        for (const auto& symbol : category.symbols) {
-            symbols.insert(symbol.symbol);
-        }
-    }
-    QCOMPARE(total, 131);
-    QCOMPARE(symbols.size(), 131);
-    QCOMPARE(catalog.first().category, QString("Symbols"));
-    QCOMPARE(catalog.first().symbols.first().symbol, QString("tag.fill"));
-    QCOMPARE(catalog.last().category, QString("Sports"));
-    QCOMPARE(catalog.last().symbols.last().symbol, QString("trophy.fill"));
-    QCOMPARE(catalog[5].symbols[2].name, QString("Europe & Africa"));
 }
 
 void TestTagColors::iconPrecedence() {

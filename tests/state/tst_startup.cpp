@@ -26,7 +26,6 @@ private slots:
     void tagsOnFilesJoinTheTreeWithoutABanner();
     void damagedFileIsKeptAsideBeforeTheFirstSave();
     void sortedChildrenAreStableAndCached();
-    void columnLookups();
     void equalWritesDoNotSignal();
     void repeatedAndEmptyIdsGetFreshOnes();
     void hostileTreeFilesAreNeverOverwritten_data();
@@ -191,28 +190,6 @@ void TestStartup::sortedChildrenAreStableAndCached() {
     // The cache answers for a parent without looking at the list passed in.
     QCOMPARE(names(model->sortedChildren({}, std::nullopt)),
              QStringList({"alpha", "Alpha", "beta"}));
-}
-
-void TestStartup::columnLookups() {
-    AppViewModel model(m_services.services(), AppViewModel::Startup::Empty);
-    model.createTag("A", 0, std::nullopt);
-    const QUuid a = model.hierarchy()[0].id;
-    model.createTag("B", 0, a);
-    model.createTag("C", 0, a);
-    QVERIFY(model.tagsForColumn(1).isEmpty());
-    model.openTag(a, 0);
-    QCOMPARE(model.tagsForColumn(1).size(), 2);
-    QVERIFY(model.tagsForColumn(3).isEmpty());
-    QVERIFY(model.sortedTagsForColumn(2).isEmpty());
-    QCOMPARE(model.currentTag()->name, QString("A"));
-    QStringList ancestors;
-    QVERIFY(model.ancestorNames(model.hierarchy()[0].children[1].id, model.hierarchy(), ancestors));
-    QCOMPARE(ancestors, QStringList({"A"}));
-    QStringList none;
-    QVERIFY(!model.ancestorNames(QUuid::createUuid(), model.hierarchy(), none));
-    QVERIFY(none.isEmpty());
-    model.deleteTag(a);
-    QVERIFY(!model.currentTag());
 }
 
 void TestStartup::equalWritesDoNotSignal() {
