@@ -130,8 +130,6 @@ public:
     void requestNewTag();
     void requestNewTagInColumn(qsizetype column);
     void beginRename(const TagNode& tag);
-    // Renames the selected tile in the icon view, the opened tag in the column view.
-    void beginRenameOfSelection();
     void cancelInlineEdit();
     void renameTag(const QUuid& id, const QString& newName);
     void commitInlineEdit();
@@ -185,6 +183,16 @@ public:
         const char* progress;  // "… %1 of %2 files…"
         const char* done;      // "… %1 files"
     };
+
+    // The menu bar's commands. The selected tag is the selected tile in the icon view and the
+    // tag opened last in the column view.
+    const TagNode* selectedTag() const;
+    bool canOpenSelection() const;
+    // Opens the selected files, else enters the selected tile's tag.
+    void openSelection();
+    void revealSelection();
+    void beginRenameOfSelection();
+    void deleteSelectedTag();
 
     // Undo and redo of tree edits and of the changes made to files.
     std::optional<QString> undoLabel() const;  // "Undo Rename “Beta”"; absent: nothing to undo

@@ -75,15 +75,6 @@ void AppViewModel::requestNewTagUnder(std::optional<QUuid> parentID) {
     setShowNewTagSheet(true);
 }
 
-void AppViewModel::beginRenameOfSelection() {
-    const auto id = m_viewMode == ViewMode::Icon ? m_selectedTagID
-                    : m_navigationPath.isEmpty() ? std::nullopt
-                                                 : std::optional(m_navigationPath.last());
-    if (const TagNode* tag = id ? findTag(*id, m_hierarchy) : nullptr) {
-        beginRename(*tag);
-    }
-}
-
 void AppViewModel::beginRename(const TagNode& tag) {
     // The text first: a view that opens its field on the id change reads it at once.
     setInlineEditingText(tag.name);

@@ -2,6 +2,7 @@
 
 #include "state/AppViewModel.h"
 #include "views/column/ColumnLayoutView.h"
+#include "views/column/SingleColumnView.h"
 #include "views/common/Colors.h"
 
 #include <QPointer>
@@ -64,4 +65,16 @@ void ColumnBrowserView::refresh() {
 void ColumnBrowserView::resizeEvent(QResizeEvent* event) {
     QScrollArea::resizeEvent(event);
     m_layout->resize(m_layout->width(), viewport()->height());
+}
+
+void ColumnBrowserView::openMenuForSelection() {
+    const QList<SingleColumnView*>& columns = m_layout->columns();
+    for (auto it = columns.crbegin(); it != columns.crend(); ++it) {
+        if ((*it)->openMenuForSelection()) {
+            return;
+        }
+    }
+    if (!columns.isEmpty()) {
+        columns.last()->openColumnMenu();
+    }
 }

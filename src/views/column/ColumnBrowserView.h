@@ -17,6 +17,8 @@ public:
 
     explicit ColumnBrowserView(AppViewModel& model, QWidget* parent = nullptr);
     ColumnLayoutView& layoutView() const { return *m_layout; }
+    // The menu of the selected row, else the last column's own menu.
+    void openMenuForSelection();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -193,6 +193,22 @@ void SingleColumnView::contextMenuEvent(QContextMenuEvent* event) {
     viewport()->update();
 }
 
+bool SingleColumnView::openMenuForSelection() {
+    const auto opened = m_model.highlightedTagID(m_column);
+    for (int row = 0; row < m_rows->rowCount(); ++row) {
+        const TagNode* tag = m_rows->tagAt(row);
+        const FileItem* file = m_rows->fileAt(row);
+        if ((tag && tag->id == opened) || (file && m_model.selectedFileIDs().contains(file->id))) {
+            scrollTo(m_rows->index(row));
+            const QPoint center = viewport()->mapTo(this, visualRect(m_rows->index(row)).center());
+            QContextMenuEvent event(QContextMenuEvent::Keyboard, center, mapToGlobal(center));
+            contextMenuEvent(&event);
+            return true;
+        }
+    }
+    return false;
+}
+
 void SingleColumnView::showTagMenu(int row, const QPoint& globalPos) {
     const TagNode tag = *m_rows->tagAt(row);
     QPointer<AppViewModel> model(&m_model);

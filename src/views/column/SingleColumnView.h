@@ -28,6 +28,10 @@ public:
 
     // The row under a point of the viewport, -1 for the empty area.
     int rowAt(const QPoint& point) const;
+    // The menu of the selected file or the opened tag in this column, as the Menu key opens
+    // it; false when neither is in this column.
+    bool openMenuForSelection();
+    void openColumnMenu() { showColumnMenu(mapToGlobal(rect().center())); }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

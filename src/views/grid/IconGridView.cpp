@@ -365,6 +365,23 @@ void IconGridView::contextMenuEvent(QContextMenuEvent* event) {
     viewport()->update();
 }
 
+void IconGridView::openMenuForSelection() {
+    QPoint at = viewport()->rect().center();
+    for (qsizetype i = 0; i < tagCount() + fileCount(); ++i) {
+        const TagNode* tag = m_tiles->tagAt(static_cast<int>(i));
+        const FileItem* file = m_tiles->fileAt(static_cast<int>(i));
+        if ((tag && tag->id == m_model.selectedTagID()) ||
+            (file && m_model.selectedFileIDs().contains(file->id))) {
+            scrollTo(m_tiles->index(static_cast<int>(i)));
+            at = tileRect(i).center();
+            break;
+        }
+    }
+    const QPoint pos = viewport()->mapTo(this, at);
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, pos, mapToGlobal(pos));
+    contextMenuEvent(&event);
+}
+
 void IconGridView::showBackgroundMenu(const QPoint& globalPos) {
     QMenu menu(this);
     QAction* newTag = menu.addAction("New Tag", this, [this] { m_model.requestNewTag(); });

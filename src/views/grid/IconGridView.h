@@ -34,6 +34,8 @@ public:
     qsizetype tagCount() const;
     qsizetype fileCount() const;
     qreal dropEmphasis(const QUuid& id) const;
+    // The menu of the selected tile, else the background's, as the Menu key opens it.
+    void openMenuForSelection();
 
     QRect visualRect(const QModelIndex& index) const override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;

@@ -2,7 +2,6 @@
 
 #include "state/AppViewModel.h"
 #include "views/column/ColumnBrowserView.h"
-#include "views/common/MenuText.h"
 #include "views/common/SymbolGlyphs.h"
 #include "views/editing/NewTagSheet.h"
 #include "views/grid/IconGridView.h"
@@ -10,12 +9,12 @@
 #include "views/window/PreviewWindow.h"
 #include "views/window/StatusBarView.h"
 #include "views/window/WindowInputBridge.h"
+#include "views/window/WindowMenus.h"
 
 #include <QAction>
 #include <QButtonGroup>
 #include <QFrame>
 #include <QHBoxLayout>
-#include <QMenuBar>
 #include <QStackedWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -37,48 +36,19 @@ MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(paren
     setObjectName("mainWindow");
     resize(900, 600);
     setMinimumSize(600, 400);
-    setupMenus();
+    m_menus = new WindowMenus(m_model, *this);
     setupToolbar();
     setupContent();
-    setupShortcuts();
     setupConnections();
     m_preview = new PreviewWindow(m_model, this);
     new WindowInputBridge(m_model, *this, *m_preview);
     refreshTitle();
     refreshViewMode();
-}
-
-void MainWindow::setupMenus() {
-    QMenu* edit = menuBar()->addMenu("Edit");
-    m_undo = edit->addAction("Undo");
-    m_undo->setObjectName("undo");
-    m_undo->setShortcut(QKeySequence::Undo);
-    connect(m_undo, &QAction::triggered, &m_model, &AppViewModel::undo);
-    m_redo = edit->addAction("Redo");
-    m_redo->setObjectName("redo");
-    m_redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
-    connect(m_redo, &QAction::triggered, &m_model, &AppViewModel::redo);
-    connect(&m_model, &AppViewModel::historyChanged, this, &MainWindow::refreshHistory);
-    refreshHistory();
-
-    QMenu* view = menuBar()->addMenu("View");
-    m_matchAllTags = view->addAction("Match All Tags");
-    m_matchAllTags->setObjectName("matchAllTags");
-    m_matchAllTags->setCheckable(true);
-    m_matchAllTags->setChecked(m_model.matchAllTags());
-    m_matchAllTags->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
-    m_matchAllTags->setShortcutContext(Qt::WindowShortcut);
-    connect(m_matchAllTags, &QAction::triggered, &m_model, &AppViewModel::applyMatchAllTags);
-}
-
-void MainWindow::refreshHistory() {
-    // The items name what they would take back, as the desktop's applications do.
-    const auto undo = m_model.undoLabel();
-    const auto redo = m_model.redoLabel();
-    m_undo->setText(menuText(undo.value_or("Undo")));
-    m_undo->setEnabled(undo.has_value());
-    m_redo->setText(menuText(redo.value_or("Redo")));
-    m_redo->setEnabled(redo.has_value());
+    // The keys the desktop opens a context menu with.
+    auto* menuKey = new QAction("Open Menu", this);
+    menuKey->setShortcuts({Qt::Key_Menu, Qt::SHIFT | Qt::Key_F10});
+    connect(menuKey, &QAction::triggered, this, &MainWindow::openMenuForSelection);
+    addAction(menuKey);
 }
 
 void MainWindow::setupToolbar() {
@@ -90,9 +60,8 @@ void MainWindow::setupToolbar() {
     bar->setContextMenuPolicy(Qt::PreventContextMenu);
     const QColor text = palette().color(QPalette::WindowText);
 
-    m_back = bar->addAction(SymbolGlyphs::icon("chevron.left", text), "Back");
-    m_back->setObjectName("back");
-    connect(m_back, &QAction::triggered, &m_model, &AppViewModel::goBack);
+    m_menus->back()->setIcon(SymbolGlyphs::icon("chevron.left", text));
+    bar->addAction(m_menus->back());
 
     auto* leading = new QWidget(bar);
     leading->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -130,10 +99,8 @@ void MainWindow::setupToolbar() {
     trailing->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     bar->addWidget(trailing);
 
-    m_newTag = bar->addAction(SymbolGlyphs::icon("plus", text), "New Tag");
-    m_newTag->setObjectName("newTag");
-    m_newTag->setShortcut(QKeySequence::New);
-    connect(m_newTag, &QAction::triggered, &m_model, &AppViewModel::requestNewTag);
+    m_menus->newTag()->setIcon(SymbolGlyphs::icon("plus", text));
+    bar->addAction(m_menus->newTag());
 }
 
 void MainWindow::setupContent() {
@@ -156,44 +123,21 @@ void MainWindow::setupContent() {
     setCentralWidget(central);
 }
 
-void MainWindow::setupShortcuts() {
-    // The keys the desktop's file managers use: F2 renames, Ctrl+1 and Ctrl+2 switch views,
-    // Ctrl+Q quits.
-    auto* rename = new QAction("Rename", this);
-    rename->setShortcut(Qt::Key_F2);
-    connect(rename, &QAction::triggered, &m_model, &AppViewModel::beginRenameOfSelection);
-    auto* icons = new QAction("Icon View", this);
-    icons->setShortcut(Qt::CTRL | Qt::Key_1);
-    connect(icons, &QAction::triggered, this, [this] { m_model.setViewMode(ViewMode::Icon); });
-    auto* columns = new QAction("Column View", this);
-    columns->setShortcut(Qt::CTRL | Qt::Key_2);
-    connect(columns, &QAction::triggered, this, [this] { m_model.setViewMode(ViewMode::Column); });
-    auto* quit = new QAction("Quit", this);
-    quit->setShortcut(QKeySequence::Quit);
-    connect(quit, &QAction::triggered, this, &QWidget::close);
-    addActions({rename, icons, columns, quit});
-}
-
 void MainWindow::setupConnections() {
     connect(&m_model, &AppViewModel::navigationPathChanged, this, &MainWindow::refreshTitle);
     connect(&m_model, &AppViewModel::hierarchyChanged, this, &MainWindow::refreshTitle);
     connect(&m_model, &AppViewModel::viewModeChanged, this, &MainWindow::refreshViewMode);
     connect(&m_model, &AppViewModel::showNewTagSheetChanged, this, &MainWindow::refreshSheet);
-    connect(&m_model, &AppViewModel::matchAllTagsChanged, this,
-            [this] { m_matchAllTags->setChecked(m_model.matchAllTags()); });
 }
 
 void MainWindow::refreshTitle() {
     const auto tag = m_model.currentTag();
     setWindowTitle(tag ? tag->name : QStringLiteral("Tags"));
-    m_back->setEnabled(!m_model.navigationPath().isEmpty());
-    // A tag at the deepest level the tree keeps can have no children.
-    m_newTag->setEnabled(m_model.canCreateTag(tag ? std::optional(tag->id) : std::nullopt));
 }
 
 void MainWindow::refreshViewMode() {
     const bool icon = m_model.viewMode() == ViewMode::Icon;
-    m_content->setCurrentWidget(icon ? m_grid : static_cast<QWidget*>(m_columns));
+    m_content->setCurrentWidget(icon ? static_cast<QWidget*>(m_grid) : m_columns);
     m_iconMode->setChecked(icon);
     m_columnMode->setChecked(!icon);
 }
@@ -219,4 +163,12 @@ NewTagSheet* MainWindow::newTagSheet() const {
 
 PreviewWindow& MainWindow::preview() const {
     return *m_preview;
+}
+
+void MainWindow::openMenuForSelection() {
+    if (m_model.viewMode() == ViewMode::Icon) {
+        m_grid->openMenuForSelection();
+    } else {
+        m_columns->openMenuForSelection();
+    }
 }

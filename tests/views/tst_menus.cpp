@@ -1,0 +1,224 @@
+#include "ModelFixture.h"
+#include "state/AppViewModel.h"
+#include "views/window/MainWindow.h"
+
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QtTest>
+
+// The menu bar and the keyboard's ways into the menus, in the real window with both views.
+class TestMenus : public QObject, public ModelFixture {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { createHome(); }
+    void init();
+    void cleanup();
+    void menusInTheDesktopsOrderShowTheirKeys();
+    void tagItemsFollowTheSelectedTag();
+    void fileItemsActOnTheSelectedFiles();
+    void deleteKeyInTheRenameFieldEditsTheName();
+    void setColorFromTheEditMenu();
+    void menuKeysOpenTheSelectedItemsMenu_data();
+    void menuKeysOpenTheSelectedItemsMenu();
+
+private:
+    QAction* action(const QString& name) { return m_window->findChild<QAction*>(name); }
+    QMenu* menu(const QString& title) {
+        for (QAction* item : m_window->menuBar()->actions()) {
+            if (QString(item->text()).remove('&') == title) {
+                return item->menu();
+            }
+        }
+        return nullptr;
+    }
+    // Presses the keys and returns the texts of the menu they open, closing it.
+    QStringList menuOpenedBy(const QKeySequence& keys);
+
+    std::unique_ptr<MainWindow> m_window;
+    QUuid m_a, m_b;
+};
+
+void TestMenus::init() {
+    createModel();
+    m_a = add("Alpha");
+    m_b = add("Beta", m_a);
+    file("f.txt", "Alpha");
+    m_window = std::make_unique<MainWindow>(*m_model);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->activateWindow();
+    QTRY_VERIFY(QApplication::activeWindow() == m_window.get());
+}
+
+void TestMenus::cleanup() {
+    m_window.reset();
+    destroyModel();
+}
+
+void TestMenus::menusInTheDesktopsOrderShowTheirKeys() {
+    QStringList titles;
+    for (QAction* item : m_window->menuBar()->actions()) {
+        titles.append(QString(item->text()).remove('&'));
+    }
+    QCOMPARE(titles, QStringList({"File", "Edit", "View", "Go", "Help"}));
+    const QList<std::pair<const char*, QKeySequence>> keys = {
+        {"newTag", QKeySequence("Ctrl+N")},
+        {"quit", QKeySequence("Ctrl+Q")},
+        {"undo", QKeySequence("Ctrl+Z")},
+        {"redo", QKeySequence("Ctrl+Shift+Z")},
+        {"rename", QKeySequence("F2")},
+        {"delete", QKeySequence("Del")},
+        {"asIcons", QKeySequence("Ctrl+1")},
+        {"asColumns", QKeySequence("Ctrl+2")},
+        {"matchAllTags", QKeySequence("Ctrl+Shift+M")},
+        {"back", QKeySequence("Alt+Left")},
+    };
+    for (const auto& [name, key] : keys) {
+        QVERIFY2(action(name), name);
+        QCOMPARE(action(name)->shortcut(), key);
+    }
+    QTest::keyClick(m_window.get(), Qt::Key_1, Qt::ControlModifier);
+    QCOMPARE(m_model->viewMode(), ViewMode::Icon);
+    QVERIFY(action("asIcons")->isChecked());
+    QTest::keyClick(m_window.get(), Qt::Key_2, Qt::ControlModifier);
+    QCOMPARE(m_model->viewMode(), ViewMode::Column);
+    QVERIFY(action("asColumns")->isChecked());
+}
+
+void TestMenus::tagItemsFollowTheSelectedTag() {
+    const QStringList tagItems = {"rename", "delete"};
+    m_model->setViewMode(ViewMode::Icon);
+    for (const QString& name : tagItems) {
+        QVERIFY(!action(name)->isEnabled());
+    }
+    QVERIFY(!menu("Edit")->findChild<QMenu*>()->menuAction()->isEnabled());
+    QVERIFY(!action("open")->isEnabled());
+    m_model->selectGridItem(0);  // the Alpha tile
+    for (const QString& name : tagItems) {
+        QVERIFY(action(name)->isEnabled());
+    }
+    QVERIFY(action("open")->isEnabled());
+    QVERIFY(!action("openContainingFolder")->isEnabled());
+
+    QTest::keyClick(m_window.get(), Qt::Key_Delete);
+    QVERIFY(!AppViewModel::findTag(m_a, m_model->hierarchy()));
+    QVERIFY(!action("delete")->isEnabled());
+    QTest::keyClick(m_window.get(), Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(AppViewModel::findTag(m_a, m_model->hierarchy()));
+
+    // In the columns the opened tag is the selected row; Open has nothing more to open.
+    m_model->setViewMode(ViewMode::Column);
+    QVERIFY(!action("rename")->isEnabled());
+    m_model->openTag(m_a, 0);
+    QVERIFY(action("rename")->isEnabled());
+    QVERIFY(!action("open")->isEnabled());
+    QTest::keyClick(m_window.get(), Qt::Key_F2);
+    QCOMPARE(m_model->inlineEditingTagID(), m_a);
+}
+
+void TestMenus::fileItemsActOnTheSelectedFiles() {
+    m_model->setViewMode(ViewMode::Icon);
+    m_model->enterTag(m_a);
+    settle();
+    QVERIFY(!action("openContainingFolder")->isEnabled());
+    m_model->selectGridItem(1);  // after the Beta tile, the file
+    QVERIFY(action("openContainingFolder")->isEnabled());
+    QVERIFY(!action("rename")->isEnabled());
+    action("open")->trigger();
+    action("openContainingFolder")->trigger();
+    const QUrl url = QUrl::fromLocalFile(m_folder + "/f.txt");
+    QCOMPARE(m_services->workspace.opened, QList<QUrl>{url});
+    QCOMPARE(m_services->workspace.revealed, QList<QUrl>{url});
+}
+
+void TestMenus::deleteKeyInTheRenameFieldEditsTheName() {
+    m_model->setViewMode(ViewMode::Icon);
+    m_model->selectGridItem(0);
+    QTest::keyClick(m_window.get(), Qt::Key_F2);
+    QLineEdit* field = nullptr;
+    QTRY_VERIFY((field = qobject_cast<QLineEdit*>(QApplication::focusWidget())));
+    field->setCursorPosition(0);
+    QTest::keyClick(field, Qt::Key_Delete);
+    QCOMPARE(field->text(), QString("lpha"));
+    QVERIFY(AppViewModel::findTag(m_a, m_model->hierarchy()));
+}
+
+void TestMenus::setColorFromTheEditMenu() {
+    m_model->setViewMode(ViewMode::Icon);
+    m_model->selectGridItem(0);
+    QMenu* edit = menu("Edit");
+    emit edit->aboutToShow();
+    QMenu* colors = nullptr;
+    for (QAction* item : edit->actions()) {
+        if (item->menu() && item->text() == "Set Color") {
+            colors = item->menu();
+        }
+    }
+    QVERIFY(colors && colors->menuAction()->isEnabled());
+    QAction* red = nullptr;
+    for (QAction* item : colors->actions()) {
+        if (item->text() == "Red") {
+            red = item;
+        }
+    }
+    QVERIFY(red);
+    red->trigger();
+    QVERIFY(AppViewModel::findTag(m_a, m_model->hierarchy())->colorIndex != 0);
+}
+
+QStringList TestMenus::menuOpenedBy(const QKeySequence& keys) {
+    QStringList texts;
+    QTimer::singleShot(0, this, [&texts] {
+        if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (QAction* item : popup->actions()) {
+                if (!item->isSeparator()) {
+                    texts.append(item->text());
+                }
+            }
+            popup->close();
+        }
+    });
+    QTest::keySequence(m_window.get(), keys);
+    return texts;
+}
+
+void TestMenus::menuKeysOpenTheSelectedItemsMenu_data() {
+    QTest::addColumn<bool>("icons");
+    QTest::addColumn<int>("selection");  // 0: a tag, 1: a file, 2: nothing
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<QString>("expected");
+    const QString tag = "Open,Rename,Set Color,Set Icon,Delete";
+    const QString file = "Open,Open Containing Folder";
+    QTest::newRow("icons, tag, Menu key") << true << 0 << QKeySequence(Qt::Key_Menu) << tag;
+    QTest::newRow("icons, file, Shift+F10") << true << 1 << QKeySequence("Shift+F10") << file;
+    QTest::newRow("icons, nothing") << true << 2 << QKeySequence(Qt::Key_Menu) << "New Tag";
+    QTest::newRow("columns, tag, Shift+F10") << false << 0 << QKeySequence("Shift+F10") << tag;
+    QTest::newRow("columns, file, Menu key") << false << 1 << QKeySequence(Qt::Key_Menu) << file;
+    QTest::newRow("columns, nothing") << false << 2 << QKeySequence(Qt::Key_Menu) << "New Tag";
+}
+
+void TestMenus::menuKeysOpenTheSelectedItemsMenu() {
+    QFETCH(bool, icons);
+    QFETCH(int, selection);
+    QFETCH(QKeySequence, keys);
+    QFETCH(QString, expected);
+    m_model->setViewMode(icons ? ViewMode::Icon : ViewMode::Column);
+    if (selection == 0 && icons) {
+        m_model->selectGridItem(0);
+    } else if (selection == 0) {
+        m_model->openTag(m_a, 0);
+    } else if (selection == 1) {
+        m_model->openTag(m_a, 0);
+        if (icons) {
+            m_model->enterTag(m_a);
+        }
+        settle();
+        m_model->setSelectedFileIDs({m_model->currentFiles().first().id});
+    }
+    QCOMPARE(menuOpenedBy(keys).join(','), expected);
+}
+
+QTEST_MAIN(TestMenus)
+#include "tst_menus.moc"
