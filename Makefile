@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test test-sanitize mutate fuzz clean
+.PHONY: deps configure build run test test-sanitize install package mutate fuzz clean
 
 deps:
 	@./tools/install-deps.sh
@@ -18,6 +18,15 @@ run: build
 
 test: build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Installs under PREFIX (/usr/local unless given), as `cmake --install` does.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package in $(BUILD), made by CPack.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 test-sanitize: deps
 	@test -f build-asan/build.ninja || cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=ON -DORVANE_BENCH=OFF

@@ -4,12 +4,43 @@
 #include "views/window/MainWindow.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QIcon>
 
+namespace {
+
+void describe(QCoreApplication& app) {
+    app.setApplicationName("Orvane");
+    app.setApplicationVersion(ORVANE_VERSION);
+}
+
+// --help and --version answer on the terminal before any window or display is needed; every
+// other argument is left to Qt (-platform, -style, …).
+void answerCommandLine(int argc, char* argv[]) {
+    QCoreApplication probe(argc, argv);
+    describe(probe);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Arrange the tags on your files in a tree and browse the files under each tag.");
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.parse(probe.arguments());
+    if (parser.isSet(version)) {
+        parser.showVersion();
+    }
+    if (parser.isSet(help) || parser.isSet("help-all")) {
+        parser.showHelp();
+    }
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+    answerCommandLine(argc, argv);
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Orvane");
-    QApplication::setDesktopFileName("orvane");
+    describe(app);
+    QApplication::setDesktopFileName("org.orvane.Orvane");
+    QApplication::setWindowIcon(QIcon::fromTheme("org.orvane.Orvane", QIcon(":/org.orvane.Orvane.svg")));
     // Outside a full desktop session no icon theme may be set; file icons come from Adwaita.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == "hicolor") {
         QIcon::setThemeName("Adwaita");

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs Orvane as a user would, with `cmake --install` and with the Debian package, and
+# checks what lands: the entries are valid, and the installed binary answers --version and
+# --help without a display.
+set -euo pipefail
+build=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+check_tree() {
+    local root=$1
+    local share=$root/usr/share
+    [ -x "$root/usr/bin/orvane" ] || fail "no binary in $root"
+    desktop-file-validate "$share/applications/org.orvane.Orvane.desktop"
+    appstreamcli validate --no-net "$share/metainfo/org.orvane.Orvane.metainfo.xml"
+    local icon=$share/icons/hicolor/scalable/apps/org.orvane.Orvane.svg
+    # A square, well-formed SVG, as the hicolor theme's scalable folder wants.
+    python3 - "$icon" <<'PY' || fail "icon is not a square SVG"
+import sys, xml.etree.ElementTree as tree
+root = tree.parse(sys.argv[1]).getroot()
+assert root.tag.endswith("svg") and root.get("viewBox") == "0 0 128 128"
+PY
+    local version help
+    version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/orvane" --version)
+    [ "$version" = "Orvane 0.1.0" ] || fail "--version said: $version"
+    help=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/orvane" --help)
+    grep -q -- "--version" <<<"$help" || fail "--help said: $help"
+}
+
+# cmake --install with a prefix.
+cmake --install "$build" --prefix "$work/installed/usr" >/dev/null
+check_tree "$work/installed"
+
+# The Debian package: its dependencies are Debian's runtime packages, and it unpacks and runs.
+(cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >/dev/null)
+deb=$(ls "$work"/package/orvane_*.deb)
+depends=$(dpkg-deb -f "$deb" Depends)
+for package in libqt6widgets6 libqt6core6 libplist3 libsqlite3-0 qt6-qpa-plugins libqt6svg6; do
+    grep -q "\b$package\b" <<<"$depends" || fail "$package missing from Depends: $depends"
+done
+dpkg -x "$deb" "$work/unpacked"
+check_tree "$work/unpacked"
+[ "$(find "$work/unpacked" -type f | wc -l)" -eq 4 ] || fail "unexpected files in the package"
+echo "install and package: ok"
