@@ -15,6 +15,9 @@ ColumnBrowserView::ColumnBrowserView(AppViewModel& model, QWidget* parent)
       m_layout(new ColumnLayoutView),
       m_scroll(new QPropertyAnimation(horizontalScrollBar(), "value", this)) {
     setObjectName("columnBrowser");
+    setAccessibleName("Columns");
+    // One stop for Tab, not one per column; the keys go to the view model through the window.
+    setFocusPolicy(Qt::TabFocus);
     setFrameShape(QFrame::NoFrame);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);

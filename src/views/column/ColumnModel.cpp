@@ -24,6 +24,12 @@ bool ColumnModel::isLoadingColumn() const {
            m_model.loadingTagIDs().contains(path[m_column - 1]);
 }
 
+QString ColumnModel::title() const {
+    const auto id = m_model.columnTagID(m_column);
+    const TagNode* tag = id ? AppViewModel::findTag(*id, m_model.hierarchy()) : nullptr;
+    return tag ? tag->name : QStringLiteral("Tags");
+}
+
 int ColumnModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid()) {
         return 0;
@@ -87,7 +93,18 @@ QVariant ColumnModel::data(const QModelIndex& index, int role) const {
         }
         return {};
     }
-    if (role == Qt::DisplayRole) {
+    if (role == Qt::AccessibleTextRole && kind(index.row()) == Kind::TopStrip) {
+        return title();
+    }
+    if (role == Qt::AccessibleTextRole && kind(index.row()) == Kind::Loading) {
+        return QStringLiteral("Loading");
+    }
+    if (role == Qt::AccessibleDescriptionRole) {
+        return tagAt(index.row())    ? QStringLiteral("Tag")
+               : fileAt(index.row()) ? QStringLiteral("File")
+                                     : QVariant();
+    }
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) {
         if (const TagNode* tag = tagAt(index.row())) {
             return tag->name;
         }

@@ -28,6 +28,8 @@ public:
     int rowOfTag(const QUuid& id) const;
     qsizetype column() const { return m_column; }
     bool isLoading() const { return m_loading; }
+    // What a screen reader calls the column: the tag it lists the children of, or "Tags".
+    QString title() const;
 
     // Re-reads the view model: a reset when the rows changed, otherwise a repaint of them all.
     void refresh();

@@ -45,12 +45,14 @@ SingleColumnView::SingleColumnView(AppViewModel& model, qsizetype column, QWidge
     m_spinner->setInterval(80);
     connect(m_spinner, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
     setupConnections();
+    setAccessibleName(m_rows->title());
 }
 
 void SingleColumnView::setupConnections() {
     const auto refresh = [this] {
         m_rows->refresh();
         m_rows->isLoading() ? m_spinner->start() : m_spinner->stop();
+        setAccessibleName(m_rows->title());
     };
     for (auto signal : {&AppViewModel::hierarchyChanged, &AppViewModel::navigationPathChanged,
                         &AppViewModel::filesPerTagChanged, &AppViewModel::loadingTagIDsChanged}) {

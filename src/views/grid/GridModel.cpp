@@ -49,7 +49,10 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     const FileItem* file = fileAt(index.row());
     switch (role) {
         case Qt::DisplayRole:
+        case Qt::AccessibleTextRole:
             return tag ? tag->name : file ? file->name : QVariant();
+        case Qt::AccessibleDescriptionRole:
+            return tag ? QStringLiteral("Tag") : file ? QStringLiteral("File") : QVariant();
         case Qt::ToolTipRole:
             // Names are cut to two lines on a tile; a file's tooltip tells its folder too.
             return tag ? tag->name : file ? file->url.toLocalFile() : QVariant();

@@ -8,6 +8,7 @@
 #include "views/grid/GridGeometry.h"
 #include "views/grid/GridModel.h"
 #include "views/grid/GridTileDelegate.h"
+#include "views/grid/IconGridAccessible.h"
 #include "views/grid/TagFolderIcon.h"
 
 #include <QContextMenuEvent>
@@ -41,12 +42,14 @@ IconGridView::IconGridView(AppViewModel& model, QWidget* parent)
           model, *this, [this](const QUuid& id) { return nameFieldRect(id); }, Qt::AlignCenter)),
       m_dropAnimation(new QVariantAnimation(this)) {
     setObjectName("iconGrid");
+    IconGridAccessible::install();
     setModel(m_tiles);
     setItemDelegate(m_delegate);
     setSelectionMode(QAbstractItemView::NoSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     // The window's keyboard bridge moves the selection; the view takes no keys itself.
-    setFocusPolicy(Qt::NoFocus);
+    // Tab reaches the grid; the keys themselves go to the view model through the window.
+    setFocusPolicy(Qt::TabFocus);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setAcceptDrops(true);

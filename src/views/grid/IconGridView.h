@@ -27,6 +27,7 @@ public:
     explicit IconGridView(AppViewModel& model, QWidget* parent = nullptr);
 
     GridModel& tiles() const { return *m_tiles; }
+    AppViewModel& viewModel() const { return m_model; }
     // The tile under a point of the viewport: an index into tags then files, -1 for none.
     qsizetype tileAt(const QPoint& point) const;
     QRect tileRect(qsizetype index) const;

@@ -15,6 +15,7 @@
 #include <QButtonGroup>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QStackedWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -44,6 +45,7 @@ MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(paren
     new WindowInputBridge(m_model, *this, *m_preview);
     refreshTitle();
     refreshViewMode();
+    refreshTabOrder();
     // The keys the desktop opens a context menu with.
     auto* menuKey = new QAction("Open Menu", this);
     menuKey->setShortcuts({Qt::Key_Menu, Qt::SHIFT | Qt::Key_F10});
@@ -70,6 +72,7 @@ void MainWindow::setupToolbar() {
     auto* picker = new QWidget(bar);
     picker->setObjectName("viewMode");
     picker->setToolTip("View Mode");
+    picker->setAccessibleName("View Mode");
     picker->setFixedWidth(100);
     auto* segments = new QHBoxLayout(picker);
     segments->setContentsMargins(0, 0, 0, 0);
@@ -81,6 +84,7 @@ void MainWindow::setupToolbar() {
         button->setObjectName(name);
         button->setIcon(SymbolGlyphs::icon(symbol, text));
         button->setToolTip(tip);
+        button->setAccessibleName(tip);
         button->setCheckable(true);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
         group->addButton(button);
@@ -101,6 +105,11 @@ void MainWindow::setupToolbar() {
 
     m_menus->newTag()->setIcon(SymbolGlyphs::icon("plus", text));
     bar->addAction(m_menus->newTag());
+    // Toolbar buttons take no focus by default; here Tab reaches them as every other control.
+    m_backButton = bar->widgetForAction(m_menus->back());
+    m_newTagButton = bar->widgetForAction(m_menus->newTag());
+    m_backButton->setFocusPolicy(Qt::TabFocus);
+    m_newTagButton->setFocusPolicy(Qt::TabFocus);
 }
 
 void MainWindow::setupContent() {
@@ -108,7 +117,8 @@ void MainWindow::setupContent() {
     auto* stack = new QVBoxLayout(central);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
-    stack->addWidget(new PathBarView(m_model, central));
+    m_pathBar = new PathBarView(m_model, central);
+    stack->addWidget(m_pathBar);
     stack->addWidget(divider(central));
     m_content = new QStackedWidget(central);
     m_content->setObjectName("content");
@@ -124,10 +134,23 @@ void MainWindow::setupContent() {
 }
 
 void MainWindow::setupConnections() {
+    // After the path bar has made its chips for the change.
+    connect(&m_model, &AppViewModel::navigationPathChanged, this, &MainWindow::refreshTabOrder);
+    connect(&m_model, &AppViewModel::hierarchyChanged, this, &MainWindow::refreshTabOrder);
     connect(&m_model, &AppViewModel::navigationPathChanged, this, &MainWindow::refreshTitle);
     connect(&m_model, &AppViewModel::hierarchyChanged, this, &MainWindow::refreshTitle);
     connect(&m_model, &AppViewModel::viewModeChanged, this, &MainWindow::refreshViewMode);
     connect(&m_model, &AppViewModel::showNewTagSheetChanged, this, &MainWindow::refreshSheet);
+}
+
+void MainWindow::refreshTabOrder() {
+    // Toolbar, path bar, then the content; chips made later would otherwise come last.
+    QList<QWidget*> chain = {m_backButton, m_iconMode, m_columnMode, m_newTagButton};
+    chain += m_pathBar->chips();
+    chain += {m_grid, m_columns};
+    for (qsizetype i = 1; i < chain.size(); ++i) {
+        setTabOrder(chain[i - 1], chain[i]);
+    }
 }
 
 void MainWindow::refreshTitle() {
@@ -140,6 +163,10 @@ void MainWindow::refreshViewMode() {
     m_content->setCurrentWidget(icon ? static_cast<QWidget*>(m_grid) : m_columns);
     m_iconMode->setChecked(icon);
     m_columnMode->setChecked(!icon);
+    // The keys act on the tags: the shown view takes the focus, unless a name is being typed.
+    if (!qobject_cast<QLineEdit*>(focusWidget())) {
+        m_content->currentWidget()->setFocus();
+    }
 }
 
 void MainWindow::refreshSheet() {

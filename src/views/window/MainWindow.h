@@ -7,6 +7,7 @@ class AppViewModel;
 class ColumnBrowserView;
 class IconGridView;
 class NewTagSheet;
+class PathBarView;
 class PreviewWindow;
 class WindowMenus;
 class QStackedWidget;
@@ -31,12 +32,16 @@ private:
     void setupToolbar();
     void setupContent();
     void setupConnections();
+    void refreshTabOrder();
     void refreshTitle();
     void refreshViewMode();
     void refreshSheet();
 
     AppViewModel& m_model;
     WindowMenus* m_menus = nullptr;
+    QWidget* m_backButton = nullptr;
+    QWidget* m_newTagButton = nullptr;
+    PathBarView* m_pathBar = nullptr;
     QToolButton* m_iconMode = nullptr;
     QToolButton* m_columnMode = nullptr;
     QStackedWidget* m_content = nullptr;

@@ -44,6 +44,7 @@ QToolButton* chip(const QString& text, bool current, QWidget* parent) {
 PathBarView::PathBarView(AppViewModel& model, QWidget* parent)
     : QWidget(parent), m_model(model), m_row(new QHBoxLayout(this)) {
     setObjectName("pathBar");
+    setAccessibleName("Path");
     m_row->setContentsMargins(10, 5, 10, 5);
     m_row->setSpacing(2);
     setAutoFillBackground(true);
@@ -63,6 +64,7 @@ void PathBarView::rebuild() {
 
     QToolButton* root = chip("Tags", path.isEmpty(), this);
     root->setObjectName("pathChipRoot");
+    m_root = root;
     root->setIcon(TagIconPainter::defaultIcon(
         path.isEmpty() ? palette().color(QPalette::WindowText) : secondary, 12));
     root->setIconSize(QSize(12, 12));
@@ -83,6 +85,7 @@ void PathBarView::rebuild() {
         QToolButton* button = chip(menuText(tag->name), id == path.last(), this);
         button->setObjectName("pathChip");
         button->setToolTip(tag->name);
+        button->setAccessibleName(tag->name);  // the whole name, however the chip is cut
         m_chips.append({button, tag->name});
         connect(button, &QToolButton::clicked, this,
                 [this, id] { m_model.navigateToPathElement(id); });
@@ -90,6 +93,14 @@ void PathBarView::rebuild() {
     }
     m_row->addStretch(1);
     fitChips();
+}
+
+QList<QWidget*> PathBarView::chips() const {
+    QList<QWidget*> chips = {m_root};
+    for (const auto& chip : m_chips) {
+        chips.append(chip.first);
+    }
+    return chips;
 }
 
 void PathBarView::resizeEvent(QResizeEvent* event) {

@@ -13,6 +13,8 @@ class PathBarView : public QWidget {
 
 public:
     explicit PathBarView(AppViewModel& model, QWidget* parent = nullptr);
+    // The chips from "Tags" to the current tag, in the order Tab visits them.
+    QList<QWidget*> chips() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -25,5 +27,6 @@ private:
 
     AppViewModel& m_model;
     QHBoxLayout* m_row;
+    QToolButton* m_root = nullptr;
     QList<std::pair<QToolButton*, QString>> m_chips;  // each tag chip with its full name
 };

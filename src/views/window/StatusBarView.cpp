@@ -36,6 +36,8 @@ void StatusBarView::setupWidgets() {
 
     m_banner = new QWidget(this);
     m_banner->setObjectName("fullDiskAccessBanner");
+    m_banner->setAccessibleName("Full Disk Access");
+    m_banner->setAccessibleDescription(kBannerText);
     m_banner->setAutoFillBackground(true);
     QPalette bannerColors = m_banner->palette();
     bannerColors.setColor(QPalette::Window, Colors::withAlpha(QColor(255, 149, 0), 0.12));

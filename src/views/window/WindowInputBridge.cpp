@@ -3,6 +3,7 @@
 #include "state/AppViewModel.h"
 #include "views/window/PreviewWindow.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -50,7 +51,10 @@ bool WindowInputBridge::eventFilter(QObject* watched, QEvent* event) {
 
 bool WindowInputBridge::handleKey(QEvent* event) {
     QWidget* focus = QApplication::focusWidget();
-    if (QApplication::activeWindow() != &m_window || isTextField(focus)) {
+    // A text field keeps its keys; a focused button keeps Space and the arrows, which move
+    // between the view mode's segments.
+    if (QApplication::activeWindow() != &m_window || isTextField(focus) ||
+        qobject_cast<QAbstractButton*>(focus)) {
         return false;
     }
     auto* key = static_cast<QKeyEvent*>(event);
@@ -80,6 +84,14 @@ bool WindowInputBridge::handleKey(QEvent* event) {
             }
             m_preview.hide();
             return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // Return opens what is selected while the tags have the focus, as in a file manager.
+            if (!qobject_cast<QAbstractScrollArea*>(focus) || !m_model.canOpenSelection()) {
+                return false;
+            }
+            m_model.openSelection();
+            break;
         case Qt::Key_Left:
             m_model.moveLeft();
             break;

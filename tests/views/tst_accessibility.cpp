@@ -1,0 +1,135 @@
+#include "ModelFixture.h"
+#include "state/AppViewModel.h"
+#include "views/window/MainWindow.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QtTest>
+
+// What a screen reader and a keyboard-only user meet in the real window.
+class TestAccessibility : public QObject, public ModelFixture {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { createHome(); }
+    void init();
+    void cleanup();
+    void controlsAndItemsHaveNamesAndRoles();
+    void tabMovesFromToolbarToPathBarToContent();
+
+private:
+    // Every interface under the window, depth first, as "Role:Name" for the named ones.
+    static void walk(QAccessibleInterface* node, QList<QAccessibleInterface*>& out) {
+        out.append(node);
+        for (int i = 0; i < node->childCount(); ++i) {
+            if (QAccessibleInterface* child = node->child(i)) {
+                walk(child, out);
+            }
+        }
+    }
+    QAccessibleInterface* find(const QString& objectName) {
+        return QAccessible::queryAccessibleInterface(m_window->findChild<QObject*>(objectName));
+    }
+    static QStringList childNames(QAccessibleInterface* node) {
+        QStringList names;
+        for (int i = 0; i < node->childCount(); ++i) {
+            names.append(node->child(i)->text(QAccessible::Name));
+        }
+        return names;
+    }
+
+    std::unique_ptr<MainWindow> m_window;
+    QUuid m_a, m_b;
+};
+
+void TestAccessibility::init() {
+    createModel();
+    m_a = add("Alpha");
+    m_b = add("Beta", m_a);
+    file("f.txt", "Alpha");
+    m_window = std::make_unique<MainWindow>(*m_model);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->activateWindow();
+    QTRY_VERIFY(QApplication::activeWindow() == m_window.get());
+}
+
+void TestAccessibility::cleanup() {
+    m_window.reset();
+    destroyModel();
+}
+
+void TestAccessibility::controlsAndItemsHaveNamesAndRoles() {
+    m_model->setViewMode(ViewMode::Icon);
+    m_model->openTag(m_a, 0);
+    settle();
+    m_model->setSelectedFileIDs({m_model->currentFiles().first().id});
+
+    // Every button and every item in the window says what it is.
+    QList<QAccessibleInterface*> all;
+    walk(QAccessible::queryAccessibleInterface(m_window.get()), all);
+    int items = 0;
+    for (QAccessibleInterface* node : all) {
+        auto* button = qobject_cast<QAbstractButton*>(node->object());
+        const bool item = node->role() == QAccessible::ListItem;
+        if ((button && button->isVisible() && button->objectName() != "qt_toolbar_ext_button") ||
+            item) {
+            QVERIFY2(!node->text(QAccessible::Name).isEmpty(),
+                     qPrintable(QString("role %1").arg(node->role())));
+            items += item;
+        }
+    }
+    QVERIFY(items >= 2 + 5);  // the grid's two tiles; the columns' rows
+
+    QAccessibleInterface* grid = find("iconGrid");
+    QCOMPARE(grid->role(), QAccessible::List);
+    QCOMPARE(grid->text(QAccessible::Name), QString("Alpha"));
+    QCOMPARE(childNames(grid), QStringList({"Beta", "f.txt"}));
+    QAccessibleInterface* file = grid->child(1);
+    QCOMPARE(file->role(), QAccessible::ListItem);
+    QCOMPARE(file->text(QAccessible::Description), QString("File"));
+    QVERIFY(file->state().selected && !grid->child(0)->state().selected);
+    QCOMPARE(grid->indexOfChild(file), 1);
+    QVERIFY(file->rect().isValid());
+
+    QAccessibleInterface* column = find("column1");
+    QCOMPARE(column->role(), QAccessible::List);
+    QCOMPARE(column->text(QAccessible::Name), QString("Alpha"));
+    QCOMPARE(childNames(column), QStringList({"Alpha", "Beta", "Files", "f.txt"}));
+    QCOMPARE(find("column0")->text(QAccessible::Name), QString("Tags"));
+
+    QCOMPARE(find("iconViewSegment")->text(QAccessible::Name), QString("Icon View"));
+    QCOMPARE(find("columnViewSegment")->text(QAccessible::Name), QString("Column View"));
+    QCOMPARE(find("viewMode")->text(QAccessible::Name), QString("View Mode"));
+    QCOMPARE(find("pathBar")->text(QAccessible::Name), QString("Path"));
+    QCOMPARE(find("pathChip")->text(QAccessible::Name), QString("Alpha"));
+    QCOMPARE(find("pathChip")->role(), QAccessible::Button);
+    QCOMPARE(find("fullDiskAccessBanner")->text(QAccessible::Name), QString("Full Disk Access"));
+}
+
+void TestAccessibility::tabMovesFromToolbarToPathBarToContent() {
+    m_model->setViewMode(ViewMode::Icon);
+    m_model->enterTag(m_a);
+    settle();
+    m_window->findChild<QWidget*>("iconViewSegment")->setFocus(Qt::TabFocusReason);
+    QStringList visited;
+    for (int i = 0; i < 9; ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        visited.append(QAccessible::queryAccessibleInterface(focus)->text(QAccessible::Name));
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    // The view mode is one stop, at its checked segment, as a group of radio buttons is.
+    QCOMPARE(visited, QStringList({"Icon View", "New Tag", "Tags", "Alpha", "Alpha", "Back",
+                                   "Icon View", "New Tag", "Tags"}));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);  // past the "Alpha" chip
+    QCOMPARE(QApplication::focusWidget(), m_window->findChild<QWidget*>("iconGrid"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    QCOMPARE(m_model->selectedFileIDs().size(), 1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(m_services->workspace.opened, QList<QUrl>{QUrl::fromLocalFile(m_folder + "/f.txt")});
+}
+
+QTEST_MAIN(TestAccessibility)
+#include "tst_accessibility.moc"
