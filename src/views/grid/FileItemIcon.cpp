@@ -32,7 +32,7 @@ void paint(QPainter& painter, const QRectF& tile, const FileItem& file, bool isS
         background.addRoundedRect(label, 4, 4);
         painter.fillPath(background, Colors::accent(palette));
     }
-    painter.setPen(isSelected ? QColor(Qt::white) : palette.color(QPalette::Text));
+    painter.setPen(palette.color(isSelected ? QPalette::HighlightedText : QPalette::Text));
     painter.drawText(label, Qt::AlignCenter, text);
     painter.restore();
 }

@@ -57,6 +57,7 @@ void MainWindow::setupToolbar() {
     QToolBar* bar = addToolBar("Toolbar");
     bar->setObjectName("toolbar");
     bar->setMovable(false);
+    bar->setIconSize(QSize(16, 16));  // the size the symbols are drawn for
     bar->setFloatable(false);
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     bar->setContextMenuPolicy(Qt::PreventContextMenu);
