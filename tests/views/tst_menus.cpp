@@ -180,13 +180,21 @@ QStringList TestMenus::menuOpenedBy(const QKeySequence& keys) {
             popup->close();
         }
     });
-    QTest::keySequence(m_window.get(), keys);
+    if (keys == QKeySequence(Qt::Key_Menu)) {
+        // The platform turns the Menu key into a context menu event for the focused widget.
+        QWidget* focus = QApplication::focusWidget();
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), QPoint(5, 5));
+        QApplication::sendEvent(focus ? focus : m_window.get(), &event);
+    } else {
+        QTest::keySequence(m_window.get(), keys);
+    }
     return texts;
 }
 
 void TestMenus::menuKeysOpenTheSelectedItemsMenu_data() {
     QTest::addColumn<bool>("icons");
-    QTest::addColumn<int>("selection");  // 0: a tag, 1: a file, 2: nothing
+    QTest::addColumn<int>(
+        "selection");  // 0: a tag, 1: a file, 2: nothing, 3: a tag, focus on a button
     QTest::addColumn<QKeySequence>("keys");
     QTest::addColumn<QString>("expected");
     const QString tag = "Open,Rename,Set Color,Set Icon,Delete";
@@ -197,6 +205,7 @@ void TestMenus::menuKeysOpenTheSelectedItemsMenu_data() {
     QTest::newRow("columns, tag, Shift+F10") << false << 0 << QKeySequence("Shift+F10") << tag;
     QTest::newRow("columns, file, Menu key") << false << 1 << QKeySequence(Qt::Key_Menu) << file;
     QTest::newRow("columns, nothing") << false << 2 << QKeySequence(Qt::Key_Menu) << "New Tag";
+    QTest::newRow("focus on a button") << true << 3 << QKeySequence(Qt::Key_Menu) << tag;
 }
 
 void TestMenus::menuKeysOpenTheSelectedItemsMenu() {
@@ -205,7 +214,10 @@ void TestMenus::menuKeysOpenTheSelectedItemsMenu() {
     QFETCH(QKeySequence, keys);
     QFETCH(QString, expected);
     m_model->setViewMode(icons ? ViewMode::Icon : ViewMode::Column);
-    if (selection == 0 && icons) {
+    if (selection == 3) {
+        m_model->selectGridItem(0);
+        m_window->findChild<QWidget*>("iconViewSegment")->setFocus();
+    } else if (selection == 0 && icons) {
         m_model->selectGridItem(0);
     } else if (selection == 0) {
         m_model->openTag(m_a, 0);

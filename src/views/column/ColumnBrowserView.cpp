@@ -5,6 +5,7 @@
 #include "views/column/SingleColumnView.h"
 #include "views/common/Colors.h"
 
+#include <QContextMenuEvent>
 #include <QPointer>
 #include <QPropertyAnimation>
 #include <QScrollBar>
@@ -79,5 +80,13 @@ void ColumnBrowserView::openMenuForSelection() {
     }
     if (!columns.isEmpty()) {
         columns.last()->openColumnMenu();
+    }
+}
+
+void ColumnBrowserView::contextMenuEvent(QContextMenuEvent* event) {
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        openMenuForSelection();
+    } else {
+        event->ignore();
     }
 }

@@ -180,16 +180,23 @@ void SingleColumnView::paintEvent(QPaintEvent* event) {
 }
 
 void SingleColumnView::contextMenuEvent(QContextMenuEvent* event) {
-    const int row = rowAt(viewport()->mapFrom(this, event->pos()));
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        event->ignore();  // the browser opens the selected row's menu, in whichever column
+        return;
+    }
+    showMenuAt(rowAt(viewport()->mapFrom(this, event->pos())), event->globalPos());
+}
+
+void SingleColumnView::showMenuAt(int row, const QPoint& globalPos) {
     // The row the menu acts on is marked while the menu is open.
     m_delegate->setMenuRow(row);
     viewport()->update();
     if (m_rows->tagAt(row)) {
-        showTagMenu(row, event->globalPos());
+        showTagMenu(row, globalPos);
     } else if (m_rows->fileAt(row)) {
-        showFileMenu(row, event->globalPos());
+        showFileMenu(row, globalPos);
     } else {
-        showColumnMenu(event->globalPos());
+        showColumnMenu(globalPos);
     }
     m_delegate->setMenuRow(-1);
     viewport()->update();
@@ -202,9 +209,7 @@ bool SingleColumnView::openMenuForSelection() {
         const FileItem* file = m_rows->fileAt(row);
         if ((tag && tag->id == opened) || (file && m_model.selectedFileIDs().contains(file->id))) {
             scrollTo(m_rows->index(row));
-            const QPoint center = viewport()->mapTo(this, visualRect(m_rows->index(row)).center());
-            QContextMenuEvent event(QContextMenuEvent::Keyboard, center, mapToGlobal(center));
-            contextMenuEvent(&event);
+            showMenuAt(row, viewport()->mapToGlobal(visualRect(m_rows->index(row)).center()));
             return true;
         }
     }

@@ -51,6 +51,7 @@ private:
     ItemDrag::PressedItem itemAt(const QPoint& point) const;
     bool isEditing(const QUuid& id) const;
     std::optional<QRect> nameFieldRect(const QUuid& id) const;
+    void showMenuAt(int row, const QPoint& globalPos);  // row -1: the column's own menu
     void showTagMenu(int row, const QPoint& globalPos);
     void showFileMenu(int row, const QPoint& globalPos);
     void showColumnMenu(const QPoint& globalPos);

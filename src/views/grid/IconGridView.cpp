@@ -350,19 +350,27 @@ bool IconGridView::viewportEvent(QEvent* event) {
 }
 
 void IconGridView::contextMenuEvent(QContextMenuEvent* event) {
-    const int tile = static_cast<int>(tileAt(viewport()->mapFrom(this, event->pos())));
+    // The Menu key means the selected tile, not whatever lies under the pointer.
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        openMenuForSelection();
+    } else {
+        showMenuAt(viewport()->mapFrom(this, event->pos()), event->globalPos());
+    }
+}
+
+void IconGridView::showMenuAt(const QPoint& point, const QPoint& globalPos) {
+    const int tile = static_cast<int>(tileAt(point));
     // The tile the menu acts on is marked while the menu is open.
     m_delegate->setMenuRow(tile);
     viewport()->update();
     if (const TagNode* tag = m_tiles->tagAt(tile)) {
         QPointer<AppViewModel> model(&m_model);
         ItemMenus::execTagMenu(
-            this, m_model, *tag, [model, id = tag->id] { model->enterTag(id); },
-            event->globalPos());
+            this, m_model, *tag, [model, id = tag->id] { model->enterTag(id); }, globalPos);
     } else if (const FileItem* file = m_tiles->fileAt(tile)) {
-        ItemMenus::execFileMenu(this, m_model, *file, event->globalPos());
+        ItemMenus::execFileMenu(this, m_model, *file, globalPos);
     } else {
-        showBackgroundMenu(event->globalPos());
+        showBackgroundMenu(globalPos);
     }
     m_delegate->setMenuRow(-1);
     viewport()->update();
@@ -380,9 +388,7 @@ void IconGridView::openMenuForSelection() {
             break;
         }
     }
-    const QPoint pos = viewport()->mapTo(this, at);
-    QContextMenuEvent event(QContextMenuEvent::Keyboard, pos, mapToGlobal(pos));
-    contextMenuEvent(&event);
+    showMenuAt(at, viewport()->mapToGlobal(at));
 }
 
 void IconGridView::showBackgroundMenu(const QPoint& globalPos) {

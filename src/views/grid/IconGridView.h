@@ -74,6 +74,7 @@ private:
     GridGeometry geometry() const;
     ItemDrag::PressedItem itemAt(const QPoint& point) const;
     std::optional<QRect> nameFieldRect(const QUuid& id) const;
+    void showMenuAt(const QPoint& point, const QPoint& globalPos);  // point: in the viewport
     void showBackgroundMenu(const QPoint& globalPos);
 
     AppViewModel& m_model;

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QButtonGroup>
+#include <QContextMenuEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -46,9 +47,9 @@ MainWindow::MainWindow(AppViewModel& model, QWidget* parent) : QMainWindow(paren
     refreshTitle();
     refreshViewMode();
     refreshTabOrder();
-    // The keys the desktop opens a context menu with.
+    // The desktop's other key for a context menu; the Menu key comes as a context menu event.
     auto* menuKey = new QAction("Open Menu", this);
-    menuKey->setShortcuts({Qt::Key_Menu, Qt::SHIFT | Qt::Key_F10});
+    menuKey->setShortcut(Qt::SHIFT | Qt::Key_F10);
     connect(menuKey, &QAction::triggered, this, &MainWindow::openMenuForSelection);
     addAction(menuKey);
 }
@@ -60,7 +61,8 @@ void MainWindow::setupToolbar() {
     bar->setIconSize(QSize(16, 16));  // the size the symbols are drawn for
     bar->setFloatable(false);
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    // A right click or the Menu key here goes to the window, which shows no menu of toolbars.
+    bar->setContextMenuPolicy(Qt::NoContextMenu);
     const QColor text = palette().color(QPalette::WindowText);
 
     m_menus->back()->setIcon(SymbolGlyphs::icon("chevron.left", text));
@@ -198,5 +200,13 @@ void MainWindow::openMenuForSelection() {
         m_grid->openMenuForSelection();
     } else {
         m_columns->openMenuForSelection();
+    }
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+    // The Menu key pressed with the focus on the toolbar or path bar: the selection's menu, not
+    // a menu of toolbars.
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        openMenuForSelection();
     }
 }

@@ -28,6 +28,9 @@ public:
     // The context menu of the selected item in the view showing, opened from the keyboard.
     void openMenuForSelection();
 
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
 private:
     void setupToolbar();
     void setupContent();

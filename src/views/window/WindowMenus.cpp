@@ -175,6 +175,9 @@ void WindowMenus::showShortcuts() {
     table->setObjectName("shortcutTable");
     table->setHorizontalHeaderLabels({"Action", "Keys"});
     table->verticalHeader()->hide();
+    table->setShowGrid(false);
+    table->setSelectionMode(QAbstractItemView::NoSelection);
+    table->setFocusPolicy(Qt::NoFocus);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     auto addRow = [table](const QString& action, const QString& keys) {
         const int row = table->rowCount();
@@ -185,8 +188,11 @@ void WindowMenus::showShortcuts() {
     for (QAction* menu : m_window.menuBar()->actions()) {
         for (QAction* item : menu->menu()->actions()) {
             if (!item->shortcut().isEmpty()) {
-                addRow(QString(item->text()).remove('&'),
-                       item->shortcut().toString(QKeySequence::NativeText));
+                // Undo and Redo by their plain names, not what they would take back now.
+                const QString text = item == m_undo   ? QStringLiteral("Undo")
+                                     : item == m_redo ? QStringLiteral("Redo")
+                                                      : QString(item->text()).remove('&');
+                addRow(text, item->shortcut().toString(QKeySequence::NativeText));
             }
         }
     }
