@@ -3,6 +3,7 @@
 #include "platform/FilePaths.h"
 #include "platform/Log.h"
 #include "platform/TagIndexCrawler.h"
+#include "platform/TagIndexStore.h"
 #include "platform/TagIndexTable.h"
 #include "platform/XattrTagStore.h"
 
@@ -39,6 +40,7 @@ TagIndex::Options TagIndex::defaultOptions() {
     options.outsideListPath =
         QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
         "/Orvane/tagged-elsewhere";
+    options.storePath = TagIndexStore::defaultPath();
     return options;
 }
 
@@ -80,7 +82,11 @@ void TagIndex::wake() {
 void TagIndex::queryFilesWithTag(const QString& name, Completion completion) {
     {
         std::lock_guard lock(m_queueMutex);
-        m_queries.append({name, std::move(completion)});
+        PendingQuery query{name, std::move(completion)};
+        if (answerFromStore(query)) {
+            return;
+        }
+        m_queries.append(std::move(query));
     }
     wake();
 }
@@ -88,6 +94,9 @@ void TagIndex::queryFilesWithTag(const QString& name, Completion completion) {
 void TagIndex::queryAllTagNames(NamesCompletion completion) {
     {
         std::lock_guard lock(m_queueMutex);
+        if (answerNamesFromStore(completion)) {
+            return;
+        }
         m_nameQueries.append(std::move(completion));
     }
     wake();
@@ -136,13 +145,20 @@ void TagIndex::threadMain() {
         // The kernel flags this file whenever something is mounted or unmounted.
         m_mountsFd = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
     }
+    loadStore();
+    if (m_options.crawlDelayMs > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(m_options.crawlDelayMs));
+    }
     crawlEverything();
     catchUp();
+    m_crawled = !m_stop;
     {
         std::lock_guard lock(m_queueMutex);
         m_ready = true;
     }
     m_readyChanged.notify_all();
+    reportRefreshed();
+    saveStore();
 
     while (!m_stop) {
         // Everything that happened before a query was asked is applied before it is answered:
@@ -198,6 +214,17 @@ void TagIndex::threadMain() {
             [[maybe_unused]] const ssize_t got = read(m_wakeFd, &count, sizeof count);
         }
     }
+    // At exit: the application's last writes, then the store for the next start.
+    QList<PendingNote> notes;
+    {
+        std::lock_guard lock(m_queueMutex);
+        notes.swap(m_notes);
+    }
+    for (const PendingNote& note : notes) {
+        std::lock_guard lock(m_tableMutex);
+        applyNote(note);
+    }
+    saveStore();
 }
 
 void TagIndex::recrawlVolumes() {

@@ -32,20 +32,23 @@ public:
         // goes.
         QList<QByteArray> volumeRoots;
         QString outsideListPath;  // where the files tagged outside the roots are remembered
+        QString storePath;        // what the index knew at the end of the last run; empty: none
         int crawlThreads = 2;
         int watchLimit = -1;  // a lower limit than the kernel's, for tests
         // Folders without a watch (past the system's limit) are listed again in rounds, in
         // the background, the longest unchecked first.
         int recheckIntervalMs = 120000;
         qsizetype recheckPerRound = 4000;
+        int crawlDelayMs = 0;  // for tests: the crawl starts this long after the store is read
     };
-    // $HOME, /run/media/$USER and /media/$USER; the list in the cache folder.
+    // $HOME, /run/media/$USER and /media/$USER; the list and the store in the cache folder.
     static Options defaultOptions();
 
     explicit TagIndex(Options options, QObject* parent = nullptr);
     ~TagIndex() override;
 
-    // Starts the first crawl in the background; queries wait for it.
+    // Reads the store and starts the first crawl, in the background. Until the crawl is done,
+    // queries are answered from the store when there is one, else they wait for the crawl.
     void start();
 
     void queryFilesWithTag(const QString& name, Completion completion) override;
@@ -53,6 +56,7 @@ public:
     void noteTagsWritten(const QByteArray& path, const QStringList& names) override;
     void setTagsReplacedHandler(ReplacedHandler handler) override;
     void setWatchLimitHandler(std::function<void()> handler) override;
+    void setRefreshedHandler(RefreshedHandler handler) override;
 
     // Blocks until the first crawl is done (benchmarks and tests).
     void waitUntilReady();
@@ -71,6 +75,14 @@ private:
     };
 
     void threadMain();
+    // What the last run kept (see TagIndexStore).
+    void loadStore();
+    // False when it must wait for the crawl; the caller holds m_queueMutex.
+    bool answerFromStore(const PendingQuery& query);
+    bool answerNamesFromStore(const NamesCompletion& completion);
+    // After the first crawl: tells which answers given from the store have changed.
+    void reportRefreshed();
+    void saveStore();
     void crawlEverything();
     void recrawlVolumes();
     void crawlFrom(const QList<std::pair<int, QByteArray>>& starts);
@@ -122,6 +134,14 @@ private:
     };
     QHash<QByteArray, Gone> m_recentlyGone;  // tagged files deleted or moved away, by path
     QList<PendingNote> m_notes;
+
+    // The last run's files (absent when there was no usable store), read-only once loaded;
+    // what was answered from it, to be checked against the crawl. Under m_queueMutex.
+    std::unique_ptr<TagIndexTable> m_stored;
+    QHash<QString, QList<QByteArray>> m_storedAnswers;
+    bool m_namesFromStore = false;
+    RefreshedHandler m_refreshedHandler;
+    bool m_crawled = false;  // the first crawl ran to its end
 
     std::atomic_bool m_stop = false;
     std::atomic_int m_watchesLeft = -1;

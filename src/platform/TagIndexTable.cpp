@@ -174,7 +174,7 @@ int TagIndexTable::storeFile(int folder, const QByteArray& name, const QStringLi
     // A note of Orvane's own write carries names only: the bytes read with the write's event
     // stay.
     const QByteArray kept = value.isEmpty() && existing != kNone ? m_files[file].value : value;
-    m_files[file] = TaggedFile{folder, name, keysFor(tags), kept};
+    m_files[file] = TaggedFile{folder, name, keysFor(tags), kept, tags};
     for (const QString& tag : tags) {
         const QString bare = tag.section(u'\n', 0, 0);
         if (!bare.isEmpty() && !m_spelled.contains(bare)) {
@@ -260,6 +260,25 @@ void TagIndexTable::setOutsideFileTags(const QByteArray& path, const QStringList
         return;
     }
     m_outsideFiles.insert(path, storeFile(kNone, path, tags, existing));
+}
+
+QList<std::pair<QByteArray, QStringList>> TagIndexTable::taggedFiles() const {
+    QList<std::pair<QByteArray, QStringList>> files;
+    files.reserve(taggedFileCount());
+    for (const TaggedFile& file : m_files) {
+        if (file.tags.isEmpty()) {
+            continue;  // a free slot
+        }
+        if (file.folder == kNone) {
+            files.append({file.name, file.tags});
+            continue;
+        }
+        const QByteArray& folderPath = cachedFolderPath(file.folder);
+        files.append(
+            {folderPath.endsWith('/') ? folderPath + file.name : folderPath + '/' + file.name,
+             file.tags});
+    }
+    return files;
 }
 
 QStringList TagIndexTable::tagNames() const {

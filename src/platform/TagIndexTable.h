@@ -46,6 +46,9 @@ public:
     // The folder holding `path` when it was crawled (its parent chain is in the table).
     std::optional<int> folderForPath(const QByteArray& path) const;
 
+    // Every tagged file by its full path, with its names.
+    QList<std::pair<QByteArray, QStringList>> taggedFiles() const;
+
     // Every name some file carries, in the first spelling seen.
     QStringList tagNames() const;
 
@@ -78,6 +81,7 @@ private:
         QByteArray name;
         QStringList keys;
         QByteArray value;
+        QStringList tags;
     };
 
     int storeFile(int folder, const QByteArray& name, const QStringList& tags, int existing,

@@ -33,6 +33,11 @@ public:
     // watches: changes there are then seen only every few minutes.
     virtual void setWatchLimitHandler(std::function<void()>) {}
 
+    // Called once on the main thread when the first crawl is done, if answers were given before
+    // it from what the index kept from the last run: with the names asked whose files changed.
+    using RefreshedHandler = std::function<void(const QStringList& changedNames)>;
+    virtual void setRefreshedHandler(RefreshedHandler) {}
+
     // A tag list the application has just written, so the next query sees it. Any thread.
     virtual void noteTagsWritten(const QByteArray& path, const QStringList& names) = 0;
 };

@@ -32,6 +32,12 @@ AppViewModel::AppViewModel(Services services, Startup startup, QObject* parent)
                          &AppViewModel::indexNoticeChanged);
         }
     });
+    m_services.query.setRefreshedHandler(
+        [self = QPointer<AppViewModel>(this)](const QStringList& changed) {
+            if (self) {
+                self->refreshFromIndex(changed);
+            }
+        });
     if (startup == Startup::LoadHierarchy) {
         loadHierarchy();
         mergeTagsOnFiles(finishInterruptedWork());
@@ -41,6 +47,7 @@ AppViewModel::AppViewModel(Services services, Startup startup, QObject* parent)
 AppViewModel::~AppViewModel() {
     m_services.query.setTagsReplacedHandler(nullptr);
     m_services.query.setWatchLimitHandler(nullptr);
+    m_services.query.setRefreshedHandler(nullptr);
     m_fileWork.waitForDone();
 }
 

@@ -243,6 +243,7 @@ private:
     void removeCachedFiles(const QList<QUuid>& ids);
     void saveHierarchy();
     void mergeNamesOnFiles(const QStringList& names);
+    void refreshFromIndex(const QStringList& changedNames);
     QSet<QString> canonicalTagNames() const;
     void mergeSystemTags(const QList<struct FinderTag>& tags, QSet<QString> existing,
                          int* appended);

@@ -102,6 +102,24 @@ void AppViewModel::mergeTagsOnFiles(bool afterFileWork) {
     }
 }
 
+void AppViewModel::refreshFromIndex(const QStringList& changedNames) {
+    // The first answers came from what the index kept from the last run; its crawl is done
+    // now. Names first seen by the crawl join the tree, behind any file work that could still
+    // take a name off the files; a list whose files changed loads again, the others stay.
+    mergeTagsOnFiles(true);
+    const QSet<QString> changed(changedNames.cbegin(), changedNames.cend());
+    QSet<QUuid> shown(m_navigationPath.cbegin(), m_navigationPath.cend());
+    for (auto it = m_filesPerTag.cbegin(); it != m_filesPerTag.cend(); ++it) {
+        shown.insert(it.key());
+    }
+    for (const QUuid& id : std::as_const(shown)) {
+        const TagNode* tag = findTag(id, m_hierarchy);
+        if (tag && changed.contains(tag->name)) {
+            loadFiles(id);
+        }
+    }
+}
+
 void AppViewModel::mergeNamesOnFiles(const QStringList& names) {
     QList<FinderTag> tags;
     for (const QString& name : names) {

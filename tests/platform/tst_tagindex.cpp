@@ -3,12 +3,16 @@
 #include "platform/FilePaths.h"
 #include "platform/TagIndex.h"
 #include "platform/TagIndexCrawler.h"
+#include "platform/TagIndexStore.h"
 #include "platform/XattrTagStore.h"
 #include "services/FileWork.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QtTest>
+
+#include <sqlite3.h>
 
 #include <linux/filter.h>
 #include <linux/seccomp.h>
@@ -41,6 +45,10 @@ private slots:
     void linkedFoldersAndUnicodeSpellings();
     void refusedGetxattratFallsBackToPaths();
     void tagNamesFollowWritesDuringTheCrawl();
+    void storedIndexAnswersBeforeTheCrawl();
+    void storeKeepsNamesAndPathsExactly();
+    void storeIsACacheNeverTrusted_data();
+    void storeIsACacheNeverTrusted();
     void randomChangesDuringTheCrawl_data();
     void randomChangesDuringTheCrawl();
 
@@ -49,6 +57,9 @@ private:
     QString touch(const QString& relative, const QByteArray& tags = QByteArray());
     static void setTags(const QString& path, const QByteArray& tags);
     std::unique_ptr<TagIndex> makeIndex(int watchLimit = -1);
+    // An index that keeps its store between runs; its crawl starts `crawlDelayMs` late.
+    std::unique_ptr<TagIndex> makeStoredIndex(int crawlDelayMs = 0);
+    QString storePath() const { return m_root + ".index.sqlite"; }
     QStringList query(TagIndex& index, const QString& name);
 
     std::unique_ptr<TestHome> m_home;
@@ -79,6 +90,17 @@ std::unique_ptr<TagIndex> TestTagIndex::makeIndex(int watchLimit) {
     options.roots = {QFile::encodeName(m_root)};
     options.outsideListPath = m_home->cacheDir() + "/tagged-elsewhere";
     options.watchLimit = watchLimit;
+    auto index = std::make_unique<TagIndex>(options);
+    index->start();
+    return index;
+}
+
+std::unique_ptr<TagIndex> TestTagIndex::makeStoredIndex(int crawlDelayMs) {
+    TagIndex::Options options;
+    options.roots = {QFile::encodeName(m_root)};
+    options.outsideListPath = m_home->cacheDir() + "/tagged-elsewhere";
+    options.storePath = storePath();
+    options.crawlDelayMs = crawlDelayMs;
     auto index = std::make_unique<TagIndex>(options);
     index->start();
     return index;
@@ -550,6 +572,133 @@ void TestTagIndex::tagNamesFollowWritesDuringTheCrawl() {
     QCOMPARE(names->size(), 4);
     QVERIFY(QStringList({"Cafe\u0301", "CAF\u00c9"}).contains(names->first()));
     QCOMPARE(names->mid(1), QStringList({"New", "x1", "x2"}));
+}
+
+void TestTagIndex::storedIndexAnswersBeforeTheCrawl() {
+    touch("a.txt", "Keep");
+    touch("b.txt", "Gone");
+    touch("c.txt", "Same,Keep");
+    makeIndex().reset();  // an index without a store keeps nothing
+    QVERIFY(!QFile::exists(storePath()));
+    {
+        auto first = makeStoredIndex();
+        first->waitUntilReady();
+        QTRY_VERIFY(QFile::exists(storePath()));  // written after the crawl
+        touch("late.txt", "Keep");
+        first->noteTagsWritten(QFile::encodeName(m_root + "/late.txt"), {"Keep"});
+    }  // and again at exit, with what the application wrote since
+    QCOMPARE(TagIndexStore(storePath()).load({QFile::encodeName(m_root)})->size(), 4);
+
+    // Between the runs: one file loses a name and gains another; a new file.
+    setTags(m_root + "/b.txt", "New");
+    touch("d.txt", "Keep");
+    LogCapture log;
+    auto index = makeStoredIndex(1500);
+    std::optional<QStringList> changed;
+    index->setRefreshedHandler([&](const QStringList& names) { changed = names; });
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(query(*index, "keep"), QStringList({"a.txt", "c.txt", "late.txt"}));
+    QCOMPARE(query(*index, "Gone"), QStringList({"b.txt"}));
+    QCOMPARE(query(*index, "Same"), QStringList({"c.txt"}));
+    std::optional<QStringList> names;
+    index->queryAllTagNames([&](const QStringList& all) { names = all; });
+    QTRY_VERIFY(names);
+    QVERIFY2(timer.elapsed() < 1000, "answered from the store, not after the crawl");
+    names->sort();
+    QCOMPARE(*names, QStringList({"Gone", "Keep", "Same"}));
+    QVERIFY(!log.lines().filter("tagIndex: 4 tagged files from the last run read in").isEmpty());
+
+    // The crawl names the answers that changed; the lists it gives from then on are its own.
+    QTRY_VERIFY_WITH_TIMEOUT(changed.has_value(), 10000);
+    changed->sort();
+    QCOMPARE(*changed, QStringList({"Gone", "keep"}));
+    QCOMPARE(query(*index, "keep"), QStringList({"a.txt", "c.txt", "d.txt", "late.txt"}));
+    QCOMPARE(query(*index, "Gone"), QStringList());
+}
+
+void TestTagIndex::storeKeepsNamesAndPathsExactly() {
+    const QList<QByteArray> roots = {"/r\xff", "/media/x"};
+    const QList<TagIndexStore::Entry> entries = {
+        {"/r\xff/caf\xc3\xa9\xff.txt", {"a,b", "C:\\", "Red\n6", "Caf\u00e9", " lead"}},
+        {"/media/x/plain", {"Work", QString("nul") + QChar(0) + "inside"}},
+    };
+    const TagIndexStore store(storePath());
+    QVERIFY(store.save(roots, entries));
+    const auto loaded = store.load(roots);
+    QVERIFY(loaded);
+    QCOMPARE(loaded->size(), 2);
+    QCOMPARE(loaded->at(0).path, entries[0].path);
+    QCOMPARE(loaded->at(0).tags, entries[0].tags);
+    QCOMPARE(loaded->at(1).tags, entries[1].tags);
+    // A list whose lengths lie is cut at the lie, not read past its end.
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(storePath()).constData(), &db);
+    sqlite3_exec(
+        db, "UPDATE files SET tags = x'ffffff7f41' WHERE path = CAST('/media/x/plain' AS BLOB)",
+        nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    QCOMPARE(store.load(roots)->size(), 1);
+    QVERIFY(store.save(roots, {}));  // replaced whole, not added to
+    QCOMPARE(store.load(roots)->size(), 0);
+    QFile::remove(storePath());
+}
+
+void TestTagIndex::storeIsACacheNeverTrusted_data() {
+    QTest::addColumn<QString>("damage");
+    QTest::newRow("garbage") << "garbage";
+    QTest::newRow("empty file") << "empty";
+    QTest::newRow("cut in half") << "cut";
+    QTest::newRow("another program's database") << "foreign";
+    QTest::newRow("a newer schema") << "newer";
+    QTest::newRow("other roots") << "roots";
+    QTest::newRow("a folder in its place") << "folder";
+}
+
+void TestTagIndex::storeIsACacheNeverTrusted() {
+    QFETCH(QString, damage);
+    touch("real.txt", "Real");
+    const QByteArray root = QFile::encodeName(m_root);
+    QList<TagIndexStore::Entry> lies;
+    for (int i = 0; i < 2000; ++i) {
+        lies.append({root + "/lie" + QByteArray::number(i), {"Real", "Lie"}});
+    }
+    const TagIndexStore store(storePath());
+    QVERIFY(store.save({damage == "roots" ? "/elsewhere" : root}, lies));
+    QFile file(storePath());
+    const auto sql = [&](const char* statement) {
+        sqlite3* db = nullptr;
+        sqlite3_open(QFile::encodeName(storePath()).constData(), &db);
+        sqlite3_exec(db, statement, nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    };
+    if (damage == "garbage") {
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, '\x5a'));
+        file.close();
+    } else if (damage == "empty") {
+        QVERIFY(file.resize(0));
+    } else if (damage == "cut") {
+        QVERIFY(file.resize(file.size() / 2));
+    } else if (damage == "foreign") {
+        QFile::remove(storePath());
+        sql("CREATE TABLE files (path BLOB, tags BLOB); INSERT INTO files VALUES ('/x', 'Real');");
+    } else if (damage == "newer") {
+        sql("PRAGMA user_version = 99");
+    } else if (damage == "folder") {
+        QFile::remove(storePath());
+        QDir().mkpath(storePath());
+    }
+    QVERIFY(!store.load({root}));
+
+    // The index waits for its crawl instead, and keeps a sound store for the next start.
+    auto index = makeStoredIndex();
+    QCOMPARE(query(*index, "Real"), QStringList({"real.txt"}));
+    if (damage != "folder") {
+        QTRY_COMPARE(store.load({root}).value_or(lies).size(), 1);
+    }
+    QDir(storePath()).removeRecursively();
+    QFile::remove(storePath());
 }
 
 QTEST_GUILESS_MAIN(TestTagIndex)

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 using namespace PlistBuilder;
 
@@ -24,6 +25,7 @@ private slots:
     void namesAnywhereInTheTreeAreNotDuplicated();
     void favoritesFallbackSuggestsFullDiskAccess();
     void tagsOnFilesJoinTheTreeWithoutABanner();
+    void afterTheCrawlOnlyChangedListsReload();
     void damagedFileIsKeptAsideBeforeTheFirstSave();
     void sortedChildrenAreStableAndCached();
     void equalWritesDoNotSignal();
@@ -144,6 +146,45 @@ void TestStartup::tagsOnFilesJoinTheTreeWithoutABanner() {
     QCOMPARE(HierarchyCodec::decode(HierarchyFile::read().bytes).value(), model->hierarchy());
     QVERIFY(log.lines().contains(
         "[Orvane] loadHierarchy: merged 3 new tags found on your files (5 names on files)"));
+    m_services.query.tagNamesOnFiles.clear();
+}
+
+void TestStartup::afterTheCrawlOnlyChangedListsReload() {
+    // The first answers come from the index's store; when its crawl is done it names the
+    // answers that changed, and names first seen on files join the tree.
+    TagNode alpha = TagNode::make("Alpha", 1);
+    alpha.children.append(TagNode::make("Beta", 2));
+    HierarchyFile::save({alpha});
+    const QString folder = m_home->path("files");
+    QDir(folder).removeRecursively();
+    m_home->writeFile("files/old.txt", "x");
+    setxattr(QFile::encodeName(folder + "/old.txt").constData(), "user.xdg.tags", "Alpha,Beta",
+             10, 0);
+    m_services.query.autoAnswerFolder = folder;
+    m_services.query.tagNamesOnFiles = {"Alpha", "Beta"};
+    const auto model = start();
+    model->waitForFileWork();
+    model->setMatchAllTags(false);
+    model->openTag(alpha.id, 0);
+    model->openTag(alpha.children[0].id, 1);
+    QTRY_VERIFY(model->loadingTagIDs().isEmpty() && model->filesPerTag().size() == 2);
+
+    m_home->writeFile("files/new.txt", "x");
+    setxattr(QFile::encodeName(folder + "/new.txt").constData(), "user.xdg.tags", "Alpha,Beta",
+             10, 0);
+    m_services.query.tagNamesOnFiles = {"Alpha", "Beta", "Gamma"};
+    const qsizetype asked = m_services.query.askedNames().size();
+    LogCapture log;
+    m_services.query.refreshed({"Alpha"});
+    QTRY_COMPARE(model->filesPerTag().value(alpha.id).size(), 2);
+    model->waitForFileWork();
+    QTRY_COMPARE(model->hierarchy().size(), 2);
+    QCOMPARE(model->hierarchy()[1].name, QString("Gamma"));
+    QCOMPARE(m_services.query.askedNames().mid(asked), QStringList({"Alpha"}));
+    QCOMPARE(model->filesPerTag().value(alpha.children[0].id).size(), 1);  // not reloaded
+    QVERIFY(log.lines().contains(
+        "[Orvane] loadHierarchy: merged 1 new tags found on your files (3 names on files)"));
+    m_services.query.autoAnswerFolder.clear();
     m_services.query.tagNamesOnFiles.clear();
 }
 

@@ -22,6 +22,7 @@ public:
     void queryFilesWithTag(const QString& name, Completion completion) override;
     void queryAllTagNames(NamesCompletion completion) override;
     void noteTagsWritten(const QByteArray& path, const QStringList& names) override;
+    void setRefreshedHandler(RefreshedHandler handler) override { refreshed = std::move(handler); }
 
     // Answers query `index` (in asking order) once, on the next turn of the event loop.
     void release(qsizetype index, const QList<QUrl>& urls);
@@ -35,6 +36,8 @@ public:
     QList<std::pair<QByteArray, QStringList>> notes;
     // The names the index would find on the user's files.
     QStringList tagNamesOnFiles;
+    // What the view model asked to hear when the index's crawl is done.
+    RefreshedHandler refreshed;
 
 private:
     QList<Pending> m_pending;
