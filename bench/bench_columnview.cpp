@@ -36,7 +36,7 @@ public:
     void queryFilesWithTag(const QString&, Completion completion) override {
         QTimer::singleShot(0, [completion, list = paths] { completion(list); });
     }
-    void queryAllTagNames(NamesCompletion completion) override { completion({}); }
+    void queryAllTagNames(NamesCompletion completion, bool) override { completion({}); }
     void noteTagsWritten(const QByteArray&, const QStringList&) override {}
 };
 

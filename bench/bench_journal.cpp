@@ -22,7 +22,7 @@ namespace {
 class NoQuery : public TaggedFileQuery {
 public:
     void queryFilesWithTag(const QString&, Completion completion) override { completion({}); }
-    void queryAllTagNames(NamesCompletion completion) override { completion({}); }
+    void queryAllTagNames(NamesCompletion completion, bool) override { completion({}); }
     void noteTagsWritten(const QByteArray&, const QStringList&) override {}
 };
 

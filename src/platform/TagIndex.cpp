@@ -91,10 +91,10 @@ void TagIndex::queryFilesWithTag(const QString& name, Completion completion) {
     wake();
 }
 
-void TagIndex::queryAllTagNames(NamesCompletion completion) {
+void TagIndex::queryAllTagNames(NamesCompletion completion, bool crawled) {
     {
         std::lock_guard lock(m_queueMutex);
-        if (answerNamesFromStore(completion)) {
+        if (!crawled && answerNamesFromStore(completion)) {
             return;
         }
         m_nameQueries.append(std::move(completion));
@@ -176,6 +176,9 @@ void TagIndex::threadMain() {
         for (const PendingNote& note : notes) {
             std::lock_guard lock(m_tableMutex);
             applyNote(note);
+        }
+        if (!notes.isEmpty()) {
+            dropStore();
         }
         if (!queries.isEmpty()) {
             recheckOutsideFiles();

@@ -52,7 +52,7 @@ public:
     void start();
 
     void queryFilesWithTag(const QString& name, Completion completion) override;
-    void queryAllTagNames(NamesCompletion completion) override;
+    void queryAllTagNames(NamesCompletion completion, bool crawled) override;
     void noteTagsWritten(const QByteArray& path, const QStringList& names) override;
     void setTagsReplacedHandler(ReplacedHandler handler) override;
     void setWatchLimitHandler(std::function<void()> handler) override;
@@ -83,6 +83,9 @@ private:
     // After the first crawl: tells which answers given from the store have changed.
     void reportRefreshed();
     void saveStore();
+    // The application wrote to files: until the store is written again, a crash must not
+    // leave it to tell the next start the names as they were before.
+    void dropStore();
     void crawlEverything();
     void recrawlVolumes();
     void crawlFrom(const QList<std::pair<int, QByteArray>>& starts);
@@ -141,7 +144,8 @@ private:
     QHash<QString, QList<QByteArray>> m_storedAnswers;
     bool m_namesFromStore = false;
     RefreshedHandler m_refreshedHandler;
-    bool m_crawled = false;  // the first crawl ran to its end
+    bool m_crawled = false;     // the first crawl ran to its end
+    bool m_storeSaved = false;  // the store on disk holds what the table holds
 
     std::atomic_bool m_stop = false;
     std::atomic_int m_watchesLeft = -1;

@@ -6,6 +6,7 @@
 #include "platform/TagIndexTable.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 
 #include <algorithm>
 
@@ -113,7 +114,15 @@ void TagIndex::saveStore() {
             entries.append({std::move(path), std::move(tags)});
         }
     }
-    if (!TagIndexStore(m_options.storePath).save(m_options.roots, entries)) {
+    m_storeSaved = TagIndexStore(m_options.storePath).save(m_options.roots, entries);
+    if (!m_storeSaved) {
         Log::line("tagIndex: could not keep the index in " + m_options.storePath);
+    }
+}
+
+void TagIndex::dropStore() {
+    if (m_storeSaved) {
+        QFile::remove(m_options.storePath);
+        m_storeSaved = false;
     }
 }

@@ -20,9 +20,11 @@ public:
     virtual void queryFilesWithTag(const QString& name, Completion completion) = 0;
 
     // Every tag name on the user's files, each once (the first spelling seen of canonically and
-    // case-insensitively equal ones), once the index knows them all. Same rules as above.
+    // case-insensitively equal ones), once the index knows them all. Same rules as above. With
+    // `crawled`, never from what the index kept from its last run: work just finished on the
+    // files (an interrupted rename) may have taken names off them that the last run saw.
     using NamesCompletion = std::function<void(const QStringList& names)>;
-    virtual void queryAllTagNames(NamesCompletion completion) = 0;
+    virtual void queryAllTagNames(NamesCompletion completion, bool crawled) = 0;
 
     // Called on the main thread when another program replaced a tagged file by an untagged
     // one (a save), with the old file's attribute bytes.

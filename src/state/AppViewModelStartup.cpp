@@ -85,15 +85,17 @@ void AppViewModel::mergeTagsOnFiles(bool afterFileWork) {
     // not wait behind the crawl.
     QPointer<AppViewModel> self(this);
     const auto ask = [self, afterFileWork] {
-        self->m_services.query.queryAllTagNames([self, afterFileWork](const QStringList& names) {
-            if (!self) {
-                return;
-            }
-            self->mergeNamesOnFiles(names);
-            if (afterFileWork) {
-                self->finishFileJob();
-            }
-        });
+        self->m_services.query.queryAllTagNames(
+            [self, afterFileWork](const QStringList& names) {
+                if (!self) {
+                    return;
+                }
+                self->mergeNamesOnFiles(names);
+                if (afterFileWork) {
+                    self->finishFileJob();
+                }
+            },
+            afterFileWork);
     };
     if (afterFileWork) {
         enqueueFileJob(ask);

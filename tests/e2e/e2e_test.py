@@ -212,6 +212,11 @@ class EndToEnd(unittest.TestCase):
                  "the tags on the files in the tree")
         with open(os.path.join(self.root, "orvane.log")) as log:
             self.assertIn("loadHierarchy: merged 2 new tags found on your files", log.read())
+        # No Full Disk Access banner (an orange strip over the status line) on a Linux home.
+        bottom = run("convert", app.screenshot("first-start"), "-crop", "900x70+0+530",
+                     "-colorspace", "HSL", "-channel", "G", "-separate", "-format",
+                     "%[fx:maxima]", "info:").stdout
+        self.assertLess(float(bottom), 0.2, "a tinted strip at the bottom of the window")
 
         app.focus()
         app.key("Down", "Down")  # opens the second root tag
@@ -252,6 +257,9 @@ class EndToEnd(unittest.TestCase):
         app.start()
         time.sleep(1)  # the names on the files are all in the tree already: nothing merged
         self.assertEqual(app.hierarchy(), before)
+        with open(os.path.join(self.root, "orvane.log")) as log:
+            # Kept at quit, read at the next start before the crawl.
+            self.assertIn("tagIndex: 2 tagged files from the last run read in", log.read())
         app.key("Down", "Down")
         app.wait_title("Projects")
         app.key("Right")

@@ -180,6 +180,7 @@ void TestStartup::afterTheCrawlOnlyChangedListsReload() {
     model->waitForFileWork();
     QTRY_COMPARE(model->hierarchy().size(), 2);
     QCOMPARE(model->hierarchy()[1].name, QString("Gamma"));
+    QVERIFY(m_services.query.lastNamesCrawled);
     QCOMPARE(m_services.query.askedNames().mid(asked), QStringList({"Alpha"}));
     QCOMPARE(model->filesPerTag().value(alpha.children[0].id).size(), 1);  // not reloaded
     QVERIFY(log.lines().contains(

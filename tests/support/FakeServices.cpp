@@ -27,7 +27,8 @@ void FakeQuery::queryFilesWithTag(const QString& name, Completion completion) {
     release(m_pending.size() - 1, urls);
 }
 
-void FakeQuery::queryAllTagNames(NamesCompletion completion) {
+void FakeQuery::queryAllTagNames(NamesCompletion completion, bool crawled) {
+    lastNamesCrawled = crawled;
     QMetaObject::invokeMethod(
         this, [completion, names = tagNamesOnFiles] { completion(names); }, Qt::QueuedConnection);
 }

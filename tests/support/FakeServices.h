@@ -20,7 +20,7 @@ public:
         Completion completion;
     };
     void queryFilesWithTag(const QString& name, Completion completion) override;
-    void queryAllTagNames(NamesCompletion completion) override;
+    void queryAllTagNames(NamesCompletion completion, bool crawled) override;
     void noteTagsWritten(const QByteArray& path, const QStringList& names) override;
     void setRefreshedHandler(RefreshedHandler handler) override { refreshed = std::move(handler); }
 
@@ -36,6 +36,7 @@ public:
     QList<std::pair<QByteArray, QStringList>> notes;
     // The names the index would find on the user's files.
     QStringList tagNamesOnFiles;
+    bool lastNamesCrawled = false;  // the last names query would not take the last run's names
     // What the view model asked to hear when the index's crawl is done.
     RefreshedHandler refreshed;
 
