@@ -251,6 +251,7 @@ private:
     void updateTag(const QUuid& id, const QString& label,
                    const std::function<void(TagNode&)>& change);
     void applyLoadedFiles(const QUuid& id, QList<FileItem> files);
+    void receiveLoadedFiles(const QUuid& id, QList<FileItem> files, bool complete);
     void dropUnlistedSelection();
     void setFileWorkStatus(const QString& text);
     // File work runs one job at a time, in the order asked; a job calls finishFileJob when done.

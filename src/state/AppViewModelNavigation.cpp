@@ -4,7 +4,17 @@
 #include "services/FileItems.h"
 #include "state/AppViewModel.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
+
+namespace {
+
+// A long list is checked (each file's tags read) in parts; the files checked so far are shown
+// at most this often while the rest are read.
+constexpr qsizetype kFilesPerCheck = 256;
+constexpr qint64 kPartialListIntervalMs = 150;
+
+}  // namespace
 
 void AppViewModel::removeCachedFiles(const QList<QUuid>& ids) {
     if (ids.isEmpty()) {
@@ -142,27 +152,58 @@ void AppViewModel::loadFiles(const QUuid& tagID) {
                     }
                 }
                 // Reading every file's tags is disk work: it runs on the file thread, and the
-                // result comes back here in the order the queries completed.
+                // result comes back here in the order the queries completed. A long list shows
+                // its first files at once and fills in as the rest are checked.
                 FileTagStore& store = self->m_services.tagStore;
-                self->m_fileWork.start([self, tag, paths, required, excluded, load, &store] {
-                    QList<FileItem> files =
-                        FileItems::makeFileItems(paths, required, excluded, store);
-                    if (!self) {
-                        return;
-                    }
-                    QMetaObject::invokeMethod(
-                        self.data(),
-                        [self, id = tag.id, files = std::move(files), load]() mutable {
-                            if (self && self->m_newestLoad.value(id) == load) {
-                                self->m_newestLoad.remove(id);
-                                self->applyLoadedFiles(id, std::move(files));
+                self->m_fileWork.start(
+                    [self, id = tag.id, paths, required, excluded, load, &store] {
+                        const auto post = [&](QList<FileItem> files, bool complete) {
+                            QMetaObject::invokeMethod(
+                                self.data(),
+                                [self, id, files = std::move(files), load, complete]() mutable {
+                                    if (self && self->m_newestLoad.value(id) == load) {
+                                        self->receiveLoadedFiles(id, std::move(files), complete);
+                                    }
+                                },
+                                Qt::QueuedConnection);
+                        };
+                        QList<FileItem> files;
+                        QElapsedTimer sincePost;
+                        for (qsizetype at = 0; at < paths.size() && self; at += kFilesPerCheck) {
+                            files += FileItems::makeFileItems(paths.mid(at, kFilesPerCheck),
+                                                              required, excluded, store);
+                            const bool more = at + kFilesPerCheck < paths.size();
+                            if (more && (!sincePost.isValid() ||
+                                         sincePost.elapsed() >= kPartialListIntervalMs)) {
+                                QList<FileItem> sofar = files;
+                                FileItems::sortByName(sofar);
+                                post(std::move(sofar), false);
+                                sincePost.start();
                             }
-                        },
-                        Qt::QueuedConnection);
-                });
+                        }
+                        if (self) {
+                            FileItems::sortByName(files);
+                            post(std::move(files), true);
+                        }
+                    });
             },
             Qt::QueuedConnection);
     });
+}
+
+void AppViewModel::receiveLoadedFiles(const QUuid& id, QList<FileItem> files, bool complete) {
+    if (complete) {
+        m_newestLoad.remove(id);
+        applyLoadedFiles(id, std::move(files));
+        return;
+    }
+    // Part of a list still being checked: shown, but the tag is still loading.
+    QHash<QUuid, QList<FileItem>> cache = m_filesPerTag;
+    cache.insert(id, files);
+    setFilesPerTag(std::move(cache));
+    if (!m_navigationPath.isEmpty() && m_navigationPath.last() == id) {
+        setCurrentFiles(std::move(files));
+    }
 }
 
 void AppViewModel::applyLoadedFiles(const QUuid& id, QList<FileItem> files) {

@@ -18,6 +18,7 @@ private slots:
     void matchAllTagsListsTheDeepestLevel();
     void statusText();
     void rootIsNeverLoading();
+    void longListsShowTheirFirstFilesWhileLoading();
 
 private:
     QUrl url(const QString& name, const QByteArray& tags) {
@@ -188,6 +189,28 @@ void TestNavigation::rootIsNeverLoading() {
     QTRY_VERIFY(m_model->filesPerTag().contains(m_a));
     QVERIFY(!m_model->isLoadingFiles());
     QVERIFY(m_model->currentFiles().isEmpty());
+}
+
+void TestNavigation::longListsShowTheirFirstFilesWhileLoading() {
+    m_services->query.autoAnswerFolder = m_folder;
+    const QUuid many = add("Many");
+    for (int i = 0; i < 1200; ++i) {
+        file(QString("f%1.txt").arg(i, 4, 10, QChar('0')), "Many");
+    }
+    QList<qsizetype> shownWhileLoading;
+    connect(m_model.get(), &AppViewModel::currentFilesChanged, this, [&] {
+        if (m_model->isLoadingFiles() && !m_model->currentFiles().isEmpty()) {
+            shownWhileLoading.append(m_model->currentFiles().size());
+        }
+    });
+    m_model->openTag(many, 0);
+    settle();
+    QCOMPARE(m_model->currentFiles().size(), 1200);
+    QVERIFY(!shownWhileLoading.isEmpty());
+    QVERIFY(shownWhileLoading.first() < 1200);
+    // Each part is shown in name order, as the whole list is.
+    QCOMPARE(m_model->currentFiles().first().name, QString("f0000.txt"));
+    QVERIFY(m_model->loadingTagIDs().isEmpty());
 }
 
 QTEST_MAIN(TestNavigation)
