@@ -80,15 +80,38 @@ void TagIndex::wake() {
 }
 
 void TagIndex::queryFilesWithTag(const QString& name, Completion completion) {
+    PendingQuery query{name, std::move(completion)};
     {
         std::lock_guard lock(m_queueMutex);
-        PendingQuery query{name, std::move(completion)};
         if (answerFromStore(query)) {
             return;
         }
-        m_queries.append(std::move(query));
+        // With nothing left to apply (the thread asleep, no event, write or query waiting), the
+        // table is up to date and answers here: no trip through the index's thread.
+        if (!(m_ready && m_idle && m_queries.isEmpty() && m_notes.isEmpty() && !eventsPending() &&
+              answerAtOnce(query))) {
+            m_queries.append(std::move(query));
+        }
     }
     wake();
+}
+
+bool TagIndex::eventsPending() const {
+    pollfd events{m_inotifyFd, POLLIN, 0};
+    return m_inotifyFd < 0 || poll(&events, 1, 0) != 0;
+}
+
+bool TagIndex::answerAtOnce(const PendingQuery& query) {
+    {
+        // Files tagged outside the crawled folders are read again before each answer, on the
+        // index's thread.
+        std::lock_guard lock(m_tableMutex);
+        if (m_table->hasOutsideFiles()) {
+            return false;
+        }
+    }
+    answer(query);
+    return true;
 }
 
 void TagIndex::queryAllTagNames(NamesCompletion completion, bool crawled) {
@@ -206,7 +229,10 @@ void TagIndex::threadMain() {
             timeout = static_cast<int>(std::max<qint64>(0, m_nextRecheck - steadyNow()));
         }
         pollfd fds[3] = {{m_inotifyFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}, {m_mountsFd, POLLPRI, 0}};
-        if (poll(fds, m_mountsFd >= 0 ? 3 : 2, timeout) < 0 && errno != EINTR) {
+        m_idle = true;
+        const int polled = poll(fds, m_mountsFd >= 0 ? 3 : 2, timeout);
+        m_idle = false;
+        if (polled < 0 && errno != EINTR) {
             break;
         }
         if (m_mountsFd >= 0 && (fds[2].revents & (POLLPRI | POLLERR))) {

@@ -104,6 +104,9 @@ private:
     void resyncFolder(int folder, const QByteArray& path);
     void recheckOutsideFiles();
     void answer(const PendingQuery& query);
+    // For a query asked while the thread sleeps: answered on the asking thread.
+    bool eventsPending() const;
+    bool answerAtOnce(const PendingQuery& query);
     void rememberOutside(const QByteArray& path);
     void wake();
 
@@ -148,6 +151,7 @@ private:
     bool m_storeSaved = false;  // the store on disk holds what the table holds
 
     std::atomic_bool m_stop = false;
+    std::atomic_bool m_idle = false;  // the thread waits in poll with everything applied
     std::atomic_int m_watchesLeft = -1;
     std::thread m_thread;
 };

@@ -42,6 +42,7 @@ public:
     // Files outside the crawled folders, kept by their full path.
     void setOutsideFileTags(const QByteArray& path, const QStringList& tags);
     QList<QByteArray> outsideFiles() const { return m_outsideFiles.keys(); }
+    bool hasOutsideFiles() const { return !m_outsideFiles.isEmpty(); }
 
     // The folder holding `path` when it was crawled (its parent chain is in the table).
     std::optional<int> folderForPath(const QByteArray& path) const;
