@@ -86,6 +86,9 @@ int main(int argc, char* argv[]) {
     QString storeRead;
     Log::setSink([&storeRead](const QString& line) {
         static const QRegularExpression read("from the last run read in (\\d+) ms");
+        if (qEnvironmentVariableIsSet("BENCH_LOG")) {
+            std::fprintf(stderr, "%s\n", qPrintable(line));
+        }
         if (const auto match = read.match(line); match.hasMatch()) {
             storeRead = match.captured(1);
         }

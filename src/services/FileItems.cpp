@@ -11,6 +11,12 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 namespace FileItems {
 
 QString iconNameFor(const QString& fileName, bool isDirectory) {
@@ -70,6 +76,58 @@ QList<FileItem> makeFileItems(const QList<QByteArray>& paths,
     }
     sortByName(items);
     return items;
+}
+
+void makeFileItemsInParts(const QList<QByteArray>& paths,
+                          const std::optional<QSet<QString>>& requiredTagNames,
+                          const QSet<QString>& excludedTagNames, const FileTagStore& store,
+                          int threads, qsizetype partSize,
+                          const std::function<void(QList<FileItem>)>& part,
+                          const std::function<bool()>& stop) {
+    const qsizetype parts = (paths.size() + partSize - 1) / partSize;
+    std::atomic<qsizetype> next = 0;
+    std::atomic_bool stopping = false;
+    std::mutex mutex;
+    std::condition_variable changed;
+    QList<QList<FileItem>> finished;
+    qsizetype ended = 0;  // parts finished or given up
+    const auto work = [&] {
+        for (qsizetype index; (index = next.fetch_add(1)) < parts;) {
+            QList<FileItem> items;
+            if (!stopping) {
+                items = makeFileItems(paths.mid(index * partSize, partSize), requiredTagNames,
+                                      excludedTagNames, store);
+            }
+            std::lock_guard lock(mutex);
+            finished.append(std::move(items));
+            ++ended;
+            changed.notify_one();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (int i = 0; i < std::min<qsizetype>(threads, parts); ++i) {
+        workers.emplace_back(work);
+    }
+    for (qsizetype delivered = 0; delivered < parts;) {
+        QList<QList<FileItem>> ready;
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return !finished.isEmpty(); });
+            ready.swap(finished);
+        }
+        for (QList<FileItem>& items : ready) {
+            ++delivered;
+            if (!stopping && stop()) {
+                stopping = true;
+            }
+            if (!stopping) {
+                part(std::move(items));
+            }
+        }
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
 }
 
 void sortByName(QList<FileItem>& items) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "services/FileItem.h"
 
 #include <QList>
@@ -17,6 +19,16 @@ namespace FileItems {
 QList<FileItem> makeFileItems(const QList<QByteArray>& paths,
                               const std::optional<QSet<QString>>& requiredTagNames,
                               const QSet<QString>& excludedTagNames, const FileTagStore& store);
+
+// The same for a long list, checked `partSize` files at a time on `threads` threads, so that a
+// cold disk serves several reads at once. `part` runs on the calling thread with each part's
+// items (unsorted across parts) as soon as it is done; `stop` ends the work early.
+void makeFileItemsInParts(const QList<QByteArray>& paths,
+                          const std::optional<QSet<QString>>& requiredTagNames,
+                          const QSet<QString>& excludedTagNames, const FileTagStore& store,
+                          int threads, qsizetype partSize,
+                          const std::function<void(QList<FileItem>)>& part,
+                          const std::function<bool()>& stop);
 
 // Sorts by name, locale-aware, case-insensitive and stable.
 void sortByName(QList<FileItem>& items);

@@ -12,6 +12,8 @@ namespace {
 // A long list is checked (each file's tags read) in parts; the files checked so far are shown
 // at most this often while the rest are read.
 constexpr qsizetype kFilesPerCheck = 256;
+// Reads of a cold disk overlap on several threads; a warm one is served by the processors.
+constexpr int kCheckingThreads = 4;
 constexpr qint64 kPartialListIntervalMs = 150;
 
 }  // namespace
@@ -169,18 +171,20 @@ void AppViewModel::loadFiles(const QUuid& tagID) {
                         };
                         QList<FileItem> files;
                         QElapsedTimer sincePost;
-                        for (qsizetype at = 0; at < paths.size() && self; at += kFilesPerCheck) {
-                            files += FileItems::makeFileItems(paths.mid(at, kFilesPerCheck),
-                                                              required, excluded, store);
-                            const bool more = at + kFilesPerCheck < paths.size();
-                            if (more && (!sincePost.isValid() ||
-                                         sincePost.elapsed() >= kPartialListIntervalMs)) {
-                                QList<FileItem> sofar = files;
-                                FileItems::sortByName(sofar);
-                                post(std::move(sofar), false);
-                                sincePost.start();
-                            }
-                        }
+                        FileItems::makeFileItemsInParts(
+                            paths, required, excluded, store, kCheckingThreads, kFilesPerCheck,
+                            [&](QList<FileItem> part) {
+                                files += std::move(part);
+                                if (files.size() < paths.size() &&
+                                    (!sincePost.isValid() ||
+                                     sincePost.elapsed() >= kPartialListIntervalMs)) {
+                                    QList<FileItem> sofar = files;
+                                    FileItems::sortByName(sofar);
+                                    post(std::move(sofar), false);
+                                    sincePost.start();
+                                }
+                            },
+                            [&] { return !self; });
                         if (self) {
                             FileItems::sortByName(files);
                             post(std::move(files), true);

@@ -151,6 +151,9 @@ QSet<QString> AppViewModel::canonicalTagNames() const {
 
 void AppViewModel::mergeSystemTags(const QList<FinderTag>& tags, QSet<QString> existing,
                                    int* appended) {
+    // One change of the tree for the whole list: a home with hundreds of names would
+    // otherwise copy the tree and redraw every view once per name.
+    QList<TagNode> next = m_hierarchy;
     for (const FinderTag& tag : tags) {
         // A name the list repeats, in any spelling, is in the tree once it has been appended.
         const QString key = tag.name.normalized(QString::NormalizationForm_C);
@@ -158,10 +161,11 @@ void AppViewModel::mergeSystemTags(const QList<FinderTag>& tags, QSet<QString> e
             continue;
         }
         existing.insert(key);
-        QList<TagNode> next = m_hierarchy;
         next.append(TagNode::make(tag.name, tag.colorIndex));
-        setHierarchy(std::move(next));
         ++*appended;
+    }
+    if (next.size() != m_hierarchy.size()) {
+        setHierarchy(std::move(next));
     }
 }
 
