@@ -1,4 +1,4 @@
-#include "ModelFixture.h"
+#include "WindowFixture.h"
 #include "state/AppViewModel.h"
 #include "views/window/MainWindow.h"
 
@@ -7,13 +7,13 @@
 #include <QtTest>
 
 // What a screen reader and a keyboard-only user meet in the real window.
-class TestAccessibility : public QObject, public ModelFixture {
+class TestAccessibility : public QObject, public WindowFixture {
     Q_OBJECT
 
 private slots:
     void initTestCase() { createHome(); }
-    void init();
-    void cleanup();
+    void init() { createWindow(); }
+    void cleanup() { destroyWindow(); }
     void controlsAndItemsHaveNamesAndRoles();
     void tabMovesFromToolbarToPathBarToContent();
 
@@ -37,27 +37,7 @@ private:
         }
         return names;
     }
-
-    std::unique_ptr<MainWindow> m_window;
-    QUuid m_a, m_b;
 };
-
-void TestAccessibility::init() {
-    createModel();
-    m_a = add("Alpha");
-    m_b = add("Beta", m_a);
-    file("f.txt", "Alpha");
-    m_window = std::make_unique<MainWindow>(*m_model);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    m_window->activateWindow();
-    QTRY_VERIFY(QApplication::activeWindow() == m_window.get());
-}
-
-void TestAccessibility::cleanup() {
-    m_window.reset();
-    destroyModel();
-}
 
 void TestAccessibility::controlsAndItemsHaveNamesAndRoles() {
     m_model->setViewMode(ViewMode::Icon);

@@ -1,4 +1,4 @@
-#include "ModelFixture.h"
+#include "WindowFixture.h"
 #include "state/AppViewModel.h"
 #include "views/window/MainWindow.h"
 
@@ -8,13 +8,13 @@
 #include <QtTest>
 
 // The menu bar and the keyboard's ways into the menus, in the real window with both views.
-class TestMenus : public QObject, public ModelFixture {
+class TestMenus : public QObject, public WindowFixture {
     Q_OBJECT
 
 private slots:
     void initTestCase() { createHome(); }
-    void init();
-    void cleanup();
+    void init() { createWindow(); }
+    void cleanup() { destroyWindow(); }
     void menusInTheDesktopsOrderShowTheirKeys();
     void tagItemsFollowTheSelectedTag();
     void fileItemsActOnTheSelectedFiles();
@@ -24,7 +24,6 @@ private slots:
     void menuKeysOpenTheSelectedItemsMenu();
 
 private:
-    QAction* action(const QString& name) { return m_window->findChild<QAction*>(name); }
     QMenu* menu(const QString& title) {
         for (QAction* item : m_window->menuBar()->actions()) {
             if (QString(item->text()).remove('&') == title) {
@@ -35,27 +34,7 @@ private:
     }
     // Presses the keys and returns the texts of the menu they open, closing it.
     QStringList menuOpenedBy(const QKeySequence& keys);
-
-    std::unique_ptr<MainWindow> m_window;
-    QUuid m_a, m_b;
 };
-
-void TestMenus::init() {
-    createModel();
-    m_a = add("Alpha");
-    m_b = add("Beta", m_a);
-    file("f.txt", "Alpha");
-    m_window = std::make_unique<MainWindow>(*m_model);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    m_window->activateWindow();
-    QTRY_VERIFY(QApplication::activeWindow() == m_window.get());
-}
-
-void TestMenus::cleanup() {
-    m_window.reset();
-    destroyModel();
-}
 
 void TestMenus::menusInTheDesktopsOrderShowTheirKeys() {
     QStringList titles;
