@@ -12,6 +12,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/xattr.h>
@@ -37,6 +38,8 @@ QStringList TagIndexCrawler::decodeTags(const QByteArray& value) {
 }
 
 namespace {
+
+constexpr int kCrawlNiceness = 10;  // as `nice` gives a background job
 
 // getxattrat(2) reads an attribute by a name relative to an open folder, sparing the kernel
 // a walk of the whole path for every entry. Older kernels lack it; the path walk is used there.
@@ -236,11 +239,16 @@ void TagIndexCrawler::run(const QList<std::pair<int, QByteArray>>& starts, int t
             wake.notify_all();
         }
     };
+    // Background work, as the desktop's indexers run it: the window (and any other program the
+    // user is waiting for) goes first when the processors are busy. Threads of their own, so the
+    // index's thread keeps its priority for answering.
     std::vector<std::thread> threads;
-    for (int i = 1; i < threadCount; ++i) {
-        threads.emplace_back(worker);
+    for (int i = 0; i < threadCount; ++i) {
+        threads.emplace_back([&worker] {
+            setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kCrawlNiceness);
+            worker();
+        });
     }
-    worker();
     for (std::thread& thread : threads) {
         thread.join();
     }
