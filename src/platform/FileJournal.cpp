@@ -1,6 +1,7 @@
 #include "platform/FileJournal.h"
 
 #include "platform/Log.h"
+#include "platform/SqliteStatement.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -22,42 +23,6 @@ const char* const kSchema =
     "CREATE TABLE IF NOT EXISTS files(op INTEGER NOT NULL, seq INTEGER NOT NULL,"
     " path BLOB NOT NULL, before BLOB NOT NULL, target BLOB NOT NULL, after BLOB,"
     " state INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(op, seq)) WITHOUT ROWID;";
-
-// A prepared statement, finalized when it goes.
-class Statement {
-public:
-    Statement(sqlite3* db, const char* sql) {
-        sqlite3_prepare_v2(db, sql, -1, &m_statement, nullptr);
-    }
-    ~Statement() { sqlite3_finalize(m_statement); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    bool ok() const { return m_statement != nullptr; }
-    Statement& bind(int index, qint64 value) {
-        sqlite3_bind_int64(m_statement, index, value);
-        return *this;
-    }
-    Statement& bind(int index, const QByteArray& value) {
-        sqlite3_bind_blob(m_statement, index, value.constData(), static_cast<int>(value.size()),
-                          SQLITE_TRANSIENT);
-        return *this;
-    }
-    bool step() { return sqlite3_step(m_statement) == SQLITE_ROW; }
-    bool run() {
-        const int result = sqlite3_step(m_statement);
-        sqlite3_reset(m_statement);
-        return result == SQLITE_DONE;
-    }
-    qint64 integer(int column) const { return sqlite3_column_int64(m_statement, column); }
-    QByteArray bytes(int column) const {
-        const auto* data = static_cast<const char*>(sqlite3_column_blob(m_statement, column));
-        return QByteArray(data, sqlite3_column_bytes(m_statement, column));
-    }
-
-private:
-    sqlite3_stmt* m_statement = nullptr;
-};
 
 }  // namespace
 
@@ -104,10 +69,8 @@ bool FileJournal::openAt(const QString& path) {
                         nullptr) != SQLITE_OK) {
         return false;
     }
-    const auto single = [this](const char* sql) -> std::optional<qint64> {
-        Statement statement(m_db, sql);
-        return statement.ok() && statement.step() ? std::optional(statement.integer(0))
-                                                  : std::nullopt;
+    const auto single = [this](const char* sql) {
+        return SqliteStatement::singleInteger(m_db, sql);
     };
     const auto found = single("PRAGMA user_version");
     const auto tables = single("SELECT count(*) FROM sqlite_master");
@@ -140,7 +103,7 @@ bool FileJournal::exec(const char* sql) const {
 
 qint64 FileJournal::begin(Kind kind, const TagEdit& edit) {
     std::lock_guard lock(m_mutex);
-    Statement insert(m_db, "INSERT INTO operations(kind, edit) VALUES(?, ?)");
+    SqliteStatement insert(m_db, "INSERT INTO operations(kind, edit) VALUES(?, ?)");
     insert.bind(1, static_cast<qint64>(kind))
         .bind(2, QJsonDocument(edit.toJson()).toJson(QJsonDocument::Compact));
     return insert.run() ? sqlite3_last_insert_rowid(m_db) : 0;
@@ -151,7 +114,7 @@ bool FileJournal::plan(qint64 op, const QList<Entry>& files) {
     if (!exec("BEGIN IMMEDIATE")) {
         return false;
     }
-    Statement insert(
+    SqliteStatement insert(
         m_db, "INSERT OR REPLACE INTO files(op, seq, path, before, target) VALUES(?,?,?,?,?)");
     bool ok = insert.ok();
     for (qsizetype i = 0; ok && i < files.size(); ++i) {
@@ -162,7 +125,7 @@ bool FileJournal::plan(qint64 op, const QList<Entry>& files) {
                  .bind(5, files[i].target)
                  .run();
     }
-    Statement planned(m_db, "UPDATE operations SET planned=1 WHERE id=?");
+    SqliteStatement planned(m_db, "UPDATE operations SET planned=1 WHERE id=?");
     ok = ok && planned.bind(1, op).run();
     return exec(ok ? "COMMIT" : "ROLLBACK") && ok;
 }
@@ -173,7 +136,8 @@ void FileJournal::record(qint64 op, const QList<Entry>& outcomes) {
     // progress lost with the power is only done again, and the edits give the same result.
     exec("PRAGMA synchronous=NORMAL");
     exec("BEGIN IMMEDIATE");
-    Statement update(m_db, "UPDATE files SET state=?, before=?, after=? WHERE op=? AND seq=?");
+    SqliteStatement update(m_db,
+                           "UPDATE files SET state=?, before=?, after=? WHERE op=? AND seq=?");
     for (const Entry& outcome : outcomes) {
         update.bind(1, static_cast<qint64>(outcome.state))
             .bind(2, outcome.before)
@@ -188,13 +152,13 @@ void FileJournal::record(qint64 op, const QList<Entry>& outcomes) {
 
 void FileJournal::finish(qint64 op) {
     std::lock_guard lock(m_mutex);
-    Statement update(m_db, "UPDATE operations SET finished=1, planned=1 WHERE id=?");
+    SqliteStatement update(m_db, "UPDATE operations SET finished=1, planned=1 WHERE id=?");
     update.bind(1, op).run();
 }
 
 namespace {
 
-FileJournal::Operation readOperation(Statement& row) {
+FileJournal::Operation readOperation(SqliteStatement& row) {
     FileJournal::Operation operation;
     operation.id = row.integer(0);
     operation.kind = row.integer(1) == 1 ? FileJournal::Kind::Restore : FileJournal::Kind::Edit;
@@ -208,8 +172,8 @@ FileJournal::Operation readOperation(Statement& row) {
 QList<FileJournal::Operation> FileJournal::unfinished() const {
     std::lock_guard lock(m_mutex);
     QList<Operation> result;
-    Statement select(m_db,
-                     "SELECT id, kind, edit, planned FROM operations WHERE finished=0 ORDER BY id");
+    SqliteStatement select(
+        m_db, "SELECT id, kind, edit, planned FROM operations WHERE finished=0 ORDER BY id");
     while (select.ok() && select.step()) {
         result.append(readOperation(select));
     }
@@ -218,7 +182,7 @@ QList<FileJournal::Operation> FileJournal::unfinished() const {
 
 std::optional<FileJournal::Operation> FileJournal::operation(qint64 op) const {
     std::lock_guard lock(m_mutex);
-    Statement select(m_db, "SELECT id, kind, edit, planned FROM operations WHERE id=?");
+    SqliteStatement select(m_db, "SELECT id, kind, edit, planned FROM operations WHERE id=?");
     if (select.ok() && select.bind(1, op).step()) {
         return readOperation(select);
     }
@@ -228,11 +192,11 @@ std::optional<FileJournal::Operation> FileJournal::operation(qint64 op) const {
 QList<FileJournal::Entry> FileJournal::entries(qint64 op, bool pendingOnly) const {
     std::lock_guard lock(m_mutex);
     QList<Entry> result;
-    Statement select(m_db, pendingOnly
-                               ? "SELECT seq, path, before, target, after, state FROM files "
-                                 "WHERE op=? AND state=0 ORDER BY seq"
-                               : "SELECT seq, path, before, target, after, state FROM files "
-                                 "WHERE op=? ORDER BY seq");
+    SqliteStatement select(m_db, pendingOnly
+                                     ? "SELECT seq, path, before, target, after, state FROM files "
+                                       "WHERE op=? AND state=0 ORDER BY seq"
+                                     : "SELECT seq, path, before, target, after, state FROM files "
+                                       "WHERE op=? ORDER BY seq");
     select.bind(1, op);
     while (select.ok() && select.step()) {
         result.append({select.integer(0), select.bytes(1), select.bytes(2), select.bytes(3),

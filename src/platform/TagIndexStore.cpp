@@ -1,5 +1,7 @@
 #include "platform/TagIndexStore.h"
 
+#include "platform/SqliteStatement.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,41 +23,13 @@ constexpr int kSchemaVersion = 1;
 struct CloseDatabase {
     void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
 };
-struct FinishStatement {
-    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
 using Database = std::unique_ptr<sqlite3, CloseDatabase>;
-using Statement = std::unique_ptr<sqlite3_stmt, FinishStatement>;
 
 Database open(const QString& path, int flags) {
     sqlite3* db = nullptr;
     const int status = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
     Database owned(db);
     return status == SQLITE_OK ? std::move(owned) : nullptr;
-}
-
-Statement prepare(sqlite3* db, const char* sql) {
-    sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
-    return Statement(statement);
-}
-
-std::optional<qint64> single(sqlite3* db, const char* sql) {
-    const Statement statement = prepare(db, sql);
-    if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW) {
-        return std::nullopt;
-    }
-    return sqlite3_column_int64(statement.get(), 0);
-}
-
-QByteArray blob(sqlite3_stmt* statement, int column) {
-    const auto* data = static_cast<const char*>(sqlite3_column_blob(statement, column));
-    return data ? QByteArray(data, sqlite3_column_bytes(statement, column)) : QByteArray();
-}
-
-bool bind(sqlite3_stmt* statement, int index, const QByteArray& bytes) {
-    return sqlite3_bind_blob(statement, index, bytes.constData(), static_cast<int>(bytes.size()),
-                             SQLITE_TRANSIENT) == SQLITE_OK;
 }
 
 // Each name as its UTF-8 length (4 bytes) and bytes: names may hold commas, line feeds, NULs.
@@ -109,29 +83,25 @@ std::optional<QList<TagIndexStore::Entry>> TagIndexStore::load(
         return std::nullopt;
     }
     const Database db = open(m_path, SQLITE_OPEN_READONLY);
-    if (!db || single(db.get(), "PRAGMA application_id") != kApplicationId ||
-        single(db.get(), "PRAGMA user_version") != kSchemaVersion) {
+    if (!db ||
+        SqliteStatement::singleInteger(db.get(), "PRAGMA application_id") != kApplicationId ||
+        SqliteStatement::singleInteger(db.get(), "PRAGMA user_version") != kSchemaVersion) {
         return std::nullopt;
     }
-    const Statement meta = prepare(db.get(), "SELECT value FROM meta WHERE key = 'roots'");
-    if (!meta || sqlite3_step(meta.get()) != SQLITE_ROW ||
-        blob(meta.get(), 0) != joinedRoots(roots)) {
+    SqliteStatement meta(db.get(), "SELECT value FROM meta WHERE key = 'roots'");
+    if (!meta.ok() || !meta.step() || meta.bytes(0) != joinedRoots(roots)) {
         return std::nullopt;
     }
-    const Statement files = prepare(db.get(), "SELECT path, tags FROM files");
-    if (!files) {
-        return std::nullopt;
-    }
+    SqliteStatement files(db.get(), "SELECT path, tags FROM files");
     QList<Entry> entries;
-    int status = SQLITE_ROW;
-    while ((status = sqlite3_step(files.get())) == SQLITE_ROW) {
-        Entry entry{blob(files.get(), 0), unpackNames(blob(files.get(), 1))};
+    while (files.ok() && files.step()) {
+        Entry entry{files.bytes(0), unpackNames(files.bytes(1))};
         if (!entry.path.isEmpty() && !entry.tags.isEmpty()) {
             entries.append(std::move(entry));
         }
     }
     // A file cut short or damaged midway is not half believed.
-    return status == SQLITE_DONE ? std::optional(std::move(entries)) : std::nullopt;
+    return files.finished() ? std::optional(std::move(entries)) : std::nullopt;
 }
 
 bool TagIndexStore::save(const QList<QByteArray>& roots, const QList<Entry>& entries) const {
@@ -154,21 +124,15 @@ bool TagIndexStore::save(const QList<QByteArray>& roots, const QList<Entry>& ent
         if (sqlite3_exec(db.get(), setup.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
             return false;
         }
-        const Statement meta =
-            prepare(db.get(), "INSERT INTO meta (key, value) VALUES ('roots', ?1)");
-        if (!meta || !bind(meta.get(), 1, joinedRoots(roots)) ||
-            sqlite3_step(meta.get()) != SQLITE_DONE) {
+        SqliteStatement meta(db.get(), "INSERT INTO meta (key, value) VALUES ('roots', ?1)");
+        if (!meta.ok() || !meta.bind(1, joinedRoots(roots)).run()) {
             return false;
         }
-        const Statement insert =
-            prepare(db.get(), "INSERT INTO files (path, tags) VALUES (?1, ?2)");
+        SqliteStatement insert(db.get(), "INSERT INTO files (path, tags) VALUES (?1, ?2)");
         for (const Entry& entry : entries) {
-            if (!insert || !bind(insert.get(), 1, entry.path) ||
-                !bind(insert.get(), 2, packNames(entry.tags)) ||
-                sqlite3_step(insert.get()) != SQLITE_DONE) {
+            if (!insert.ok() || !insert.bind(1, entry.path).bind(2, packNames(entry.tags)).run()) {
                 return false;
             }
-            sqlite3_reset(insert.get());
         }
         if (sqlite3_exec(db.get(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
             return false;
