@@ -269,14 +269,7 @@ QList<std::pair<QByteArray, QStringList>> TagIndexTable::taggedFiles() const {
         if (file.tags.isEmpty()) {
             continue;  // a free slot
         }
-        if (file.folder == kNone) {
-            files.append({file.name, file.tags});
-            continue;
-        }
-        const QByteArray& folderPath = cachedFolderPath(file.folder);
-        files.append(
-            {folderPath.endsWith('/') ? folderPath + file.name : folderPath + '/' + file.name,
-             file.tags});
+        files.append({fullPath(file), file.tags});
     }
     return files;
 }
@@ -329,22 +322,24 @@ QList<QByteArray> TagIndexTable::pathsWithTag(const QString& name) const {
     }
     paths.reserve(it->size());
     for (const int file : *it) {
-        const TaggedFile& entry = m_files[file];
-        if (entry.folder == kNone) {
-            paths.append(entry.name);
-            continue;
-        }
-        const QByteArray& folderPath = cachedFolderPath(entry.folder);
-        QByteArray path;
-        path.reserve(folderPath.size() + 1 + entry.name.size());
-        path += folderPath;
-        if (!folderPath.endsWith('/')) {
-            path += '/';
-        }
-        path += entry.name;
-        paths.append(std::move(path));
+        paths.append(fullPath(m_files[file]));
     }
     return paths;
+}
+
+QByteArray TagIndexTable::fullPath(const TaggedFile& file) const {
+    if (file.folder == kNone) {
+        return file.name;
+    }
+    const QByteArray& folderPath = cachedFolderPath(file.folder);
+    QByteArray path;
+    path.reserve(folderPath.size() + 1 + file.name.size());
+    path += folderPath;
+    if (!folderPath.endsWith('/')) {
+        path += '/';
+    }
+    path += file.name;
+    return path;
 }
 
 const QByteArray& TagIndexTable::cachedFolderPath(int folder) const {

@@ -85,6 +85,7 @@ private:
         QStringList tags;
     };
 
+    QByteArray fullPath(const TaggedFile& file) const;
     int storeFile(int folder, const QByteArray& name, const QStringList& tags, int existing,
                   const QByteArray& value = QByteArray());
     void dropFile(int file);
