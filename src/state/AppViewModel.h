@@ -250,7 +250,6 @@ private:
     // Changes one tag and saves; `label` names the undo step, "%1" standing for the tag's name.
     void updateTag(const QUuid& id, const QString& label,
                    const std::function<void(TagNode&)>& change);
-    void applyLoadedFiles(const QUuid& id, QList<FileItem> files);
     void receiveLoadedFiles(const QUuid& id, QList<FileItem> files, bool complete);
     void dropUnlistedSelection();
     void setFileWorkStatus(const QString& text);

@@ -199,38 +199,30 @@ void AppViewModel::loadFiles(const QUuid& tagID) {
 }
 
 void AppViewModel::receiveLoadedFiles(const QUuid& id, QList<FileItem> files, bool complete) {
-    if (!m_navigationPath.isEmpty() && m_navigationPath.last() == id) {
+    const bool current = !m_navigationPath.isEmpty() && m_navigationPath.last() == id;
+    if (current && orvaneLoads().isInfoEnabled()) {
         // For timing the application from outside (QT_LOGGING_RULES="orvane.loads.info=true").
         const TagNode* tag = findTag(id, m_hierarchy);
         qCInfo(orvaneLoads, "%lld files of \"%s\" shown%s", static_cast<long long>(files.size()),
                tag ? qPrintable(tag->name) : "", complete ? "" : ", more being checked");
     }
+    QHash<QUuid, QList<FileItem>> cache = m_filesPerTag;
+    cache.insert(id, files);
+    setFilesPerTag(std::move(cache));
+    // Part of a list still being checked is shown, but the tag is still loading.
     if (complete) {
         m_newestLoad.remove(id);
-        applyLoadedFiles(id, std::move(files));
-        return;
+        QSet<QUuid> loading = m_loadingTagIDs;
+        loading.remove(id);
+        setLoadingTagIDs(std::move(loading));
     }
-    // Part of a list still being checked: shown, but the tag is still loading.
-    QHash<QUuid, QList<FileItem>> cache = m_filesPerTag;
-    cache.insert(id, files);
-    setFilesPerTag(std::move(cache));
-    if (!m_navigationPath.isEmpty() && m_navigationPath.last() == id) {
+    if (current) {
         setCurrentFiles(std::move(files));
+        if (complete) {
+            setIsLoadingFiles(false);
+        }
     }
-}
-
-void AppViewModel::applyLoadedFiles(const QUuid& id, QList<FileItem> files) {
-    QHash<QUuid, QList<FileItem>> cache = m_filesPerTag;
-    cache.insert(id, files);
-    setFilesPerTag(std::move(cache));
-    QSet<QUuid> loading = m_loadingTagIDs;
-    loading.remove(id);
-    setLoadingTagIDs(std::move(loading));
-    if (!m_navigationPath.isEmpty() && m_navigationPath.last() == id) {
-        setCurrentFiles(std::move(files));
-        setIsLoadingFiles(false);
-    }
-    if (m_loadingTagIDs.isEmpty()) {
+    if (complete && m_loadingTagIDs.isEmpty()) {
         dropUnlistedSelection();
     }
 }
