@@ -12,7 +12,7 @@ const TagNode* AppViewModel::selectedTag() const {
 }
 
 bool AppViewModel::canOpenSelection() const {
-    return !selectedFileURLs().isEmpty() || (m_viewMode == ViewMode::Icon && selectedTag());
+    return !m_selectedFileIDs.isEmpty() || (m_viewMode == ViewMode::Icon && selectedTag());
 }
 
 void AppViewModel::openSelection() {

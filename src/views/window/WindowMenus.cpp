@@ -37,8 +37,7 @@ WindowMenus::WindowMenus(AppViewModel& model, QMainWindow& window)
     setupHelpMenu();
     for (auto changed : {&AppViewModel::selectedTagIDChanged, &AppViewModel::selectedFileIDsChanged,
                          &AppViewModel::navigationPathChanged, &AppViewModel::hierarchyChanged,
-                         &AppViewModel::viewModeChanged, &AppViewModel::currentFilesChanged,
-                         &AppViewModel::matchAllTagsChanged}) {
+                         &AppViewModel::viewModeChanged, &AppViewModel::matchAllTagsChanged}) {
         connect(&m_model, changed, this, &WindowMenus::refresh);
     }
     connect(&m_model, &AppViewModel::historyChanged, this, &WindowMenus::refreshHistory);
@@ -126,7 +125,8 @@ void WindowMenus::setupHelpMenu() {
 
 void WindowMenus::refresh() {
     const TagNode* tag = m_model.selectedTag();
-    const bool filesSelected = !m_model.selectedFileURLs().isEmpty();
+    // The selection's ids are enough: a selected file is always one that a list shows.
+    const bool filesSelected = !m_model.selectedFileIDs().isEmpty();
     const auto current = m_model.currentTag();
     // A tag at the deepest level the tree keeps can have no children.
     m_newTag->setEnabled(m_model.canCreateTag(current ? std::optional(current->id) : std::nullopt));
