@@ -7,6 +7,8 @@
 #include <QCommandLineParser>
 #include <QIcon>
 
+#include <algorithm>
+
 namespace {
 
 void describe(QCoreApplication& app) {
@@ -17,6 +19,10 @@ void describe(QCoreApplication& app) {
 // --help and --version answer on the terminal before any window or display is needed; every
 // other argument is left to Qt (-platform, -style, …).
 void answerCommandLine(int argc, char* argv[]) {
+    // A plain start, the usual case, builds no second application object.
+    if (std::none_of(argv + 1, argv + argc, [](const char* arg) { return arg[0] == '-'; })) {
+        return;
+    }
     QCoreApplication probe(argc, argv);
     describe(probe);
     QCommandLineParser parser;
