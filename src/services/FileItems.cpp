@@ -85,6 +85,13 @@ void makeFileItemsInParts(const QList<QByteArray>& paths,
                           const std::function<void(QList<FileItem>)>& part,
                           const std::function<bool()>& stop) {
     const qsizetype parts = (paths.size() + partSize - 1) / partSize;
+    if (parts <= 1) {
+        // Most tags: one part, read here without starting a thread.
+        if (!stop()) {
+            part(makeFileItems(paths, requiredTagNames, excludedTagNames, store));
+        }
+        return;
+    }
     std::atomic<qsizetype> next = 0;
     std::atomic_bool stopping = false;
     std::mutex mutex;
