@@ -78,8 +78,6 @@ void TestAccessibility::controlsAndItemsHaveNamesAndRoles() {
     QCOMPARE(childNames(column), QStringList({"Alpha", "Beta", "Files", "f.txt"}));
     QCOMPARE(find("column0")->text(QAccessible::Name), QString("Tags"));
 
-    QCOMPARE(find("iconViewSegment")->text(QAccessible::Name), QString("Icon View"));
-    QCOMPARE(find("columnViewSegment")->text(QAccessible::Name), QString("Column View"));
     QCOMPARE(find("viewMode")->text(QAccessible::Name), QString("View Mode"));
     QCOMPARE(find("pathBar")->text(QAccessible::Name), QString("Path"));
     QCOMPARE(find("pathChip")->text(QAccessible::Name), QString("Alpha"));
