@@ -158,8 +158,8 @@ void TestStartup::afterTheCrawlOnlyChangedListsReload() {
     const QString folder = m_home->path("files");
     QDir(folder).removeRecursively();
     m_home->writeFile("files/old.txt", "x");
-    setxattr(QFile::encodeName(folder + "/old.txt").constData(), "user.xdg.tags", "Alpha,Beta",
-             10, 0);
+    setxattr(QFile::encodeName(folder + "/old.txt").constData(), "user.xdg.tags", "Alpha,Beta", 10,
+             0);
     m_services.query.autoAnswerFolder = folder;
     m_services.query.tagNamesOnFiles = {"Alpha", "Beta"};
     const auto model = start();
@@ -170,8 +170,8 @@ void TestStartup::afterTheCrawlOnlyChangedListsReload() {
     QTRY_VERIFY(model->loadingTagIDs().isEmpty() && model->filesPerTag().size() == 2);
 
     m_home->writeFile("files/new.txt", "x");
-    setxattr(QFile::encodeName(folder + "/new.txt").constData(), "user.xdg.tags", "Alpha,Beta",
-             10, 0);
+    setxattr(QFile::encodeName(folder + "/new.txt").constData(), "user.xdg.tags", "Alpha,Beta", 10,
+             0);
     m_services.query.tagNamesOnFiles = {"Alpha", "Beta", "Gamma"};
     const qsizetype asked = m_services.query.askedNames().size();
     LogCapture log;
