@@ -1,6 +1,6 @@
 #include "views/common/SymbolGlyphs.h"
 
-#include <QFontDatabase>
+#include <QGlyphRun>
 #include <QHash>
 #include <QPainter>
 #include <QRawFont>
@@ -158,13 +158,27 @@ const QHash<QString, QString>& ligatures() {
     return table;
 }
 
-QString fontFamily() {
-    static const QString family = [] {
-        const int id = QFontDatabase::addApplicationFont(QString::fromLatin1(kFontPath));
-        const QStringList families = QFontDatabase::applicationFontFamilies(id);
-        return families.isEmpty() ? QString() : families.first();
-    }();
-    return family;
+// The font read straight from its file: matching it by family name through the font
+// database also finds the system's compressed copy of it, which takes longer to open than the
+// whole window takes to build.
+const QRawFont& rawFont() {
+    static const QRawFont font(QString::fromLatin1(kFontPath), 24);
+    return font;
+}
+
+// The ligature shaped into glyphs at `pixelSize`; the layout owns the single line.
+QList<QGlyphRun> shape(const QString& ligature, qreal pixelSize, QSizeF* box = nullptr) {
+    QRawFont font = rawFont();
+    font.setPixelSize(pixelSize);
+    QTextLayout layout(ligature);
+    layout.setRawFont(font);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    layout.endLayout();
+    if (box) {
+        *box = QSizeF(line.naturalTextWidth(), line.height());
+    }
+    return layout.glyphRuns();
 }
 
 // True when the font shapes the ligature into a single glyph.
@@ -175,14 +189,8 @@ bool hasSingleGlyph(const QString& ligature) {
         return *it;
     }
     bool single = false;
-    if (!fontFamily().isEmpty()) {
-        QFont font(fontFamily());
-        font.setPixelSize(24);
-        QTextLayout layout(ligature, font);
-        layout.beginLayout();
-        layout.createLine();
-        layout.endLayout();
-        const QList<QGlyphRun> runs = layout.glyphRuns();
+    if (rawFont().isValid()) {
+        const QList<QGlyphRun> runs = shape(ligature, 24);
         single = runs.size() == 1 && runs.first().glyphIndexes().size() == 1 &&
                  runs.first().glyphIndexes().first() != 0;
     }
@@ -207,11 +215,13 @@ QPixmap pixmap(const QString& symbol, const QColor& color, int size, qreal devic
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    QFont font(fontFamily());
-    font.setPixelSize(size);
-    painter.setFont(font);
     painter.setPen(color);
-    painter.drawText(QRect(0, 0, size, size), Qt::AlignCenter, ligature);
+    QSizeF box;
+    const QList<QGlyphRun> runs = shape(ligature, size, &box);
+    const QPointF centred((size - box.width()) / 2, (size - box.height()) / 2);
+    for (const QGlyphRun& run : runs) {
+        painter.drawGlyphRun(centred, run);
+    }
     return image;
 }
 
