@@ -35,6 +35,7 @@ void TagIndex::loadStore() {
         return;
     }
     auto stored = std::make_unique<TagIndexTable>();
+    stored->reserveOutsideFiles(entries->size());
     for (const TagIndexStore::Entry& entry : *entries) {
         stored->setOutsideFileTags(entry.path, entry.tags);
     }

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QStandardPaths>
 #include <QtEndian>
 
@@ -94,8 +95,15 @@ std::optional<QList<TagIndexStore::Entry>> TagIndexStore::load(
     }
     SqliteStatement files(db.get(), "SELECT path, tags FROM files");
     QList<Entry> entries;
+    // Many files carry the same names: each list is unpacked once and shared.
+    QHash<QByteArray, QStringList> lists;
     while (files.ok() && files.step()) {
-        Entry entry{files.bytes(0), unpackNames(files.bytes(1))};
+        const QByteArray packed = files.bytes(1);
+        auto list = lists.constFind(packed);
+        if (list == lists.cend()) {
+            list = lists.insert(packed, unpackNames(packed));
+        }
+        Entry entry{files.bytes(0), *list};
         if (!entry.path.isEmpty() && !entry.tags.isEmpty()) {
             entries.append(std::move(entry));
         }

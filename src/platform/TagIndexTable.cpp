@@ -150,6 +150,19 @@ QStringList TagIndexTable::keysFor(const QStringList& tags) {
     return QStringList(keys.begin(), keys.end());
 }
 
+QStringList TagIndexTable::keysOf(const QStringList& tags) {
+    // Many files carry the same names: their keys are made once and shared. Bounded, as a home
+    // may hold as many lists as files.
+    auto it = m_keysOf.constFind(tags);
+    if (it == m_keysOf.cend()) {
+        if (m_keysOf.size() >= kListsRemembered) {
+            m_keysOf.clear();
+        }
+        it = m_keysOf.insert(tags, keysFor(tags));
+    }
+    return *it;
+}
+
 int TagIndexTable::storeFile(int folder, const QByteArray& name, const QStringList& tags,
                              int existing, const QByteArray& value) {
     int file = existing;
@@ -174,7 +187,7 @@ int TagIndexTable::storeFile(int folder, const QByteArray& name, const QStringLi
     // A note of Orvane's own write carries names only: the bytes read with the write's event
     // stay.
     const QByteArray kept = value.isEmpty() && existing != kNone ? m_files[file].value : value;
-    m_files[file] = TaggedFile{folder, name, keysFor(tags), kept, tags};
+    m_files[file] = TaggedFile{folder, name, keysOf(tags), kept, tags};
     for (const QString& tag : tags) {
         const QString bare = tag.section(u'\n', 0, 0);
         if (!bare.isEmpty() && !m_spelled.contains(bare)) {
@@ -260,6 +273,11 @@ void TagIndexTable::setOutsideFileTags(const QByteArray& path, const QStringList
         return;
     }
     m_outsideFiles.insert(path, storeFile(kNone, path, tags, existing));
+}
+
+void TagIndexTable::reserveOutsideFiles(qsizetype count) {
+    m_files.reserve(m_files.size() + count);
+    m_outsideFiles.reserve(m_outsideFiles.size() + count);
 }
 
 QList<std::pair<QByteArray, QStringList>> TagIndexTable::taggedFiles() const {

@@ -41,6 +41,7 @@ public:
 
     // Files outside the crawled folders, kept by their full path.
     void setOutsideFileTags(const QByteArray& path, const QStringList& tags);
+    void reserveOutsideFiles(qsizetype count);
     QList<QByteArray> outsideFiles() const { return m_outsideFiles.keys(); }
     bool hasOutsideFiles() const { return !m_outsideFiles.isEmpty(); }
 
@@ -90,6 +91,7 @@ private:
                   const QByteArray& value = QByteArray());
     void dropFile(int file);
     static QStringList keysFor(const QStringList& tags);
+    QStringList keysOf(const QStringList& tags);
 
     std::vector<Folder> m_folders;
     QList<int> m_freeFolders;
@@ -98,6 +100,8 @@ private:
     QList<TaggedFile> m_files;
     QList<int> m_freeFiles;
     QHash<QString, QSet<int>> m_filesByKey;
+    static constexpr qsizetype kListsRemembered = 4096;
+    QHash<QStringList, QStringList> m_keysOf;
     QHash<int, int> m_folderByWatch;
     QHash<QByteArray, int> m_outsideFiles;
     // One table for all folders: a hash per folder would cost more than the folder itself.

@@ -81,17 +81,21 @@ QList<FileItem> makeFileItems(const QList<QByteArray>& paths,
 void makeFileItemsInParts(const QList<QByteArray>& paths,
                           const std::optional<QSet<QString>>& requiredTagNames,
                           const QSet<QString>& excludedTagNames, const FileTagStore& store,
-                          int threads, qsizetype partSize,
+                          int threads, qsizetype firstPartSize, qsizetype partSize,
                           const std::function<void(QList<FileItem>)>& part,
                           const std::function<bool()>& stop) {
-    const qsizetype parts = (paths.size() + partSize - 1) / partSize;
-    if (parts <= 1) {
+    if (paths.size() <= firstPartSize) {
         // Most tags: one part, read here without starting a thread.
         if (!stop()) {
             part(makeFileItems(paths, requiredTagNames, excludedTagNames, store));
         }
         return;
     }
+    const qsizetype parts = 1 + (paths.size() - firstPartSize + partSize - 1) / partSize;
+    const auto partPaths = [&](qsizetype index) {
+        return index == 0 ? paths.first(firstPartSize)
+                          : paths.mid(firstPartSize + (index - 1) * partSize, partSize);
+    };
     std::atomic<qsizetype> next = 0;
     std::atomic_bool stopping = false;
     std::mutex mutex;
@@ -102,8 +106,7 @@ void makeFileItemsInParts(const QList<QByteArray>& paths,
         for (qsizetype index; (index = next.fetch_add(1)) < parts;) {
             QList<FileItem> items;
             if (!stopping) {
-                items = makeFileItems(paths.mid(index * partSize, partSize), requiredTagNames,
-                                      excludedTagNames, store);
+                items = makeFileItems(partPaths(index), requiredTagNames, excludedTagNames, store);
             }
             std::lock_guard lock(mutex);
             finished.append(std::move(items));

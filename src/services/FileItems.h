@@ -20,13 +20,14 @@ QList<FileItem> makeFileItems(const QList<QByteArray>& paths,
                               const std::optional<QSet<QString>>& requiredTagNames,
                               const QSet<QString>& excludedTagNames, const FileTagStore& store);
 
-// The same for a long list, checked `partSize` files at a time on `threads` threads, so that a
-// cold disk serves several reads at once. `part` runs on the calling thread with each part's
-// items (unsorted across parts) as soon as it is done; `stop` ends the work early.
+// The same for a long list, checked in parts on `threads` threads, so that a cold disk serves
+// several reads at once: a first part of `firstPartSize` files, about a window's worth, that is
+// read soonest, then parts of `partSize`. `part` runs on the calling thread with each part's items
+// (unsorted across parts) as soon as it is done; `stop` ends the work early.
 void makeFileItemsInParts(const QList<QByteArray>& paths,
                           const std::optional<QSet<QString>>& requiredTagNames,
                           const QSet<QString>& excludedTagNames, const FileTagStore& store,
-                          int threads, qsizetype partSize,
+                          int threads, qsizetype firstPartSize, qsizetype partSize,
                           const std::function<void(QList<FileItem>)>& part,
                           const std::function<bool()>& stop);
 

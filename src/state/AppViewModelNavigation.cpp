@@ -12,8 +12,10 @@ Q_LOGGING_CATEGORY(orvaneLoads, "orvane.loads", QtWarningMsg)
 
 namespace {
 
-// A long list is checked (each file's tags read) in parts; the files checked so far are shown
-// at most this often while the rest are read.
+// A long list is checked (each file's tags read) in parts, the first small enough to fill the
+// window soon even from a cold disk; the files checked so far are shown at most this often while
+// the rest are read.
+constexpr qsizetype kFirstFilesChecked = 32;
 constexpr qsizetype kFilesPerCheck = 256;
 // Reads of a cold disk overlap on several threads; a warm one is served by the processors.
 constexpr int kCheckingThreads = 4;
@@ -175,7 +177,8 @@ void AppViewModel::loadFiles(const QUuid& tagID) {
                         QList<FileItem> files;
                         QElapsedTimer sincePost;
                         FileItems::makeFileItemsInParts(
-                            paths, required, excluded, store, kCheckingThreads, kFilesPerCheck,
+                            paths, required, excluded, store, kCheckingThreads, kFirstFilesChecked,
+                            kFilesPerCheck,
                             [&](QList<FileItem> part) {
                                 files += std::move(part);
                                 if (files.size() < paths.size() &&

@@ -16,6 +16,8 @@ private slots:
     void filterComparesExactly_data();
     void filterComparesExactly();
     void sortIsCaseInsensitiveAndStable();
+    void partsCoverTheListOnce_data();
+    void partsCoverTheListOnce();
 
 private:
     QByteArray make(const QString& name, const QByteArray& tags) {
@@ -79,6 +81,39 @@ void TestFileItems::sortIsCaseInsensitiveAndStable() {
         names.append(item.name);
     }
     QCOMPARE(names, QStringList({"Alpha", "alpha", "ALPHA", "apple", "Banana", "beta"}));
+}
+
+void TestFileItems::partsCoverTheListOnce_data() {
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QList<qsizetype>>("sizes");  // sorted
+    QTest::newRow("within the first part") << 64 << QList<qsizetype>{64};
+    QTest::newRow("one past it") << 65 << QList<qsizetype>{1, 64};
+    QTest::newRow("first and full parts") << 64 + 2 * 256 << QList<qsizetype>{64, 256, 256};
+    QTest::newRow("a short last part") << 600 << QList<qsizetype>{64, 24, 256, 256};
+}
+
+void TestFileItems::partsCoverTheListOnce() {
+    QFETCH(int, count);
+    QFETCH(QList<qsizetype>, sizes);
+    QList<QByteArray> paths;
+    for (int i = 0; i < count; ++i) {
+        paths.append(QFile::encodeName(m_home->path(QString("parts/missing-%1").arg(i))));
+    }
+    QList<qsizetype> seen;
+    QSet<QString> names;
+    FileItems::makeFileItemsInParts(
+        paths, std::nullopt, {}, m_store, 3, 64, 256,
+        [&](QList<FileItem> part) {
+            seen.append(part.size());
+            for (const FileItem& item : part) {
+                names.insert(item.name);
+            }
+        },
+        [] { return false; });
+    std::sort(seen.begin(), seen.end());
+    std::sort(sizes.begin(), sizes.end());
+    QCOMPARE(seen, sizes);
+    QCOMPARE(names.size(), count);
 }
 
 QTEST_GUILESS_MAIN(TestFileItems)
