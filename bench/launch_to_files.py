@@ -74,7 +74,7 @@ def launch(app, env, cold):
             if "more being checked" not in line:
                 whole = now
                 break
-    hands.stdin.write(f"key --window {window} ctrl+q\n")
+    hands.stdin.write("key ctrl+q\n")  # to the focused window: it is gone before a release could reach it by id
     hands.stdin.close()
     hands.wait(30)
     process.wait(30)
