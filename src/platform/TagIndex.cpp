@@ -180,6 +180,9 @@ void TagIndex::threadMain() {
         m_ready = true;
     }
     m_readyChanged.notify_all();
+    // The crawl's transient listings are freed by now; their pages go back once the answers
+    // no longer wait.
+    malloc_trim(0);
     reportRefreshed();
     saveStore();
 
@@ -305,8 +308,6 @@ void TagIndex::crawlEverything() {
         }
     }
     crawlFrom(starts);
-    // The crawl's transient listings are freed by now; give their pages back.
-    malloc_trim(0);
     {
         std::lock_guard lock(m_tableMutex);
         for (const QByteArray& path : std::as_const(m_outsideList)) {
@@ -379,6 +380,7 @@ void TagIndex::drainEvents() {
     if (overflow) {
         // Events were lost: only a fresh crawl can tell what changed.
         crawlEverything();
+        malloc_trim(0);
     }
 }
 
