@@ -242,7 +242,8 @@ private:
     void setInlineEditingTagID(std::optional<QUuid> id);
     void removeCachedFiles(const QList<QUuid>& ids);
     void saveHierarchy();
-    void mergeNamesOnFiles(const QStringList& names);
+    void mergeNamesOnFiles(const QStringList& names, bool crawled);
+    void takeBackNamesOffFiles(const QStringList& crawledNames);
     void refreshFromIndex(const QStringList& changedNames);
     QSet<QString> canonicalTagNames() const;
     void mergeSystemTags(const QList<struct FinderTag>& tags, QSet<QString> existing,
@@ -322,6 +323,9 @@ private:
     // Set when the saved file existed but could not be read: it is kept aside before the first
     // save replaces it.
     bool m_keepUnreadableFileBeforeSave = false;
+    // Tags added at start for names the index kept from its last run (id -> name as added),
+    // until its crawl says whether the files still carry them.
+    QHash<QUuid, QString> m_unconfirmedTags;
     QString m_treeSaveProblem;
 };
 

@@ -90,7 +90,7 @@ void AppViewModel::mergeTagsOnFiles(bool afterFileWork) {
                 if (!self) {
                     return;
                 }
-                self->mergeNamesOnFiles(names);
+                self->mergeNamesOnFiles(names, afterFileWork);
                 if (afterFileWork) {
                     self->finishFileJob();
                 }
@@ -122,7 +122,10 @@ void AppViewModel::refreshFromIndex(const QStringList& changedNames) {
     }
 }
 
-void AppViewModel::mergeNamesOnFiles(const QStringList& names) {
+void AppViewModel::mergeNamesOnFiles(const QStringList& names, bool crawled) {
+    if (crawled) {
+        takeBackNamesOffFiles(names);
+    }
     QList<FinderTag> tags;
     for (const QString& name : names) {
         tags.append({name, 0});
@@ -135,9 +138,40 @@ void AppViewModel::mergeNamesOnFiles(const QStringList& names) {
                              "on files)")
                   .arg(appended)
                   .arg(names.size()));
+    // Without the crawl's word the names may be the last run's: the tags they added wait for it.
+    for (qsizetype i = m_hierarchy.size() - appended; !crawled && i < m_hierarchy.size(); ++i) {
+        m_unconfirmedTags.insert(m_hierarchy[i].id, m_hierarchy[i].name);
+    }
     if (appended > 0) {
         saveHierarchy();
     }
+}
+
+void AppViewModel::takeBackNamesOffFiles(const QStringList& crawledNames) {
+    // A tag added at start for a name that another program took off every file while Orvane
+    // was closed leaves again, unless the user has made something of it since.
+    QSet<QString> onFiles;
+    for (const QString& name : crawledNames) {
+        onFiles.insert(name.normalized(QString::NormalizationForm_C));
+    }
+    QList<TagNode> tree = m_hierarchy;
+    const qsizetype before = tree.size();
+    tree.removeIf([&](const TagNode& tag) {
+        const auto added = m_unconfirmedTags.constFind(tag.id);
+        return added != m_unconfirmedTags.cend() && *added == tag.name &&
+               !onFiles.contains(tag.name.normalized(QString::NormalizationForm_C)) &&
+               tag.children.isEmpty() && tag.colorIndex == 0 && !tag.iconName &&
+               !tag.customIconData && !tag.customColorHex && m_inlineEditingTagID != tag.id;
+    });
+    m_unconfirmedTags.clear();
+    if (tree.size() == before) {
+        return;
+    }
+    Log::line(QStringLiteral("loadHierarchy: removed %1 tags no longer found on your files")
+                  .arg(before - tree.size()));
+    setHierarchy(std::move(tree));
+    keepNavigationInTree();
+    saveHierarchy();
 }
 
 QSet<QString> AppViewModel::canonicalTagNames() const {

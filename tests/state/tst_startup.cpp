@@ -26,6 +26,8 @@ private slots:
     void favoritesFallbackSuggestsFullDiskAccess();
     void tagsOnFilesJoinTheTreeWithoutABanner();
     void afterTheCrawlOnlyChangedListsReload();
+    void namesGoneFromFilesLeaveAgain_data();
+    void namesGoneFromFilesLeaveAgain();
     void damagedFileIsKeptAsideBeforeTheFirstSave();
     void sortedChildrenAreStableAndCached();
     void equalWritesDoNotSignal();
@@ -186,6 +188,53 @@ void TestStartup::afterTheCrawlOnlyChangedListsReload() {
     QVERIFY(log.lines().contains(
         "[Orvane] loadHierarchy: merged 1 new tags found on your files (3 names on files)"));
     m_services.query.autoAnswerFolder.clear();
+    m_services.query.tagNamesOnFiles.clear();
+}
+
+void TestStartup::namesGoneFromFilesLeaveAgain_data() {
+    QTest::addColumn<QString>("meanwhile");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("untouched") << "" << false;
+    QTest::newRow("on files after all") << "carried" << true;
+    QTest::newRow("coloured") << "colour" << true;
+    QTest::newRow("renamed") << "rename" << true;
+    QTest::newRow("given a tag inside") << "child" << true;
+}
+
+void TestStartup::namesGoneFromFilesLeaveAgain() {
+    // The names at start are the index's from the last run; another program took "Stale" off
+    // every file while Orvane was closed, which the crawl shows.
+    QFETCH(QString, meanwhile);
+    QFETCH(bool, kept);
+    HierarchyFile::save({TagNode::make("Kept", 0)});
+    m_services.query.tagNamesOnFiles = {"Alpha", "Stale"};
+    const auto model = start();
+    model->waitForFileWork();
+    QTRY_COMPARE(model->hierarchy().size(), 3);
+    const QUuid stale = model->hierarchy()[2].id;
+    QCOMPARE(model->hierarchy()[2].name, QString("Stale"));
+    model->openTag(stale, 0);
+    if (meanwhile == "colour") {
+        model->setColorIndex(3, stale);
+    } else if (meanwhile == "rename") {
+        model->renameTag(stale, "Stale Too");
+    } else if (meanwhile == "child") {
+        model->createTag("Inside", 0, stale);
+    }
+    m_services.query.tagNamesOnFiles =
+        meanwhile == "carried" ? QStringList{"Alpha", "Stale"} : QStringList{"Alpha"};
+    LogCapture log;
+    m_services.query.refreshed({});
+    model->waitForFileWork();
+    QTRY_VERIFY(m_services.query.lastNamesCrawled);
+    QTRY_VERIFY(!log.lines().filter("merged 0 new tags").isEmpty());
+    QCOMPARE(AppViewModel::findTag(stale, model->hierarchy()) != nullptr, kept);
+    QCOMPARE(model->hierarchy()[1].name, QString("Alpha"));  // on files: stays
+    QCOMPARE(model->navigationPath().contains(stale), kept);
+    QCOMPARE(HierarchyCodec::decode(HierarchyFile::read().bytes).value(), model->hierarchy());
+    QCOMPARE(log.lines().contains(
+                 "[Orvane] loadHierarchy: removed 1 tags no longer found on your files"),
+             !kept);
     m_services.query.tagNamesOnFiles.clear();
 }
 
