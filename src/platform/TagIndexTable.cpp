@@ -150,15 +150,15 @@ QStringList TagIndexTable::keysFor(const QStringList& tags) {
     return QStringList(keys.begin(), keys.end());
 }
 
-QStringList TagIndexTable::keysOf(const QStringList& tags) {
+QStringList TagIndexTable::sharedKeysFor(const QStringList& tags) {
     // Many files carry the same names: their keys are made once and shared. Bounded, as a home
     // may hold as many lists as files.
-    auto it = m_keysOf.constFind(tags);
-    if (it == m_keysOf.cend()) {
-        if (m_keysOf.size() >= kListsRemembered) {
-            m_keysOf.clear();
+    auto it = m_sharedKeys.constFind(tags);
+    if (it == m_sharedKeys.cend()) {
+        if (m_sharedKeys.size() >= kListsRemembered) {
+            m_sharedKeys.clear();
         }
-        it = m_keysOf.insert(tags, keysFor(tags));
+        it = m_sharedKeys.insert(tags, keysFor(tags));
     }
     return *it;
 }
@@ -187,7 +187,7 @@ int TagIndexTable::storeFile(int folder, const QByteArray& name, const QStringLi
     // A note of Orvane's own write carries names only: the bytes read with the write's event
     // stay.
     const QByteArray kept = value.isEmpty() && existing != kNone ? m_files[file].value : value;
-    m_files[file] = TaggedFile{folder, name, keysOf(tags), kept, tags};
+    m_files[file] = TaggedFile{folder, name, sharedKeysFor(tags), kept, tags};
     for (const QString& tag : tags) {
         const QString bare = tag.section(u'\n', 0, 0);
         if (!bare.isEmpty() && !m_spelled.contains(bare)) {
@@ -380,6 +380,7 @@ void TagIndexTable::clear() {
     m_outsideFiles.clear();
     m_fileByName.clear();
     m_pathCache.clear();
+    m_sharedKeys.clear();
     m_spellings.clear();
     m_spelled.clear();
 }

@@ -91,7 +91,7 @@ private:
                   const QByteArray& value = QByteArray());
     void dropFile(int file);
     static QStringList keysFor(const QStringList& tags);
-    QStringList keysOf(const QStringList& tags);
+    QStringList sharedKeysFor(const QStringList& tags);
 
     std::vector<Folder> m_folders;
     QList<int> m_freeFolders;
@@ -101,7 +101,7 @@ private:
     QList<int> m_freeFiles;
     QHash<QString, QSet<int>> m_filesByKey;
     static constexpr qsizetype kListsRemembered = 4096;
-    QHash<QStringList, QStringList> m_keysOf;
+    QHash<QStringList, QStringList> m_sharedKeys;
     QHash<int, int> m_folderByWatch;
     QHash<QByteArray, int> m_outsideFiles;
     // One table for all folders: a hash per folder would cost more than the folder itself.
