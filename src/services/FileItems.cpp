@@ -40,7 +40,10 @@ QString iconNameFor(const QString& fileName, bool isDirectory) {
     return *it;
 }
 
-QList<FileItem> makeFileItems(const QList<QByteArray>& paths,
+namespace {
+
+// The items in the order of `paths`: a list checked in parts is sorted once, when it is whole.
+QList<FileItem> readFileItems(const QList<QByteArray>& paths,
                               const std::optional<QSet<QString>>& requiredTagNames,
                               const QSet<QString>& excludedTagNames, const FileTagStore& store) {
     QSet<QString> required;
@@ -74,6 +77,15 @@ QList<FileItem> makeFileItems(const QList<QByteArray>& paths,
         item.iconName = iconNameFor(item.name, isDirectory);
         items.append(std::move(item));
     }
+    return items;
+}
+
+}  // namespace
+
+QList<FileItem> makeFileItems(const QList<QByteArray>& paths,
+                              const std::optional<QSet<QString>>& requiredTagNames,
+                              const QSet<QString>& excludedTagNames, const FileTagStore& store) {
+    QList<FileItem> items = readFileItems(paths, requiredTagNames, excludedTagNames, store);
     sortByName(items);
     return items;
 }
@@ -87,7 +99,7 @@ void makeFileItemsInParts(const QList<QByteArray>& paths,
     if (paths.size() <= firstPartSize) {
         // Most tags: one part, read here without starting a thread.
         if (!stop()) {
-            part(makeFileItems(paths, requiredTagNames, excludedTagNames, store));
+            part(readFileItems(paths, requiredTagNames, excludedTagNames, store));
         }
         return;
     }
@@ -101,16 +113,14 @@ void makeFileItemsInParts(const QList<QByteArray>& paths,
     std::mutex mutex;
     std::condition_variable changed;
     QList<QList<FileItem>> finished;
-    qsizetype ended = 0;  // parts finished or given up
     const auto work = [&] {
         for (qsizetype index; (index = next.fetch_add(1)) < parts;) {
             QList<FileItem> items;
             if (!stopping) {
-                items = makeFileItems(partPaths(index), requiredTagNames, excludedTagNames, store);
+                items = readFileItems(partPaths(index), requiredTagNames, excludedTagNames, store);
             }
             std::lock_guard lock(mutex);
             finished.append(std::move(items));
-            ++ended;
             changed.notify_one();
         }
     };

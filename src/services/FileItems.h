@@ -23,7 +23,7 @@ QList<FileItem> makeFileItems(const QList<QByteArray>& paths,
 // The same for a long list, checked in parts on `threads` threads, so that a cold disk serves
 // several reads at once: a first part of `firstPartSize` files, about a window's worth, that is
 // read soonest, then parts of `partSize`. `part` runs on the calling thread with each part's items
-// (unsorted across parts) as soon as it is done; `stop` ends the work early.
+// (unsorted: the caller sorts what it shows) as soon as it is done; `stop` ends the work early.
 void makeFileItemsInParts(const QList<QByteArray>& paths,
                           const std::optional<QSet<QString>>& requiredTagNames,
                           const QSet<QString>& excludedTagNames, const FileTagStore& store,
