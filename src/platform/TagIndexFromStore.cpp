@@ -59,8 +59,10 @@ bool TagIndex::answerFromStore(const PendingQuery& query) {
     if (!m_stored || m_ready) {
         return false;
     }
+    // Asked on the user interface thread: compared with the crawl's answer (and sorted for it)
+    // later, on the index's.
     const QList<QByteArray> paths = m_stored->pathsWithTag(query.name);
-    m_storedAnswers.insert(query.name, sorted(paths));
+    m_storedAnswers.insert(query.name, paths);
     QMetaObject::invokeMethod(
         this, [completion = query.completion, paths] { completion(paths); }, Qt::QueuedConnection);
     return true;
@@ -95,7 +97,7 @@ void TagIndex::reportRefreshed() {
     {
         std::lock_guard lock(m_tableMutex);
         for (auto it = given.cbegin(); it != given.cend(); ++it) {
-            if (sorted(m_table->pathsWithTag(it.key())) != it.value()) {
+            if (sorted(m_table->pathsWithTag(it.key())) != sorted(it.value())) {
                 changed.append(it.key());
             }
         }
