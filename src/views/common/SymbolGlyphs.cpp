@@ -160,18 +160,27 @@ const QHash<QString, QString>& ligatures() {
 
 // The font read straight from its file: matching it by family name through the font
 // database also finds the system's compressed copy of it, which takes longer to open than the
-// whole window takes to build.
-const QRawFont& rawFont() {
-    static const QRawFont font(QString::fromLatin1(kFontPath), 24);
-    return font;
+// whole window takes to build. One per size, so that each keeps its rendered glyphs between
+// paints.
+const QRawFont& rawFont(int pixelSize) {
+    static const QRawFont file(QString::fromLatin1(kFontPath), 24);
+    static QHash<int, QRawFont> sized;
+    auto it = sized.constFind(pixelSize);
+    if (it == sized.cend()) {
+        if (sized.size() >= 64) {
+            sized.clear();
+        }
+        QRawFont font = file;
+        font.setPixelSize(pixelSize);
+        it = sized.insert(pixelSize, font);
+    }
+    return *it;
 }
 
 // The ligature shaped into glyphs at `pixelSize`; the layout owns the single line.
-QList<QGlyphRun> shape(const QString& ligature, qreal pixelSize, QSizeF* box = nullptr) {
-    QRawFont font = rawFont();
-    font.setPixelSize(pixelSize);
+QList<QGlyphRun> shape(const QString& ligature, int pixelSize, QSizeF* box = nullptr) {
     QTextLayout layout(ligature);
-    layout.setRawFont(font);
+    layout.setRawFont(rawFont(pixelSize));
     layout.beginLayout();
     QTextLine line = layout.createLine();
     layout.endLayout();
@@ -189,7 +198,7 @@ bool hasSingleGlyph(const QString& ligature) {
         return *it;
     }
     bool single = false;
-    if (rawFont().isValid()) {
+    if (rawFont(24).isValid()) {
         const QList<QGlyphRun> runs = shape(ligature, 24);
         single = runs.size() == 1 && runs.first().glyphIndexes().size() == 1 &&
                  runs.first().glyphIndexes().first() != 0;
