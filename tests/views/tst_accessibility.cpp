@@ -77,12 +77,6 @@ void TestAccessibility::controlsAndItemsHaveNamesAndRoles() {
     QCOMPARE(column->text(QAccessible::Name), QString("Alpha"));
     QCOMPARE(childNames(column), QStringList({"Alpha", "Beta", "Files", "f.txt"}));
     QCOMPARE(find("column0")->text(QAccessible::Name), QString("Tags"));
-
-    QCOMPARE(find("viewMode")->text(QAccessible::Name), QString("View Mode"));
-    QCOMPARE(find("pathBar")->text(QAccessible::Name), QString("Path"));
-    QCOMPARE(find("pathChip")->text(QAccessible::Name), QString("Alpha"));
-    QCOMPARE(find("pathChip")->role(), QAccessible::Button);
-    QCOMPARE(find("fullDiskAccessBanner")->text(QAccessible::Name), QString("Full Disk Access"));
 }
 
 void TestAccessibility::tabMovesFromToolbarToPathBarToContent() {
