@@ -67,8 +67,8 @@ int main(int argc, char** argv) {
             FileJournal journal(times == &journaled ? FileJournal::defaultPath() : ":memory:");
             FileWork::Context context{store, journal, query, stop, {}};
             timer.restart();
-            const qint64 op = journal.begin(FileJournal::Kind::Edit, TagEdit::rename(from, to));
-            FileWork::planEdit(context, op, paths);
+            const qint64 op = journal.begin({.edit = TagEdit::rename(from, to)});
+            FileWork::planEdit(journal, op, paths);
             FileWork::run(context, op);
             times->append(timer.nsecsElapsed() / 1e6);
             std::swap(from, to);

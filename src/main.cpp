@@ -46,7 +46,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     describe(app);
     QApplication::setDesktopFileName("org.orvane.Orvane");
-    QApplication::setWindowIcon(QIcon::fromTheme("org.orvane.Orvane", QIcon(":/org.orvane.Orvane.svg")));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme("org.orvane.Orvane", QIcon(":/org.orvane.Orvane.svg")));
     // Outside a full desktop session no icon theme may be set; file icons come from Adwaita.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == "hicolor") {
         QIcon::setThemeName("Adwaita");
@@ -57,10 +58,13 @@ int main(int argc, char* argv[]) {
 
     MainWindow window(model);
     window.show();
+    // A quit, a logout or Ctrl+C: the batch of file work in hand is finished and recorded, the
+    // rest is left to the journal for the next start, and nothing waits for the disk after.
     ShutdownSignals shutdown;
-    QObject::connect(&shutdown, &ShutdownSignals::requested, &app, [&model] {
-        model.stopFileWork();
-        QApplication::quit();
+    QObject::connect(&shutdown, &ShutdownSignals::requested, &app, &QApplication::quit);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &model, [&model, &services] {
+        model.shutDown();
+        services.index.stop();
     });
     return QApplication::exec();
 }

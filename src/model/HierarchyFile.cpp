@@ -3,6 +3,7 @@
 #include "model/HierarchyCodec.h"
 #include "model/TagNode.h"
 #include "platform/SafeFileWrite.h"
+#include "platform/WriteErrors.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -83,8 +84,11 @@ ReadResult read() {
     return readRegularFile(hierarchyFilePath());
 }
 
-bool save(const QList<TagNode>& forest) {
-    return SafeFileWrite::replace(hierarchyFilePath(), HierarchyCodec::encode(forest));
+std::optional<QString> save(const QList<TagNode>& forest) {
+    if (SafeFileWrite::replace(hierarchyFilePath(), HierarchyCodec::encode(forest))) {
+        return std::nullopt;
+    }
+    return WriteErrors::describe(errno, dataDirectory());
 }
 
 std::optional<QString> keepCopyAside() {

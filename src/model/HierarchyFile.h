@@ -31,9 +31,10 @@ struct ReadResult {
 // FIFO, a device, a folder) is unreadable, never waited on.
 ReadResult read();
 
-// Replaces the file in one step (temporary file, then rename); false when that failed, in
-// which case the previous file is untouched. A linked file is replaced at its target.
-bool save(const QList<TagNode>& forest);
+// Replaces the file in one step (temporary file, then rename). A linked file is replaced at its
+// target. When that failed the previous file is untouched and the answer says why, in words
+// for the user.
+std::optional<QString> save(const QList<TagNode>& forest);
 
 // Copies the current file to a new, never-reused name beside it
 // ("hierarchy.json.unreadable-<UTC time>[-n]") and returns that path.

@@ -21,6 +21,16 @@ public:
     // Replaces the value; an empty value removes it. Returns the system's error.
     virtual std::error_code writeValue(const QByteArray& path, const QByteArray& value) = 0;
 
+    // The same for the path itself, never a link's target: a link has no tags of its own and
+    // gets none, and only a regular file is written. For writes made without the user's word
+    // (tags put back after another program's save), where a path must not lead elsewhere.
+    virtual std::optional<QByteArray> readOwnValue(const QByteArray& path) const {
+        return readValue(path);
+    }
+    virtual std::error_code writeOwnValue(const QByteArray& path, const QByteArray& value) {
+        return writeValue(path, value);
+    }
+
     // The names of the stored list, each as its raw UTF-8 bytes.
     std::optional<QList<QByteArray>> read(const QByteArray& path) const {
         const auto value = readValue(path);

@@ -21,6 +21,7 @@ bool writeAll(int fd, const QByteArray& bytes) {
             continue;
         }
         if (written <= 0) {
+            errno = written == 0 ? ENOSPC : errno;
             return false;
         }
         done += written;
@@ -64,13 +65,17 @@ bool replace(const QString& path, const QByteArray& bytes) {
         ::fchmod(fd, old.st_mode & 07777);
     }
     const bool written = writeAll(fd, bytes);
+    int error = errno;
     const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(temporary.constData(), target.constData()) != 0) {
-        ::unlink(temporary.constData());
-        return false;
+    error = written && !closed ? errno : error;
+    if (written && closed && ::rename(temporary.constData(), target.constData()) == 0) {
+        syncFolder(folder);
+        return true;
     }
-    syncFolder(folder);
-    return true;
+    error = written && closed ? errno : error;
+    ::unlink(temporary.constData());
+    errno = error;  // the caller says why
+    return false;
 }
 
 Created createNew(const QString& path, const QByteArray& bytes) {

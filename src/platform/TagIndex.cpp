@@ -48,11 +48,7 @@ TagIndex::TagIndex(Options options, QObject* parent)
     : QObject(parent), m_options(std::move(options)), m_table(std::make_unique<TagIndexTable>()) {}
 
 TagIndex::~TagIndex() {
-    m_stop = true;
-    wake();
-    if (m_thread.joinable()) {
-        m_thread.join();
-    }
+    stop();
     if (m_inotifyFd >= 0) {
         close(m_inotifyFd);
     }
@@ -62,6 +58,15 @@ TagIndex::~TagIndex() {
     if (m_mountsFd >= 0) {
         close(m_mountsFd);
     }
+}
+
+void TagIndex::stop() {
+    m_stop = true;
+    wake();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+    m_readyChanged.notify_all();
 }
 
 void TagIndex::start() {
@@ -92,6 +97,14 @@ void TagIndex::queryFilesWithTag(const QString& name, Completion completion) {
               answerAtOnce(query))) {
             m_queries.append(std::move(query));
         }
+    }
+    wake();
+}
+
+void TagIndex::queryEveryFileWithTag(const QString& name, Completion completion) {
+    {
+        std::lock_guard lock(m_queueMutex);
+        m_completeQueries.append({name, std::move(completion)});
     }
     wake();
 }
@@ -192,11 +205,13 @@ void TagIndex::threadMain() {
         catchUp();
         QList<PendingNote> notes;
         QList<PendingQuery> queries;
+        QList<PendingQuery> completeQueries;
         QList<NamesCompletion> nameQueries;
         {
             std::lock_guard lock(m_queueMutex);
             notes.swap(m_notes);
             queries.swap(m_queries);
+            completeQueries.swap(m_completeQueries);
             nameQueries.swap(m_nameQueries);
         }
         for (const PendingNote& note : notes) {
@@ -206,9 +221,15 @@ void TagIndex::threadMain() {
         if (!notes.isEmpty()) {
             dropStore();
         }
-        if (!queries.isEmpty()) {
+        if (!queries.isEmpty() || !completeQueries.isEmpty()) {
             recheckOutsideFiles();
             for (const PendingQuery& query : queries) {
+                answer(query);
+            }
+        }
+        if (!completeQueries.isEmpty()) {
+            recheckEverything();
+            for (const PendingQuery& query : completeQueries) {
                 answer(query);
             }
         }
@@ -634,6 +655,25 @@ void TagIndex::recheckRound() {
     for (const auto& [folder, path] : folders) {
         resyncFolder(folder, path);
     }
+}
+
+void TagIndex::recheckEverything() {
+    QList<std::pair<int, QByteArray>> folders;
+    {
+        std::lock_guard lock(m_tableMutex);
+        for (const int folder : std::as_const(m_unwatched)) {
+            if (m_table->isFolderAlive(folder)) {
+                folders.append({folder, m_table->folderPath(folder)});
+            }
+        }
+    }
+    for (const auto& [folder, path] : folders) {
+        if (m_stop) {
+            return;
+        }
+        resyncFolder(folder, path);
+    }
+    catchUp();
 }
 
 void TagIndex::setWatchLimitHandler(std::function<void()> handler) {

@@ -52,11 +52,16 @@ public:
     void start();
 
     void queryFilesWithTag(const QString& name, Completion completion) override;
+    void queryEveryFileWithTag(const QString& name, Completion completion) override;
     void queryAllTagNames(NamesCompletion completion, bool crawled) override;
     void noteTagsWritten(const QByteArray& path, const QStringList& names) override;
     void setTagsReplacedHandler(ReplacedHandler handler) override;
     void setWatchLimitHandler(std::function<void()> handler) override;
     void setRefreshedHandler(RefreshedHandler handler) override;
+
+    // Ends the crawl and the watching at once; the store is written if the index was complete.
+    // Called at a quit; the index answers nothing afterwards.
+    void stop();
 
     // Blocks until the first crawl is done (benchmarks and tests).
     void waitUntilReady();
@@ -99,6 +104,8 @@ private:
     // A folder's real place; the path itself when it cannot be resolved (not there yet).
     static QByteArray realFolder(const QByteArray& path);
     void recheckRound();
+    // Lists every unwatched folder and every file outside the crawled folders again.
+    void recheckEverything();
     static qint64 steadyNow();
     // Lists the folder again and brings its entries in the table up to date.
     void resyncFolder(int folder, const QByteArray& path);
@@ -128,6 +135,7 @@ private:
     std::condition_variable m_readyChanged;
     bool m_ready = false;
     QList<PendingQuery> m_queries;
+    QList<PendingQuery> m_completeQueries;  // answered after every unwatched folder is listed
     QList<NamesCompletion> m_nameQueries;
     ReplacedHandler m_replacedHandler;
     std::function<void()> m_watchLimitHandler;

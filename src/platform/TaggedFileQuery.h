@@ -19,6 +19,13 @@ public:
     // at once; `completion` runs exactly once, later, on the main thread.
     virtual void queryFilesWithTag(const QString& name, Completion completion) = 0;
 
+    // The same, but answered only from a complete index: after the first crawl (never from
+    // what the index kept from its last run), with the folders it cannot watch looked at again.
+    // Slower; for changes that must reach every file that carries the name (a rename).
+    virtual void queryEveryFileWithTag(const QString& name, Completion completion) {
+        queryFilesWithTag(name, std::move(completion));
+    }
+
     // Every tag name on the user's files, each once (the first spelling seen of canonically and
     // case-insensitively equal ones), once the index knows them all. Same rules as above. With
     // `crawled`, never from what the index kept from its last run: work just finished on the

@@ -1,5 +1,6 @@
 #include "platform/XattrTagStore.h"
 
+#include <sys/stat.h>
 #include <sys/xattr.h>
 
 #include <cerrno>
@@ -44,16 +45,43 @@ std::optional<QByteArray> XattrTagStore::readValue(const QByteArray& path) const
     return readAttribute(path, true);
 }
 
-std::error_code XattrTagStore::writeValue(const QByteArray& path, const QByteArray& value) {
+namespace {
+
+std::error_code write(const QByteArray& path, const QByteArray& value, bool followLinks) {
     if (value.isEmpty()) {
-        if (removexattr(path.constData(), kAttribute) != 0 && errno != ENODATA) {
+        const int removed = followLinks ? removexattr(path.constData(), kAttribute)
+                                        : lremovexattr(path.constData(), kAttribute);
+        if (removed != 0 && errno != ENODATA) {
             return {errno, std::generic_category()};
         }
         return {};
     }
-    if (setxattr(path.constData(), kAttribute, value.constData(), static_cast<size_t>(value.size()),
-                 0) != 0) {
+    const auto size = static_cast<size_t>(value.size());
+    const int set = followLinks
+                        ? setxattr(path.constData(), kAttribute, value.constData(), size, 0)
+                        : lsetxattr(path.constData(), kAttribute, value.constData(), size, 0);
+    return set != 0 ? std::error_code(errno, std::generic_category()) : std::error_code();
+}
+
+}  // namespace
+
+std::error_code XattrTagStore::writeValue(const QByteArray& path, const QByteArray& value) {
+    return write(path, value, true);
+}
+
+std::optional<QByteArray> XattrTagStore::readOwnValue(const QByteArray& path) const {
+    return readAttribute(path, false);
+}
+
+std::error_code XattrTagStore::writeOwnValue(const QByteArray& path, const QByteArray& value) {
+    // lsetxattr cannot give a link user attributes, so a link swapped in after this check is
+    // refused by the system too.
+    struct stat info {};
+    if (lstat(path.constData(), &info) != 0) {
         return {errno, std::generic_category()};
     }
-    return {};
+    if (!S_ISREG(info.st_mode)) {
+        return std::make_error_code(std::errc::operation_not_permitted);
+    }
+    return write(path, value, false);
 }

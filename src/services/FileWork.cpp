@@ -4,6 +4,10 @@
 #include "platform/TaggedFileQuery.h"
 #include "services/FileTagging.h"
 
+#include <QSet>
+
+#include <cerrno>
+
 namespace FileWork {
 namespace {
 
@@ -13,79 +17,150 @@ constexpr int kAttempts = 4;
 
 using Entry = FileJournal::Entry;
 using State = FileJournal::State;
+using Kind = FileJournal::Kind;
+
+// What one file's list becomes, given its plan and what it holds now; absent where it must be
+// left as it is (a restore finding another program's bytes).
+using Change = std::function<std::optional<QByteArray>(const Entry& plan, const QByteArray& now)>;
+
+Change changeFor(const FileJournal::Operation& operation) {
+    switch (operation.kind) {
+        case Kind::Edit:
+            return [edit = operation.edit](const Entry&, const QByteArray& now) {
+                return std::optional(edit.apply(now));
+            };
+        case Kind::Undo:
+            // Exactly the old bytes where the file holds what was written; else the change
+            // taken back entry by entry, around what other programs wrote since.
+            return [](const Entry& plan, const QByteArray& now) {
+                if (now == plan.before) {
+                    return std::optional(plan.target);
+                }
+                return std::optional(TagEdit::takeBack(now, plan.target, plan.before));
+            };
+        case Kind::Restore:
+            return [](const Entry& plan, const QByteArray& now) -> std::optional<QByteArray> {
+                if (now == plan.target || now == plan.before) {
+                    return plan.target;
+                }
+                return std::nullopt;
+            };
+    }
+    return {};
+}
 
 void noteWritten(Context& context, const QByteArray& path, const QByteArray& value) {
     context.query.noteTagsWritten(path, FileTagging::decodeNames(TagValueCodec::decode(value)));
 }
 
-// Read, edit and write with nothing in between: the window in which another program's write
+// Read, change and write with nothing in between: the window in which another program's write
 // can be lost is as short as it can be without a lock.
-void editOne(Context& context, const TagEdit& edit, Entry& entry) {
-    const FileTagging::Edited result = FileTagging::edit(context.store, entry.path, edit);
-    entry.before = result.before;
-    entry.after = result.after;
-    entry.state = result.error ? State::Failed : result.written ? State::Changed : State::Unchanged;
-    if (result.written) {
-        noteWritten(context, entry.path, entry.after);
+void changeOne(Context& context, const Change& change, bool ownOnly, const Entry& plan,
+               Entry& entry) {
+    errno = 0;
+    const auto now =
+        ownOnly ? context.store.readOwnValue(plan.path) : context.store.readValue(plan.path);
+    if (!now) {
+        entry.state = State::Failed;
+        entry.error = errno != 0 ? errno : EIO;
+        return;
     }
+    entry.before = *now;
+    const std::optional<QByteArray> next = change(plan, *now);
+    if (!next) {
+        entry.after = *now;
+        entry.state = State::ChangedElsewhere;  // not Orvane's bytes any more: left alone
+        return;
+    }
+    entry.after = *next;
+    if (*next == *now) {
+        entry.state = State::Unchanged;
+        return;
+    }
+    const std::error_code error = ownOnly ? context.store.writeOwnValue(plan.path, *next)
+                                          : context.store.writeValue(plan.path, *next);
+    if (error) {
+        entry.after = *now;
+        entry.state = State::Failed;
+        entry.error = error.value();
+        return;
+    }
+    entry.state = State::Changed;
+    entry.error = 0;
+    noteWritten(context, plan.path, *next);
 }
 
 // Another program that read a list before it was written here may have written its own change
-// over it since: each written list is read back once the batch is done, and edited again (a
-// few times at most) where the edit is gone.
-void settle(Context& context, const TagEdit& edit, QList<Entry>& batch) {
-    QList<Entry*> suspect;
-    for (Entry& entry : batch) {
-        if (entry.state == State::Changed) {
-            suspect.append(&entry);
+// over it since: each written list is read back once the batch is done, and changed again (a
+// few times at most) where the change is gone.
+void settle(Context& context, const Change& change, const QList<Entry>& plans,
+            QList<Entry>& batch) {
+    QList<qsizetype> suspect;
+    for (qsizetype i = 0; i < batch.size(); ++i) {
+        if (batch[i].state == State::Changed) {
+            suspect.append(i);
         }
     }
     for (int attempt = 0; attempt < kAttempts && !suspect.isEmpty(); ++attempt) {
-        QList<Entry*> again;
-        for (Entry* entry : std::as_const(suspect)) {
-            const auto current = context.store.readValue(entry->path);
-            if (!current || *current == entry->after || edit.apply(*current) == *current) {
-                continue;  // gone since, or still holding the edit (with whatever was added)
+        QList<qsizetype> again;
+        for (const qsizetype i : std::as_const(suspect)) {
+            Entry& entry = batch[i];
+            const auto now = context.store.readValue(entry.path);
+            if (!now || *now == entry.after || change(plans[i], *now) == *now) {
+                continue;  // gone since, or still holding the change (with whatever was added)
             }
-            const QByteArray before = entry->before;
-            editOne(context, edit, *entry);
-            entry->before = before;
-            again.append(entry);
+            const QByteArray before = entry.before;
+            changeOne(context, change, false, plans[i], entry);
+            entry.before = before;
+            if (entry.state == State::Changed) {
+                again.append(i);
+            }
         }
         suspect = again;
     }
-    for (Entry* entry : std::as_const(suspect)) {
-        entry->state = State::Unsettled;
+    for (const qsizetype i : std::as_const(suspect)) {
+        batch[i].state = State::Unsettled;
     }
 }
 
-void restoreOne(Context& context, Entry& entry) {
-    const auto current = context.store.readValue(entry.path);
-    if (!current) {
-        entry.state = State::Failed;
-    } else if (*current == entry.target) {
-        entry.state = State::Unchanged;
-    } else if (*current != entry.before) {
-        entry.state = State::ChangedElsewhere;  // not Orvane's bytes any more: left alone
-    } else if (context.store.writeValue(entry.path, entry.target)) {
-        entry.state = State::Failed;
-    } else {
-        entry.after = entry.target;
-        entry.state = State::Changed;
-        noteWritten(context, entry.path, entry.target);
+void addOnce(QStringList& names, const QString& name) {
+    if (!names.contains(name)) {
+        names.append(name);
     }
 }
 
-void count(Summary& summary, State state) {
-    switch (state) {
-        case State::Changed:
+QStringList namesOf(const QByteArray& value) {
+    QStringList names;
+    for (const QString& name : FileTagging::decodeNames(TagValueCodec::decode(value))) {
+        names.append(FileTagging::comparable(name));
+    }
+    return names;
+}
+
+void count(Summary& summary, const Entry& entry) {
+    switch (entry.state) {
+        case State::Changed: {
             ++summary.changed;
+            const QStringList before = namesOf(entry.before);
+            const QStringList after = namesOf(entry.after);
+            for (const QString& name : after) {
+                if (!before.contains(name)) {
+                    addOnce(summary.namesAdded, name);
+                }
+            }
+            for (const QString& name : before) {
+                if (!after.contains(name)) {
+                    addOnce(summary.namesRemoved, name);
+                }
+            }
             break;
+        }
         case State::Unchanged:
             ++summary.unchanged;
             break;
         case State::Failed:
             ++summary.failed;
+            ++summary.failures[entry.error];
             break;
         case State::ChangedElsewhere:
             ++summary.changedElsewhere;
@@ -107,33 +182,48 @@ Summary& Summary::operator+=(const Summary& other) {
     failed += other.failed;
     changedElsewhere += other.changedElsewhere;
     unsettled += other.unsettled;
+    for (auto it = other.failures.cbegin(); it != other.failures.cend(); ++it) {
+        failures[it.key()] += it.value();
+    }
+    for (const QString& name : other.namesAdded) {
+        addOnce(namesAdded, name);
+    }
+    for (const QString& name : other.namesRemoved) {
+        addOnce(namesRemoved, name);
+    }
     stopped = stopped || other.stopped;
+    unrecorded = unrecorded || other.unrecorded;
+    unplanned = unplanned || other.unplanned;
     return *this;
 }
 
-bool planEdit(Context& context, qint64 op, const QList<QByteArray>& paths) {
+QList<Entry> planOf(const QList<QByteArray>& paths) {
     // Each file's list before is recorded with the batch that changes it, not read twice: the
     // edits are safe to make again, so the plan needs only which files and what change.
     QList<Entry> files;
     files.reserve(paths.size());
+    QSet<QByteArray> seen;
     for (const QByteArray& path : paths) {
-        files.append({0, path, {}, {}, {}, State::Pending});
-    }
-    return context.journal.plan(op, files);
-}
-
-qint64 planUndo(FileJournal& journal, qint64 op) {
-    QList<Entry> files;
-    for (const Entry& entry : journal.entries(op, false)) {
-        if (entry.state == State::Changed && entry.before != entry.after) {
-            files.append({0, entry.path, entry.after, entry.before, {}, State::Pending});
+        if (!seen.contains(path)) {
+            seen.insert(path);
+            files.append({0, path, {}, {}, {}, State::Pending, 0});
         }
     }
-    if (files.isEmpty()) {
-        return 0;
+    return files;
+}
+
+bool planEdit(FileJournal& journal, qint64 op, const QList<QByteArray>& paths) {
+    return journal.plan(op, planOf(paths));
+}
+
+bool planUndo(FileJournal& journal, qint64 undo, qint64 undoes) {
+    QList<Entry> files;
+    for (const Entry& entry : journal.entries(undoes, false)) {
+        if (entry.state == State::Changed && entry.before != entry.after) {
+            files.append({0, entry.path, entry.after, entry.before, {}, State::Pending, 0});
+        }
     }
-    const qint64 undo = journal.begin(FileJournal::Kind::Restore, {});
-    return undo && journal.plan(undo, files) ? undo : 0;
+    return journal.plan(undo, files);
 }
 
 Summary run(Context& context, qint64 op) {
@@ -142,37 +232,38 @@ Summary run(Context& context, qint64 op) {
     if (!operation) {
         return summary;
     }
-    QList<Entry> pending = context.journal.entries(op, true);
+    const Change change = changeFor(*operation);
+    const bool ownOnly = operation->kind == Kind::Restore;
+    const QList<Entry> pending = context.journal.entries(op, true);
     summary.total = pending.size();
+    QList<Entry> plans;
     QList<Entry> batch;
     for (qsizetype i = 0; i < pending.size(); ++i) {
-        Entry& entry = pending[i];
-        if (operation->kind == FileJournal::Kind::Edit) {
-            editOne(context, operation->edit, entry);
-        } else {
-            restoreOne(context, entry);
+        plans.append(pending[i]);
+        batch.append(pending[i]);
+        changeOne(context, change, ownOnly, pending[i], batch.last());
+        if (batch.size() < kBatch && i + 1 < pending.size()) {
+            continue;
         }
-        batch.append(entry);
-        if (batch.size() == kBatch || i + 1 == pending.size()) {
-            if (operation->kind == FileJournal::Kind::Edit) {
-                settle(context, operation->edit, batch);
-            }
-            for (const Entry& done : std::as_const(batch)) {
-                count(summary, done.state);
-            }
-            context.journal.record(op, batch);
-            batch.clear();
-            if (context.progress) {
-                context.progress(i + 1, pending.size());
-            }
-            // A logout or Ctrl+C lets the batch finish; the next start does the rest.
-            if (context.stop && i + 1 < pending.size()) {
-                summary.stopped = true;
-                return summary;
-            }
+        if (!ownOnly) {
+            settle(context, change, plans, batch);
+        }
+        for (const Entry& done : std::as_const(batch)) {
+            count(summary, done);
+        }
+        summary.unrecorded = !context.journal.record(op, batch) || summary.unrecorded;
+        plans.clear();
+        batch.clear();
+        if (context.progress) {
+            context.progress(i + 1, pending.size());
+        }
+        // A quit or a logout lets the batch finish; the next start does the rest.
+        if (context.stop && i + 1 < pending.size()) {
+            summary.stopped = true;
+            return summary;
         }
     }
-    context.journal.finish(op);
+    summary.unrecorded = !context.journal.finish(op) || summary.unrecorded;
     return summary;
 }
 

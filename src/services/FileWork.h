@@ -4,7 +4,9 @@
 #include "services/TagEdit.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -14,8 +16,8 @@ class TaggedFileQuery;
 
 // Changes to many files' tag lists, run on a worker thread through the journal: planned
 // before the first write, recorded in batches, and resumable from the journal alone. Each file
-// is read, edited and written with nothing in between, then read back: where another program
-// wrote over the change meanwhile, the edit is made again on what it wrote.
+// is read, changed and written with nothing in between, then read back: where another program
+// wrote over the change meanwhile, it is made again on what that program wrote.
 namespace FileWork {
 
 struct Summary {
@@ -25,7 +27,13 @@ struct Summary {
     qsizetype failed = 0;
     qsizetype changedElsewhere = 0;
     qsizetype unsettled = 0;
-    bool stopped = false;  // cut short by `stop`; the journal has the rest
+    QHash<int, qsizetype> failures;  // the system's error of each failed file -> how many
+    // The names written onto or taken off the files changed, each once.
+    QStringList namesAdded;
+    QStringList namesRemoved;
+    bool stopped = false;     // cut short by `stop`; the journal has the rest
+    bool unrecorded = false;  // progress could not be written to the journal
+    bool unplanned = false;   // its plan could not be written: nothing was done
     Summary& operator+=(const Summary& other);
 };
 
@@ -40,11 +48,12 @@ struct Context {
 // Files are recorded in batches of this many.
 inline constexpr qsizetype kBatch = 500;
 
+// The plan of an edit of these files: each file once, in the order given.
+QList<FileJournal::Entry> planOf(const QList<QByteArray>& paths);
 // Records the files as the plan of an edit started with FileJournal::begin.
-bool planEdit(Context& context, qint64 op, const QList<QByteArray>& paths);
-// A restore that takes back what `op` changed, where files still hold what it wrote; 0 when
-// it changed nothing.
-qint64 planUndo(FileJournal& journal, qint64 op);
+bool planEdit(FileJournal& journal, qint64 op, const QList<QByteArray>& paths);
+// Plans the undo operation `undo`: what `undoes` changed, taken back where it still shows.
+bool planUndo(FileJournal& journal, qint64 undo, qint64 undoes);
 // Works through the files of `op` still pending, then marks it finished unless stopped.
 Summary run(Context& context, qint64 op);
 

@@ -3,6 +3,7 @@
 #include "platform/TagValueCodec.h"
 #include "services/FileTagging.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QSet>
 
@@ -71,6 +72,22 @@ QStringList fromArray(const QJsonValue& value) {
     return names;
 }
 
+QByteArray joined(const QList<QByteArray>& list) {
+    // A list left with no names at all is removed.
+    const bool hasNames = std::any_of(list.cbegin(), list.cend(), [](const QByteArray& entry) {
+        return !TagValueCodec::entryName(entry).isEmpty();
+    });
+    return hasNames ? TagValueCodec::join(list) : QByteArray();
+}
+
+QHash<QString, QByteArray> byKey(const QList<QByteArray>& list) {
+    QHash<QString, QByteArray> entries;
+    for (const QByteArray& entry : list) {
+        entries.insert(entryKey(entry), entry);
+    }
+    return entries;
+}
+
 }  // namespace
 
 QByteArray TagEdit::apply(const QByteArray& value) const {
@@ -84,14 +101,51 @@ QByteArray TagEdit::apply(const QByteArray& value) const {
         const QSet<QString> doomed = comparableSet(removing);
         list.removeIf([&](const QByteArray& entry) { return doomed.contains(entryKey(entry)); });
     }
-    if (list == before) {
-        return value;
+    return list == before ? value : joined(list);
+}
+
+QByteArray TagEdit::takeBack(const QByteArray& current, const QByteArray& before,
+                             const QByteArray& after) {
+    const QList<QByteArray> wasList = TagValueCodec::entries(before);
+    const QList<QByteArray> madeList = TagValueCodec::entries(after);
+    const QHash<QString, QByteArray> was = byKey(wasList);
+    const QHash<QString, QByteArray> made = byKey(madeList);
+    QList<QByteArray> putBack;  // removed or renamed away, in their old order
+    for (const QByteArray& entry : wasList) {
+        if (!made.contains(entryKey(entry))) {
+            putBack.append(entry);
+        }
     }
-    // A list left with no names at all is removed.
-    const bool hasNames = std::any_of(list.cbegin(), list.cend(), [](const QByteArray& entry) {
-        return !TagValueCodec::entryName(entry).isEmpty();
-    });
-    return hasNames ? TagValueCodec::join(list) : QByteArray();
+    const QList<QByteArray> now = TagValueCodec::entries(current);
+    QSet<QString> present;
+    for (const QByteArray& entry : now) {
+        present.insert(entryKey(entry));
+    }
+    QList<QByteArray> result;
+    for (const QByteArray& entry : now) {
+        const QString key = entryKey(entry);
+        if (!was.contains(key) && made.contains(key)) {
+            // Added by the change: gone again, or a renamed name's old self in its place.
+            while (!putBack.isEmpty() && present.contains(entryKey(putBack.first()))) {
+                putBack.removeFirst();
+            }
+            if (!putBack.isEmpty()) {
+                present.insert(entryKey(putBack.first()));
+                result.append(putBack.takeFirst());
+            }
+        } else if (was.contains(key) && made.value(key) == entry && was.value(key) != entry) {
+            result.append(was.value(key));  // respelled by the change
+        } else {
+            result.append(entry);
+        }
+    }
+    for (const QByteArray& entry : std::as_const(putBack)) {
+        if (!present.contains(entryKey(entry))) {
+            present.insert(entryKey(entry));
+            result.append(entry);
+        }
+    }
+    return result == now ? current : joined(result);
 }
 
 QJsonObject TagEdit::toJson() const {

@@ -22,6 +22,14 @@ struct TagEdit {
     // no name is left.
     QByteArray apply(const QByteArray& value) const;
 
+    // What is left of a change from `before` to `after` taken back from `current`, entry by
+    // entry: names it added are removed, names it removed or renamed are put back (with their
+    // bytes in `before`, a renamed one in its new name's place), and every entry it did not
+    // touch, another program's included, keeps its bytes. `current` itself when nothing is left
+    // to take back.
+    static QByteArray takeBack(const QByteArray& current, const QByteArray& before,
+                               const QByteArray& after);
+
     QJsonObject toJson() const;
     static TagEdit fromJson(const QJsonObject& object);
     bool operator==(const TagEdit&) const = default;

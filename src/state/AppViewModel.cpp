@@ -4,17 +4,26 @@
 #include "model/TagTree.h"
 #include "platform/FileJournal.h"
 #include "platform/TaggedFileQuery.h"
+#include "state/FileWorkQueue.h"
 
 #include <QPointer>
 
 AppViewModel::AppViewModel(Services services, Startup startup, QObject* parent)
     : QObject(parent), m_services(services) {
-    m_fileWork.setMaxThreadCount(1);
+    m_listLoading.setMaxThreadCount(1);
     m_journal = services.journal;
     if (!m_journal) {
         m_ownJournal = std::make_unique<FileJournal>(":memory:");
         m_journal = m_ownJournal.get();
     }
+    m_fileWorkProblem = m_journal->problem().isEmpty()
+                            ? QString()
+                            : QStringLiteral(
+                                  "Tags on files can\u2019t be changed this session: "
+                                  "%1.")
+                                  .arg(m_journal->problem());
+    m_fileWork = new FileWorkQueue(services.tagStore, services.query, *m_journal, this);
+    connect(m_fileWork, &FileWorkQueue::idle, this, &AppViewModel::fileWorkIdle);
     m_statusTimer.setSingleShot(true);
     connect(&m_statusTimer, &QTimer::timeout, this, [this] { setFileWorkStatus(QString()); });
     m_services.query.setTagsReplacedHandler(
@@ -48,7 +57,7 @@ AppViewModel::~AppViewModel() {
     m_services.query.setTagsReplacedHandler(nullptr);
     m_services.query.setWatchLimitHandler(nullptr);
     m_services.query.setRefreshedHandler(nullptr);
-    m_fileWork.waitForDone();
+    shutDown();
 }
 
 void AppViewModel::setHierarchy(QList<TagNode> hierarchy) {

@@ -20,6 +20,7 @@
 
 class Clock;
 class FileTagStore;
+class FileWorkQueue;
 class PreviewSource;
 struct FilePreview;
 class QMimeData;
@@ -73,6 +74,8 @@ public:
     const QString& indexNotice() const { return m_indexNotice; }
     // Progress of long file work, then its summary for a few seconds; empty otherwise.
     const QString& fileWorkStatus() const { return m_fileWorkStatus; }
+    // Why changes to files are refused this session (no journal can be kept); empty otherwise.
+    const QString& fileWorkProblem() const { return m_fileWorkProblem; }
 
     // Plain setters: they store (signalling a change) and start no other work.
     void setViewMode(ViewMode mode);
@@ -89,8 +92,8 @@ public:
     // Start-up.
     void loadHierarchy();
     // Appends the names found on the user's files that the tree lacks, once the index has them;
-    // after the file work queued so far when `afterFileWork` is set.
-    void mergeTagsOnFiles(bool afterFileWork);
+    // with `crawled`, never names the index kept from its last run.
+    void mergeTagsOnFiles(bool crawled);
     // Finishes the file work the journal holds from a session that ended before it was done;
     // false when there was none.
     bool finishInterruptedWork();
@@ -200,11 +203,13 @@ public:
     void undo();
     void redo();
 
-    // Waits until background file work queued so far is done (tests and shutdown).
+    // Waits until background file work queued so far, and the lists it reloads, are done
+    // (tests).
     void waitForFileWork();
-    // At a logout or Ctrl+C: the running batch is finished and recorded, the rest is left to
-    // the journal.
-    void stopFileWork();
+    bool isFileWorkIdle() const;
+    // At a quit, a logout or Ctrl+C: the running batch of file work is finished and recorded,
+    // the rest is left to the journal; lists stop loading. Nothing is started afterwards.
+    void shutDown();
 
 signals:
     void hierarchyChanged();
@@ -227,6 +232,9 @@ signals:
     void inlineEditingTextChanged();
     void treeSaveProblemChanged();
     void fileWorkStatusChanged();
+    void fileWorkProblemChanged();
+    // File work queued so far is done (the lists reload after it).
+    void fileWorkIdle();
     void indexNoticeChanged();
     void historyChanged();
 
@@ -241,7 +249,8 @@ private:
     void setLoadingTagIDs(QSet<QUuid> ids);
     void setInlineEditingTagID(std::optional<QUuid> id);
     void removeCachedFiles(const QList<QUuid>& ids);
-    void saveHierarchy();
+    // False (and lastSaveError set) when the tree file could not be written.
+    bool saveHierarchy();
     void mergeNamesOnFiles(const QStringList& names, bool crawled);
     void takeBackNamesOffFiles(const QStringList& crawledNames);
     void refreshFromIndex(const QStringList& changedNames);
@@ -251,23 +260,27 @@ private:
     // Changes one tag and saves; `label` names the undo step, "%1" standing for the tag's name.
     void updateTag(const QUuid& id, const QString& label,
                    const std::function<void(TagNode&)>& change);
+    // Changes the tree, saves it and records the undo step (with its file operation, if any);
+    // `ids` are the tags the change touches. When the tree cannot be saved the change is
+    // refused, said, and false returned.
+    bool editTree(const QString& label, const QList<QUuid>& ids,
+                  const std::function<void(QList<TagNode>&)>& change, qint64 files = 0,
+                  std::optional<FileJournal::TreeRename> rename = std::nullopt);
+    // Says in the status line that an action was not done, and why.
+    void refuse(const QString& label, const QString& reason);
     void receiveLoadedFiles(const QUuid& id, QList<FileItem> files, bool complete);
     void dropUnlistedSelection();
     void setFileWorkStatus(const QString& text);
-    // File work runs one job at a time, in the order asked; a job calls finishFileJob when done.
-    void enqueueFileJob(std::function<void()> start);
-    void finishFileJob();
-    void runFileOperation(UndoHistory::FileOperation handle,
-                          std::function<qint64(FileWork::Context&)> prepare, const FileVerb& verb,
-                          std::function<void(const FileWork::Summary&)> then);
-    UndoHistory::FileOperation renameOnFiles(const QString& oldName, qint64 op);
-    void reloadAfterRename();
+    // Queues a journal operation with the status line's words for it; `then` runs when done.
+    void enqueueOperation(qint64 op, const FileVerb& verb,
+                          std::function<void(const FileWork::Summary&)> then = {});
+    void renameOnFiles(qint64 op);
+    void reloadAfterFileWork();
     void keepTagsThroughSave(const QByteArray& path, const QByteArray& value);
+    // The names an operation takes off files; they are not merged back into the tree.
+    void noteNamesLeaving(const FileJournal::Operation& operation);
     void pushUndoStep(UndoHistory::Step step);
-    void recordTreeStep(const QString& label, const QList<TagNode>& before,
-                        UndoHistory::FileOperation files = nullptr);
-    void takeBack(const std::optional<QList<TagNode>>& tree,
-                  const UndoHistory::FileOperation& files);
+    void takeBack(bool undo);
     // Ends the path above the first id that names no tag any more.
     void keepNavigationInTree();
     void followMovedTag(const QUuid& id);
@@ -286,11 +299,16 @@ private:
     Services m_services;
     std::unique_ptr<FileJournal> m_ownJournal;
     FileJournal* m_journal = nullptr;
-    QThreadPool m_fileWork;  // one thread: file reads and writes run in the order queued
-    QList<std::function<void()>> m_fileJobs;  // the first one is running
-    std::atomic_bool m_stopFileWork = false;
+    FileWorkQueue* m_fileWork = nullptr;
+    QThreadPool m_listLoading;  // reads the files of opened tags, beside the file work
+    std::atomic_bool m_stopLoading = false;
     UndoHistory m_history;
     QString m_fileWorkStatus;
+    QString m_fileWorkProblem;
+    QString m_lastSaveError;
+    // Names that this session's edits take off files, and names of tags the user deleted: the
+    // names found on the files do not bring them back into the tree this session. Canonical.
+    QSet<QString> m_namesLeaving;
     QString m_indexNotice;
     QTimer m_statusTimer;
     quint64 m_lastLoad = 0;

@@ -2,6 +2,7 @@
 #include "model/TagNames.h"
 #include "model/TagTree.h"
 #include "platform/FileJournal.h"
+#include "services/FileTagging.h"
 #include "state/AppViewModel.h"
 
 namespace {
@@ -12,19 +13,33 @@ QString quoted(const QString& name) {
 
 }  // namespace
 
+bool AppViewModel::editTree(const QString& label, const QList<QUuid>& ids,
+                            const std::function<void(QList<TagNode>&)>& change, qint64 files,
+                            std::optional<FileJournal::TreeRename> rename) {
+    const QList<TagNode> before = m_hierarchy;
+    QList<TagNode> tree = m_hierarchy;
+    change(tree);
+    if (tree == before && !files) {
+        return false;
+    }
+    setHierarchy(std::move(tree));
+    if (!saveHierarchy()) {
+        setHierarchy(before);
+        refuse(label, m_lastSaveError);
+        return false;
+    }
+    pushUndoStep({label, TreeChange::between(before, m_hierarchy, ids), files, rename});
+    return true;
+}
+
 void AppViewModel::updateTag(const QUuid& id, const QString& label,
                              const std::function<void(TagNode&)>& change) {
     const TagNode* tag = findTag(id, m_hierarchy);
     if (!tag) {
         return;
     }
-    const QString name = tag->name;
-    const QList<TagNode> before = m_hierarchy;
-    QList<TagNode> tree = m_hierarchy;
-    TagTree::update(tree, id, change);
-    setHierarchy(std::move(tree));
-    saveHierarchy();
-    recordTreeStep(label.arg(quoted(name)), before);
+    editTree(label.arg(quoted(tag->name)), {id},
+             [&](QList<TagNode>& tree) { TagTree::update(tree, id, change); });
 }
 
 bool AppViewModel::canCreateTag(std::optional<QUuid> parentID) const {
@@ -36,13 +51,10 @@ void AppViewModel::createTag(const QString& name, qint64 colorIndex,
     if (!canCreateTag(parentID)) {
         return;  // a deeper tree would be refused when it is read back
     }
-    const QList<TagNode> before = m_hierarchy;
-    QList<TagNode> tree = m_hierarchy;
-    if (TagTree::append(tree, parentID.value_or(QUuid()), TagNode::make(name, colorIndex))) {
-        setHierarchy(std::move(tree));
-    }
-    saveHierarchy();
-    recordTreeStep("New Tag " + quoted(trimmedTagName(name)), before);
+    const TagNode node = TagNode::make(name, colorIndex);
+    editTree("New Tag " + quoted(trimmedTagName(name)), {node.id}, [&](QList<TagNode>& tree) {
+        TagTree::append(tree, parentID.value_or(QUuid()), node);
+    });
 }
 
 std::optional<QString> AppViewModel::newTagParentName() const {
@@ -110,15 +122,28 @@ void AppViewModel::commitInlineEdit() {
     if (oldName == trimmed) {
         return;
     }
-    // The file part is in the journal before the tree says the new name, so that a crash in
-    // between still renames the files at the next start.
-    const qint64 op = m_journal->begin(FileJournal::Kind::Edit, TagEdit::rename(oldName, trimmed));
-    const QList<TagNode> before = m_hierarchy;
-    QList<TagNode> tree = m_hierarchy;
-    TagTree::update(tree, id, [&](TagNode& node) { node.name = trimmed; });
-    setHierarchy(std::move(tree));
-    saveHierarchy();
-    recordTreeStep("Rename " + quoted(oldName), before, renameOnFiles(oldName, op));
+    // The files' side is in the journal, with the tree's, before the tree says the new name:
+    // a crash in between renames both at the next start.
+    const QString label = "Rename " + quoted(oldName);
+    FileJournal::Operation operation;
+    operation.edit = TagEdit::rename(oldName, trimmed);
+    operation.tree = FileJournal::TreeRename{id, oldName, trimmed};
+    const qint64 op = m_journal->begin(operation);
+    if (!op) {
+        refuse(label, m_journal->lastError());
+        return;
+    }
+    if (!editTree(
+            label, {id},
+            [&](QList<TagNode>& tree) {
+                TagTree::update(tree, id, [&](TagNode& node) { node.name = trimmed; });
+            },
+            op, operation.tree)) {
+        m_journal->finish(op);  // the tree could not be saved: nothing was done
+        return;
+    }
+    noteNamesLeaving(operation);
+    renameOnFiles(op);
 }
 
 void AppViewModel::deleteTag(const QUuid& id) {
@@ -126,14 +151,16 @@ void AppViewModel::deleteTag(const QUuid& id) {
     if (!tag) {
         return;
     }
-    const QString name = tag->name;
-    const QList<TagNode> before = m_hierarchy;
-    QList<TagNode> tree = m_hierarchy;
-    TagTree::remove(tree, id);
-    setHierarchy(std::move(tree));
+    const TagNode deleted = *tag;
+    if (!editTree("Delete " + quoted(deleted.name), {id},
+                  [&](QList<TagNode>& tree) { TagTree::remove(tree, id); })) {
+        return;
+    }
+    // The names stay on the files; the tags they made are not brought back this session.
+    for (const QString& name : allTagNames({deleted})) {
+        m_namesLeaving.insert(FileTagging::comparable(name));
+    }
     keepNavigationInTree();
-    saveHierarchy();
-    recordTreeStep("Delete " + quoted(name), before);
 }
 
 void AppViewModel::keepNavigationInTree() {
@@ -171,14 +198,12 @@ void AppViewModel::moveTag(const QUuid& id, std::optional<QUuid> newParentID) {
         parentLevel + TagTree::height(node) > TagTree::kMaxLevels) {
         return;
     }
-    const QList<TagNode> before = m_hierarchy;
-    QList<TagNode> tree = m_hierarchy;
-    TagTree::remove(tree, id);
-    TagTree::append(tree, newParentID.value_or(QUuid()), node);
-    setHierarchy(std::move(tree));
-    saveHierarchy();
-    recordTreeStep("Move " + quoted(node.name), before);
-    followMovedTag(id);
+    if (editTree("Move " + quoted(node.name), {id}, [&](QList<TagNode>& tree) {
+            TagTree::remove(tree, id);
+            TagTree::append(tree, newParentID.value_or(QUuid()), node);
+        })) {
+        followMovedTag(id);
+    }
 }
 
 void AppViewModel::followMovedTag(const QUuid& id) {

@@ -1,69 +1,107 @@
-// Changes to files: journaled, run one after another on the file thread, shown in the status
-// bar, finished after a crash, and undoable.
+// Changes to files: journaled when the user makes them, run one after another on the file
+// thread, shown in the status bar, finished after a crash, and undoable.
+#include "model/TagTree.h"
 #include "platform/FileJournal.h"
 #include "platform/FilePaths.h"
 #include "platform/Log.h"
-#include "platform/TaggedFileQuery.h"
+#include "services/FileTagging.h"
 #include "services/FileWork.h"
 #include "state/AppViewModel.h"
+#include "state/FileWorkQueue.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QPointer>
-#include <QTimer>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
 constexpr int kProgressAfterMs = 500;
 constexpr int kStatusShownMs = 6000;
-constexpr int kReloadAfterRenameMs = 1500;
 
 QString number(qsizetype n) {
     return QLocale(QLocale::English, QLocale::UnitedStates).toString(static_cast<qlonglong>(n));
 }
 
+QString files(qsizetype n) {
+    return n == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(number(n));
+}
+
 using Verb = AppViewModel::FileVerb;
 
-constexpr Verb kRenaming{"Renaming tag on %1 of %2 files\u2026", "Renamed tag on %1 files"};
-constexpr Verb kTagging{"Tagging %1 of %2 files\u2026", "Tagged %1 files"};
-constexpr Verb kUntagging{"Removing tags from %1 of %2 files\u2026", "Removed tags from %1 files"};
-constexpr Verb kUndoing{"Restoring %1 of %2 files\u2026", "Restored %1 files"};
-constexpr Verb kKeeping{"Keeping tags on %1 of %2 files\u2026", "Kept tags on %1 files"};
+constexpr Verb kRenaming{"Renaming tag on %1 of %2 files\u2026", "Renamed tag on %1"};
+constexpr Verb kTagging{"Tagging %1 of %2 files\u2026", "Tagged %1"};
+constexpr Verb kUntagging{"Removing tags from %1 of %2 files\u2026", "Removed tags from %1"};
+constexpr Verb kUndoing{"Restoring %1 of %2 files\u2026", "Restored %1"};
+constexpr Verb kKeeping{"Keeping tags on %1 of %2 files\u2026", "Kept tags on %1"};
 constexpr Verb kFinishing{"Finishing an interrupted change on %1 of %2 files\u2026",
-                          "Finished an interrupted change on %1 files"};
+                          "Finished an interrupted change on %1"};
 
-// "Tagged 3 files with Projects, Client", "Removed Client from 2 files".
-QString dropText(const TagEdit& edit, qsizetype changed) {
-    const QStringList& names = edit.adding.isEmpty() ? edit.removing : edit.adding;
-    const QString what =
-        names.size() <= 3 ? names.join(", ") : QStringLiteral("%1 tags").arg(names.size());
-    if (changed == 0) {
-        return edit.adding.isEmpty() ? "The files did not have " + what
-                                     : "The files already had " + what;
+// Why files could not be changed, in the words of the status line.
+QString failureReason(int error) {
+    switch (error) {
+        case EROFS:
+        case EACCES:
+        case EPERM:
+            return QStringLiteral("read-only");
+        case ENOENT:
+        case ENOTDIR:
+            return QStringLiteral("gone");
+        case E2BIG:
+        case ERANGE:
+            return QStringLiteral("the tag list is too long for the file system");
+        case ENOSPC:
+        case EDQUOT:
+            return QStringLiteral("no room left on the file system");
+        case ENOTSUP:
+            return QStringLiteral("this drive cannot store tags");
+        case ENAMETOOLONG:
+            return QStringLiteral("the path is too long");
+        default:
+            return QString::fromUtf8(std::strerror(error)).toLower();
     }
-    const QString files =
-        changed == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(number(changed));
-    return edit.adding.isEmpty() ? QStringLiteral("Removed %1 from %2").arg(what, files)
-                                 : QStringLiteral("Tagged %1 with %2").arg(files, what);
+}
+
+// The names a drop or lift changed on the files, for its status line.
+QString namesText(const QStringList& names) {
+    return names.size() <= 3 ? names.join(", ") : QStringLiteral("%1 tags").arg(names.size());
 }
 
 QString summaryText(const Verb& verb, const FileWork::Summary& summary) {
     QStringList parts;
-    parts.append(QString::fromUtf8(verb.done).arg(number(summary.changed + summary.unchanged)));
+    parts.append(QString::fromUtf8(verb.done).arg(files(summary.changed)));
     if (summary.changedElsewhere > 0) {
         parts.append(summary.changedElsewhere == 1
                          ? QStringLiteral("1 file changed elsewhere was left as it is")
                          : QStringLiteral("%1 files changed elsewhere were left as they are")
                                .arg(number(summary.changedElsewhere)));
     }
-    if (summary.failed > 0) {
-        parts.append(QStringLiteral("%1 could not be changed (read-only or gone)")
-                         .arg(number(summary.failed)));
+    // One clause per reason, the most common first.
+    QList<std::pair<qsizetype, QString>> failures;
+    QHash<QString, qsizetype> byReason;
+    for (auto it = summary.failures.cbegin(); it != summary.failures.cend(); ++it) {
+        byReason[failureReason(it.key())] += it.value();
+    }
+    for (auto it = byReason.cbegin(); it != byReason.cend(); ++it) {
+        failures.append({it.value(), it.key()});
+    }
+    std::sort(failures.begin(), failures.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first > b.first : a.second < b.second;
+    });
+    for (const auto& [count, reason] : std::as_const(failures)) {
+        parts.append(QStringLiteral("%1 could not be changed (%2)").arg(number(count), reason));
     }
     if (summary.unsettled > 0) {
         parts.append(QStringLiteral("%1 kept being changed by another program")
                          .arg(number(summary.unsettled)));
+    }
+    if (summary.unrecorded) {
+        parts.append(
+            QStringLiteral("the journal could not keep up (a crash now would not be "
+                           "finished)"));
     }
     return parts.join("; ");
 }
@@ -74,126 +112,104 @@ void AppViewModel::setFileWorkStatus(const QString& text) {
     assign(m_fileWorkStatus, text, &AppViewModel::fileWorkStatusChanged);
 }
 
-void AppViewModel::enqueueFileJob(std::function<void()> start) {
-    m_fileJobs.append(std::move(start));
-    if (m_fileJobs.size() == 1) {
-        const auto job = m_fileJobs.first();  // it may finish, and be removed, before returning
-        job();
-    }
-}
-
-void AppViewModel::finishFileJob() {
-    if (m_fileJobs.isEmpty()) {
-        return;
-    }
-    m_fileJobs.removeFirst();
-    if (!m_fileJobs.isEmpty() && !m_stopFileWork) {
-        const auto job = m_fileJobs.first();
-        job();
-    }
+void AppViewModel::refuse(const QString& label, const QString& reason) {
+    Log::line(QStringLiteral("fileWork: refused %1: %2").arg(label, reason));
+    setFileWorkStatus(QStringLiteral("Couldn\u2019t %1: %2.").arg(label, reason));
+    m_statusTimer.start(kStatusShownMs);
 }
 
 void AppViewModel::waitForFileWork() {
-    while (!m_fileJobs.isEmpty() && !m_stopFileWork) {
-        m_fileWork.waitForDone();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    m_fileWork.waitForDone();
+    m_fileWork->waitUntilIdle();
+    m_listLoading.waitForDone();
     QCoreApplication::processEvents();
 }
 
-void AppViewModel::stopFileWork() {
-    // The running batch finishes and is recorded; the journal has the rest for the next start.
-    m_stopFileWork = true;
-    m_fileWork.waitForDone();
-    m_fileJobs.clear();
+bool AppViewModel::isFileWorkIdle() const {
+    return m_fileWork->isIdle();
 }
 
-void AppViewModel::runFileOperation(UndoHistory::FileOperation handle,
-                                    std::function<qint64(FileWork::Context&)> prepare,
-                                    const Verb& verb,
+void AppViewModel::shutDown() {
+    m_stopLoading = true;
+    m_fileWork->stop();
+    m_listLoading.waitForDone();
+}
+
+void AppViewModel::enqueueOperation(qint64 op, const Verb& verb,
                                     std::function<void(const FileWork::Summary&)> then) {
     QPointer<AppViewModel> self(this);
-    FileTagStore& store = m_services.tagStore;
-    TaggedFileQuery& query = m_services.query;
-    FileJournal& journal = *m_journal;
-    const std::atomic_bool& stop = m_stopFileWork;
     auto timer = std::make_shared<QElapsedTimer>();
     timer->start();
-    m_fileWork.start([=, &store, &query, &journal, &stop] {
-        FileWork::Context context{
-            store, journal, query, stop, [self, timer, verb](qsizetype done, qsizetype total) {
-                if (timer->elapsed() < kProgressAfterMs) {
-                    return;
-                }
-                QMetaObject::invokeMethod(
-                    self.data(),
-                    [self, verb, done, total] {
-                        if (self) {
-                            self->setFileWorkStatus(
-                                QString::fromUtf8(verb.progress).arg(number(done), number(total)));
-                        }
-                    },
-                    Qt::QueuedConnection);
-            }};
-        const qint64 op = prepare(context);
-        if (handle) {
-            *handle = op;
-        }
-        const FileWork::Summary summary = op ? FileWork::run(context, op) : FileWork::Summary();
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, summary, timer, verb, then] {
-                if (!self) {
-                    return;
-                }
-                const bool tell = timer->elapsed() >= kProgressAfterMs || summary.failed ||
-                                  summary.changedElsewhere || summary.unsettled;
-                if (tell && !summary.stopped) {
-                    self->setFileWorkStatus(summaryText(verb, summary));
-                    self->m_statusTimer.start(kStatusShownMs);
-                }
-                if (then) {
-                    then(summary);
-                }
-                self->finishFileJob();
-            },
-            Qt::QueuedConnection);
-    });
-}
-
-UndoHistory::FileOperation AppViewModel::renameOnFiles(const QString& oldName, qint64 op) {
-    // Renames reach the files in the order they were made: a rename's query must see the
-    // names the previous rename wrote, or A→B then B→C would leave the files on B.
-    auto handle = std::make_shared<std::atomic<qint64>>(op);
-    QPointer<AppViewModel> self(this);
-    enqueueFileJob([self, handle, oldName, op] {
-        if (!self) {
+    FileWorkQueue::Handlers handlers;
+    handlers.progress = [self, timer, verb](qsizetype done, qsizetype total) {
+        if (timer->elapsed() < kProgressAfterMs) {
             return;
         }
-        self->m_services.query.queryFilesWithTag(
-            oldName, [self, handle, op](const QList<QByteArray>& paths) {
-                if (!self) {
-                    return;
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, verb, done, total] {
+                if (self) {
+                    self->setFileWorkStatus(
+                        QString::fromUtf8(verb.progress).arg(number(done), number(total)));
                 }
-                self->runFileOperation(
-                    handle,
-                    [op, paths](FileWork::Context& context) {
-                        return FileWork::planEdit(context, op, paths) ? op : 0;
-                    },
-                    kRenaming, [self](const FileWork::Summary&) { self->reloadAfterRename(); });
-            });
-    });
-    return handle;
+            },
+            Qt::QueuedConnection);
+    };
+    handlers.done = [self, timer, verb, then](const FileWork::Summary& summary) {
+        if (!self || summary.stopped) {
+            return;
+        }
+        if (summary.unplanned) {
+            self->setFileWorkStatus(QStringLiteral("Couldn\u2019t change the files: %1; it is "
+                                                   "tried again at the next start.")
+                                        .arg(self->m_journal->lastError()));
+            self->m_statusTimer.start(kStatusShownMs);
+            return;
+        }
+        const bool tell = timer->elapsed() >= kProgressAfterMs || summary.failed ||
+                          summary.changedElsewhere || summary.unsettled || summary.unrecorded;
+        if (tell) {
+            self->setFileWorkStatus(summaryText(verb, summary));
+            self->m_statusTimer.start(kStatusShownMs);
+        }
+        if (then) {
+            then(summary);
+        }
+    };
+    m_fileWork->enqueue(op, std::move(handlers));
 }
 
-void AppViewModel::reloadAfterRename() {
-    // The lists reload once the files carry the new name; the index may note the writes a
-    // moment after they land.
-    QTimer::singleShot(kReloadAfterRenameMs, this, [this] {
-        clearFileCache();
-        loadFilesForCurrentTag();
-    });
+void AppViewModel::reloadAfterFileWork() {
+    // The index has the writes before it answers the next query.
+    clearFileCache();
+    loadFilesForCurrentTag();
+}
+
+void AppViewModel::renameOnFiles(qint64 op) {
+    QPointer<AppViewModel> self(this);
+    enqueueOperation(op, kRenaming,
+                     [self](const FileWork::Summary&) { self->reloadAfterFileWork(); });
+}
+
+void AppViewModel::noteNamesLeaving(const FileJournal::Operation& operation) {
+    // An undo takes off what the operation it takes back added, a redo what that one removed.
+    std::optional<FileJournal::Operation> taken = operation;
+    bool reversed = false;
+    for (int depth = 0; taken && taken->kind == FileJournal::Kind::Undo && depth < 1000; ++depth) {
+        taken = m_journal->operation(taken->undoes);
+        reversed = !reversed;
+    }
+    if (!taken) {
+        return;
+    }
+    const TagEdit& edit = taken->edit;
+    QStringList names = reversed ? edit.adding : edit.removing;
+    const QString& renamed = reversed ? edit.renameTo : edit.renameFrom;
+    if (!renamed.isEmpty()) {
+        names.append(renamed);
+    }
+    for (const QString& name : std::as_const(names)) {
+        m_namesLeaving.insert(FileTagging::comparable(name));
+    }
 }
 
 void AppViewModel::applyTags(const QList<QUrl>& urls, const QStringList& adding,
@@ -201,60 +217,69 @@ void AppViewModel::applyTags(const QList<QUrl>& urls, const QStringList& adding,
     if (urls.isEmpty() || (adding.isEmpty() && removing.isEmpty())) {
         return;
     }
-    const TagEdit edit{adding, removing, {}, {}};
     QList<QByteArray> paths;
     for (const QUrl& url : urls) {
         if (const QByteArray path = FilePaths::rawPathFromUrl(url); !path.isEmpty()) {
             paths.append(path);
         }
     }
-    auto handle = std::make_shared<std::atomic<qint64>>(0);
-    const QString files = paths.size() == 1 ? QStringLiteral("1 File")
-                                            : QStringLiteral("%1 Files").arg(number(paths.size()));
-    pushUndoStep({adding.isEmpty() ? "Remove Tags from " + files : "Tag " + files, std::nullopt,
-                  std::nullopt, handle});
+    const QList<FileJournal::Entry> plan = FileWork::planOf(paths);
+    const QString count = plan.size() == 1 ? QStringLiteral("1 File")
+                                           : QStringLiteral("%1 Files").arg(number(plan.size()));
+    const QString label = adding.isEmpty() ? "Remove Tags from " + count : "Tag " + count;
+    FileJournal::Operation operation;
+    operation.edit = TagEdit{adding, removing, {}, {}};
+    const qint64 op = m_journal->begin(operation, plan);
+    if (!op) {
+        refuse(label, m_journal->lastError());
+        return;
+    }
+    noteNamesLeaving(operation);
+    pushUndoStep({label, {}, op, std::nullopt});
     QPointer<AppViewModel> self(this);
-    enqueueFileJob([self, handle, edit, paths] {
-        if (!self) {
-            return;
-        }
-        self->runFileOperation(
-            handle,
-            [edit, paths](FileWork::Context& context) -> qint64 {
-                const qint64 op = context.journal.begin(FileJournal::Kind::Edit, edit);
-                return op && FileWork::planEdit(context, op, paths) ? op : 0;
-            },
-            edit.adding.isEmpty() ? kUntagging : kTagging,
-            [self, edit](const FileWork::Summary& summary) {
-                // One short line says what the drop changed, unless the summary has worse news.
-                if (!summary.failed && !summary.changedElsewhere && !summary.unsettled &&
-                    !summary.stopped) {
-                    self->setFileWorkStatus(dropText(edit, summary.changed));
-                    self->m_statusTimer.start(kStatusShownMs);
-                }
-                self->clearFileCache();
-                self->loadFilesForCurrentTag();
-            });
-    });
+    enqueueOperation(op, adding.isEmpty() ? kUntagging : kTagging,
+                     [self, adding](const FileWork::Summary& summary) {
+                         // One short line says what the drop changed, unless the summary has
+                         // worse news.
+                         if (!summary.failed && !summary.changedElsewhere && !summary.unsettled &&
+                             !summary.unrecorded) {
+                             const QStringList& names =
+                                 adding.isEmpty() ? summary.namesRemoved : summary.namesAdded;
+                             QString text;
+                             if (summary.changed == 0) {
+                                 text = adding.isEmpty()
+                                            ? QStringLiteral("The files did not have those tags")
+                                            : "The files already had " + namesText(adding);
+                             } else if (adding.isEmpty()) {
+                                 text = QStringLiteral("Removed %1 from %2")
+                                            .arg(namesText(names), files(summary.changed));
+                             } else {
+                                 text = QStringLiteral("Tagged %1 with %2")
+                                            .arg(files(summary.changed), namesText(names));
+                             }
+                             self->setFileWorkStatus(text);
+                             self->m_statusTimer.start(kStatusShownMs);
+                         }
+                         self->reloadAfterFileWork();
+                     });
 }
 
 void AppViewModel::keepTagsThroughSave(const QByteArray& path, const QByteArray& value) {
     // Put back only where the new file is still untagged; journaled like any other change.
-    enqueueFileJob([self = QPointer<AppViewModel>(this), path, value] {
-        self->runFileOperation(
-            nullptr,
-            [path, value](FileWork::Context& context) -> qint64 {
-                const qint64 op = context.journal.begin(FileJournal::Kind::Restore, {});
-                const FileJournal::Entry entry{0, path, {}, value, {}, FileJournal::State::Pending};
-                return op && context.journal.plan(op, {entry}) ? op : 0;
-            },
-            kKeeping,
-            [path](const FileWork::Summary& summary) {
-                if (summary.changed > 0) {
-                    Log::line("fileWork: kept the tags of " + QString::fromUtf8(path) +
-                              " through another program's save");
-                }
-            });
+    FileJournal::Operation operation;
+    operation.kind = FileJournal::Kind::Restore;
+    const qint64 op =
+        m_journal->begin(operation, {{0, path, {}, value, {}, FileJournal::State::Pending, 0}});
+    if (!op) {
+        Log::line("fileWork: could not keep the tags of " + QString::fromUtf8(path) +
+                  " through another program's save: " + m_journal->lastError());
+        return;
+    }
+    enqueueOperation(op, kKeeping, [path](const FileWork::Summary& summary) {
+        if (summary.changed > 0) {
+            Log::line("fileWork: kept the tags of " + QString::fromUtf8(path) +
+                      " through another program's save");
+        }
     });
 }
 
@@ -263,43 +288,39 @@ bool AppViewModel::finishInterruptedWork() {
     if (unfinished.isEmpty()) {
         return false;
     }
-    auto total = std::make_shared<FileWork::Summary>();
-    QPointer<AppViewModel> self(this);
-    const auto add = [total](const FileWork::Summary& summary) { *total += summary; };
+    // A rename's tree side is journaled with it: a crash before the tree was saved leaves the
+    // tag to be renamed here, in the order the renames were made.
+    QList<TagNode> tree = m_hierarchy;
+    bool renamed = false;
     for (const FileJournal::Operation& operation : unfinished) {
-        const qint64 op = operation.id;
-        if (operation.planned) {
-            enqueueFileJob([self, op, add] {
-                self->runFileOperation(
-                    nullptr, [op](FileWork::Context&) { return op; }, kFinishing, add);
+        noteNamesLeaving(operation);
+        if (const auto& rename = operation.tree) {
+            TagTree::update(tree, rename->tag, [&](TagNode& node) {
+                if (node.name == rename->from) {
+                    node.name = rename->to;
+                    renamed = true;
+                }
             });
-        } else if (!operation.edit.renameFrom.isEmpty()) {
-            // Cut short while it still asked which files carry the old name: asked again.
-            const QString from = operation.edit.renameFrom;
-            enqueueFileJob([self, op, from, add] {
-                self->m_services.query.queryFilesWithTag(
-                    from, [self, op, add](const QList<QByteArray>& paths) {
-                        if (self) {
-                            self->runFileOperation(
-                                nullptr,
-                                [op, paths](FileWork::Context& context) {
-                                    return FileWork::planEdit(context, op, paths) ? op : 0;
-                                },
-                                kFinishing, add);
-                        }
-                    });
-            });
-        } else {
-            m_journal->finish(op);  // nothing was written before its plan
         }
     }
-    enqueueFileJob([self, total] {
+    if (renamed) {
+        setHierarchy(std::move(tree));
+        saveHierarchy();
+    }
+    auto total = std::make_shared<FileWork::Summary>();
+    for (const FileJournal::Operation& operation : unfinished) {
+        enqueueOperation(operation.id, kFinishing,
+                         [total](const FileWork::Summary& summary) { *total += summary; });
+    }
+    QPointer<AppViewModel> self(this);
+    m_fileWork->enqueueStep([self, total](const std::function<void()>& next) {
         Log::line(QStringLiteral("fileJournal: finished %1 files left unfinished by the last "
                                  "session")
                       .arg(total->changed + total->unchanged + total->unsettled));
-        self->clearFileCache();
-        self->loadFilesForCurrentTag();
-        self->finishFileJob();
+        if (self) {
+            self->reloadAfterFileWork();
+        }
+        next();
     });
     return true;
 }
@@ -309,14 +330,6 @@ bool AppViewModel::finishInterruptedWork() {
 void AppViewModel::pushUndoStep(UndoHistory::Step step) {
     m_history.push(std::move(step));
     emit historyChanged();
-}
-
-void AppViewModel::recordTreeStep(const QString& label, const QList<TagNode>& before,
-                                  UndoHistory::FileOperation files) {
-    if (before == m_hierarchy && !files) {
-        return;
-    }
-    pushUndoStep({label, before, m_hierarchy, std::move(files)});
 }
 
 std::optional<QString> AppViewModel::undoLabel() const {
@@ -330,51 +343,62 @@ std::optional<QString> AppViewModel::redoLabel() const {
 }
 
 void AppViewModel::undo() {
-    if (!m_history.nextUndo()) {
-        return;
-    }
-    cancelInlineEdit();
-    const UndoHistory::Step step = m_history.takeUndo();
-    emit historyChanged();
-    takeBack(step.treeBefore, step.files);
+    takeBack(true);
 }
 
 void AppViewModel::redo() {
-    if (!m_history.nextRedo()) {
+    takeBack(false);
+}
+
+void AppViewModel::takeBack(bool undo) {
+    const UndoHistory::Step* found = undo ? m_history.nextUndo() : m_history.nextRedo();
+    if (!found) {
         return;
     }
     cancelInlineEdit();
-    const UndoHistory::Step step = m_history.takeRedo();
-    emit historyChanged();
-    takeBack(step.treeAfter, step.files);
-}
-
-void AppViewModel::takeBack(const std::optional<QList<TagNode>>& tree,
-                            const UndoHistory::FileOperation& files) {
-    if (tree) {
-        setHierarchy(*tree);
-        saveHierarchy();
+    const UndoHistory::Step step = *found;
+    const QString label = (undo ? "Undo " : "Redo ") + step.label;
+    // The files' side first, in the journal: what it takes back is finished first, whether
+    // now or at the next start.
+    qint64 op = 0;
+    FileJournal::Operation operation;
+    if (step.files) {
+        operation.kind = FileJournal::Kind::Undo;
+        operation.undoes = step.files;
+        if (step.rename) {
+            operation.tree =
+                undo ? FileJournal::TreeRename{step.rename->tag, step.rename->to, step.rename->from}
+                     : *step.rename;
+        }
+        op = m_journal->begin(operation);
+        if (!op) {
+            refuse(label, m_journal->lastError());
+            return;
+        }
+    }
+    if (!step.tree.isEmpty()) {
+        QList<TagNode> tree = m_hierarchy;
+        undo ? step.tree.undo(tree) : step.tree.redo(tree);
+        const QList<TagNode> before = m_hierarchy;
+        setHierarchy(std::move(tree));
+        if (!saveHierarchy()) {
+            setHierarchy(before);
+            if (op) {
+                m_journal->finish(op);
+            }
+            refuse(label, m_lastSaveError);
+            return;
+        }
         keepNavigationInTree();
     }
-    if (files) {
-        // Queued behind the work it takes back, which may still be running.
+    undo ? m_history.stepBack(op) : m_history.stepForward(op);
+    emit historyChanged();
+    if (op) {
+        noteNamesLeaving(operation);
         QPointer<AppViewModel> self(this);
-        enqueueFileJob([self, files] {
-            self->runFileOperation(
-                nullptr,
-                [files](FileWork::Context& context) {
-                    const qint64 restore = FileWork::planUndo(context.journal, *files);
-                    *files = restore;  // what the next undo or redo of this step takes back
-                    return restore;
-                },
-                kUndoing,
-                [self](const FileWork::Summary&) {
-                    self->clearFileCache();
-                    self->loadFilesForCurrentTag();
-                });
-        });
-    } else if (tree) {
-        clearFileCache();
-        loadFilesForCurrentTag();
+        enqueueOperation(op, kUndoing,
+                         [self](const FileWork::Summary&) { self->reloadAfterFileWork(); });
+    } else {
+        reloadAfterFileWork();
     }
 }

@@ -158,12 +158,13 @@ void AppViewModel::loadFiles(const QUuid& tagID) {
                         excluded = QSet<QString>(below.begin(), below.end());
                     }
                 }
-                // Reading every file's tags is disk work: it runs on the file thread, and the
+                // Reading every file's tags is disk work: it runs on the list thread, and the
                 // result comes back here in the order the queries completed. A long list shows
                 // its first files at once and fills in as the rest are checked.
                 FileTagStore& store = self->m_services.tagStore;
-                self->m_fileWork.start(
-                    [self, id = tag.id, paths, required, excluded, load, &store] {
+                const std::atomic_bool& stop = self->m_stopLoading;
+                self->m_listLoading.start(
+                    [self, id = tag.id, paths, required, excluded, load, &store, &stop] {
                         const auto post = [&](QList<FileItem> files, bool complete) {
                             QMetaObject::invokeMethod(
                                 self.data(),
@@ -190,8 +191,8 @@ void AppViewModel::loadFiles(const QUuid& tagID) {
                                     sincePost.start();
                                 }
                             },
-                            [&] { return !self; });
-                        if (self) {
+                            [&] { return stop.load(); });
+                        if (!stop) {
                             FileItems::sortByName(files);
                             post(std::move(files), true);
                         }

@@ -78,36 +78,24 @@ void AppViewModel::loadHierarchy() {
         QStringLiteral("loadHierarchy: done. Root-level tags now: %1").arg(m_hierarchy.size()));
 }
 
-void AppViewModel::mergeTagsOnFiles(bool afterFileWork) {
+void AppViewModel::mergeTagsOnFiles(bool crawled) {
     // On Linux the system's own tag list is the set of names on the user's files, which the
-    // index knows once its crawl is done. After interrupted work is finished, when there is
-    // some: a name a rename was taking off the files must not come back. Otherwise drops need
-    // not wait behind the crawl.
+    // index knows once its crawl is done. Names that file work is taking off the files are
+    // left out, so the merge need not wait for that work.
     QPointer<AppViewModel> self(this);
-    const auto ask = [self, afterFileWork] {
-        self->m_services.query.queryAllTagNames(
-            [self, afterFileWork](const QStringList& names) {
-                if (!self) {
-                    return;
-                }
-                self->mergeNamesOnFiles(names, afterFileWork);
-                if (afterFileWork) {
-                    self->finishFileJob();
-                }
-            },
-            afterFileWork);
-    };
-    if (afterFileWork) {
-        enqueueFileJob(ask);
-    } else {
-        ask();
-    }
+    m_services.query.queryAllTagNames(
+        [self, crawled](const QStringList& names) {
+            if (self) {
+                self->mergeNamesOnFiles(names, crawled);
+            }
+        },
+        crawled);
 }
 
 void AppViewModel::refreshFromIndex(const QStringList& changedNames) {
     // The first answers came from what the index kept from the last run; its crawl is done
-    // now. Names first seen by the crawl join the tree, behind any file work that could still
-    // take a name off the files; a list whose files changed loads again, the others stay.
+    // now. Names first seen by the crawl join the tree; a list whose files changed loads
+    // again, the others stay.
     mergeTagsOnFiles(true);
     const QSet<QString> changed(changedNames.cbegin(), changedNames.cend());
     QSet<QUuid> shown(m_navigationPath.cbegin(), m_navigationPath.cend());
@@ -128,7 +116,9 @@ void AppViewModel::mergeNamesOnFiles(const QStringList& names, bool crawled) {
     }
     QList<FinderTag> tags;
     for (const QString& name : names) {
-        tags.append({name, 0});
+        if (!m_namesLeaving.contains(name.normalized(QString::NormalizationForm_C))) {
+            tags.append({name, 0});
+        }
     }
     sortByName(tags, [](const FinderTag& tag) { return tag.name; });
     const QSet<QString> existing = canonicalTagNames();
@@ -203,9 +193,9 @@ void AppViewModel::mergeSystemTags(const QList<FinderTag>& tags, QSet<QString> e
     }
 }
 
-void AppViewModel::saveHierarchy() {
+bool AppViewModel::saveHierarchy() {
     if (!m_treeSaveProblem.isEmpty()) {
-        return;
+        return true;  // said once already: edits live in memory this session
     }
     if (m_keepUnreadableFileBeforeSave) {
         const auto kept = HierarchyFile::keepCopyAside();
@@ -213,10 +203,19 @@ void AppViewModel::saveHierarchy() {
             Log::line(
                 "saveHierarchy: the unreadable hierarchy file could not be kept aside; "
                 "not replacing it");
-            return;
+            m_lastSaveError = QStringLiteral(
+                                  "the unreadable tree file %1 could not be copied "
+                                  "aside")
+                                  .arg(HierarchyFile::hierarchyFilePath());
+            return false;
         }
         Log::line("loadHierarchy: kept the unreadable hierarchy file as " + *kept);
         m_keepUnreadableFileBeforeSave = false;
     }
-    HierarchyFile::save(m_hierarchy);
+    if (const auto problem = HierarchyFile::save(m_hierarchy)) {
+        m_lastSaveError = *problem;
+        Log::line("saveHierarchy: could not save the tree: " + *problem);
+        return false;
+    }
+    return true;
 }

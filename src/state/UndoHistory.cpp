@@ -17,12 +17,12 @@ const UndoHistory::Step* UndoHistory::nextRedo() const {
     return m_done < m_steps.size() ? &m_steps[m_done] : nullptr;
 }
 
-UndoHistory::Step UndoHistory::takeUndo() {
-    return m_steps[--m_done];
+void UndoHistory::stepBack(qint64 files) {
+    m_steps[--m_done].files = files;
 }
 
-UndoHistory::Step UndoHistory::takeRedo() {
-    return m_steps[m_done++];
+void UndoHistory::stepForward(qint64 files) {
+    m_steps[m_done++].files = files;
 }
 
 void UndoHistory::clear() {

@@ -1,37 +1,36 @@
 #pragma once
 
-#include "model/TagNode.h"
+#include "model/TreeChange.h"
+#include "platform/FileJournal.h"
 
 #include <QList>
 #include <QString>
 
-#include <atomic>
-#include <memory>
 #include <optional>
 
 // The session's undoable steps, newest last. A step may change the tree, the files, or both
-// (a rename); its file part is a journal operation, known once its work has been planned.
+// (a rename); its file part is a journal operation.
 class UndoHistory {
 public:
     static constexpr qsizetype kLimit = 200;
 
-    using FileOperation = std::shared_ptr<std::atomic<qint64>>;  // 0 until planned
     struct Step {
         QString label;  // "Rename “Beta”", shown as "Undo Rename “Beta”"
-        std::optional<QList<TagNode>> treeBefore;
-        std::optional<QList<TagNode>> treeAfter;
-        // What undo or redo takes back next: the step's own operation, then each undo's or
-        // redo's, so that redo restores exactly what undo restored.
-        FileOperation files;
+        TreeChange tree;
+        // The journal operation that undo or redo takes back next: the step's own, then each
+        // undo's or redo's, so that redo restores exactly what undo restored. 0: no files.
+        qint64 files = 0;
+        // A rename's tree side as the step made it, journaled with each undo and redo.
+        std::optional<FileJournal::TreeRename> rename;
     };
 
     // A new step; the steps that could be redone are dropped.
     void push(Step step);
     const Step* nextUndo() const;
     const Step* nextRedo() const;
-    // Moves past the step and returns it.
-    Step takeUndo();
-    Step takeRedo();
+    // Moves past the step, which takes back `files` next (the undo's or redo's own operation).
+    void stepBack(qint64 files);
+    void stepForward(qint64 files);
     void clear();
 
 private:

@@ -206,7 +206,7 @@ void TestHierarchy::equalityAndHashCoverEveryField() {
 void TestHierarchy::saveReplacesFileAndFailedSaveKeepsIt() {
     const QString path = HierarchyFile::hierarchyFilePath();
     QVERIFY(path.startsWith(m_home->dataDir()));
-    QVERIFY(HierarchyFile::save({TagNode::make("First", 1)}));
+    QVERIFY(!HierarchyFile::save({TagNode::make("First", 1)}));
     const auto first = HierarchyFile::read();
     QCOMPARE(first.status, HierarchyFile::ReadStatus::Read);
 
@@ -218,7 +218,7 @@ void TestHierarchy::saveReplacesFileAndFailedSaveKeepsIt() {
     rlimit tiny = original;
     tiny.rlim_cur = 16;
     setrlimit(RLIMIT_FSIZE, &tiny);
-    const bool saved = HierarchyFile::save({TagNode::make("Second", 2)});
+    const bool saved = !HierarchyFile::save({TagNode::make("Second", 2)});
     setrlimit(RLIMIT_FSIZE, &original);
     QVERIFY(!saved);
     QCOMPARE(HierarchyFile::read().bytes, first.bytes);
@@ -263,7 +263,7 @@ extern "C" int rename(const char* from, const char* to) {
 
 void TestHierarchy::saveSyncsBeforeItReplaces() {
     g_fileCalls.clear();
-    QVERIFY(HierarchyFile::save({TagNode::make("Synced", 1)}));
+    QVERIFY(!HierarchyFile::save({TagNode::make("Synced", 1)}));
     // The new bytes reach the disk before they replace the old file, then the folder's entry.
     QCOMPARE(g_fileCalls, QStringList({"fsync", "rename", "fsync"}));
 }

@@ -561,8 +561,8 @@ void TestTagIndex::tagNamesFollowWritesDuringTheCrawl() {
     FileJournal journal(":memory:");
     std::atomic_bool stop = false;
     FileWork::Context context{store, journal, *index, stop, {}};
-    const qint64 op = journal.begin(FileJournal::Kind::Edit, TagEdit::rename("Old", "New"));
-    QVERIFY(FileWork::planEdit(context, op, paths));
+    const qint64 op = journal.begin({.edit = TagEdit::rename("Old", "New")});
+    QVERIFY(FileWork::planEdit(journal, op, paths));
     FileWork::run(context, op);
     std::optional<QStringList> names;
     index->queryAllTagNames([&](const QStringList& found) { names = found; }, false);

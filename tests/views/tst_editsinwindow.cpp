@@ -122,13 +122,15 @@ void TestEditsInWindow::renameTypedDuringReloadsIsNeverCommitted() {
     QCOMPARE(nameOf(m_beta), QString("Beta2"));
     QTRY_COMPARE(tagsOf(tagged), QByteArray("Alpha,Beta2"));
 
-    // A second rename is typed, not confirmed, while the first one's reload comes.
+    // A second rename is typed, not confirmed, while other file work ends and the lists
+    // reload.
     bool reloaded = false;
     connect(m_model.get(), &AppViewModel::filesPerTagChanged, this,
             [&] { reloaded = reloaded || m_model->filesPerTag().isEmpty(); });
     clickRow(1, 1);
     TagNameEditor* field = focusedField();
     QTest::keyClicks(field, "Zq");
+    m_model->applyTags({QUrl::fromLocalFile(file("g.txt"))}, {"Alpha"}, {});
     QTRY_VERIFY_WITH_TIMEOUT(reloaded, 4000);
     settle();
     QCOMPARE(nameOf(m_beta), QString("Beta2"));

@@ -20,7 +20,7 @@ StatusBarView::StatusBarView(AppViewModel& model, QWidget* parent)
          {&AppViewModel::hierarchyChanged, &AppViewModel::navigationPathChanged,
           &AppViewModel::currentFilesChanged, &AppViewModel::suggestFullDiskAccessChanged,
           &AppViewModel::treeSaveProblemChanged, &AppViewModel::fileWorkStatusChanged,
-          &AppViewModel::indexNoticeChanged}) {
+          &AppViewModel::fileWorkProblemChanged, &AppViewModel::indexNoticeChanged}) {
         connect(&m_model, signal, this, &StatusBarView::refresh);
     }
     refresh();
@@ -78,9 +78,12 @@ void StatusBarView::setupWidgets() {
 
 void StatusBarView::refresh() {
     m_banner->setVisible(m_model.suggestFullDiskAccess());
-    // A problem keeping the tree outweighs the index's notice; both are said in one place.
-    const QString problem =
-        m_model.treeSaveProblem().isEmpty() ? m_model.indexNotice() : m_model.treeSaveProblem();
+    // A problem keeping the tree or the journal outweighs the index's notice; all are said in
+    // one place.
+    QString problem = m_model.treeSaveProblem();
+    for (const QString& next : {m_model.fileWorkProblem(), m_model.indexNotice()}) {
+        problem = problem.isEmpty() ? next : problem;
+    }
     m_saveProblem->setText(problem);
     m_saveProblem->setVisible(!problem.isEmpty());
     // Work on files, while it runs and for a moment after, says how far it is instead.
