@@ -188,6 +188,8 @@ void TagIndex::threadMain() {
     crawlEverything();
     catchUp();
     m_crawled = !m_stop;
+    // Told before the index says it is ready: whoever waits for that finds the word given.
+    reportRefreshed();
     {
         std::lock_guard lock(m_queueMutex);
         m_ready = true;
@@ -196,7 +198,6 @@ void TagIndex::threadMain() {
     // The crawl's transient listings are freed by now; their pages go back once the answers
     // no longer wait.
     malloc_trim(0);
-    reportRefreshed();
     saveStore();
 
     while (!m_stop) {

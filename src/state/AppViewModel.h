@@ -94,6 +94,8 @@ public:
     // Appends the names found on the user's files that the tree lacks, once the index has them;
     // with `crawled`, never names the index kept from its last run.
     void mergeTagsOnFiles(bool crawled);
+    // True while names asked of the index wait to be merged.
+    bool isMergingNames() const { return m_namesAsked > 0; }
     // Finishes the file work the journal holds from a session that ended before it was done;
     // false when there was none.
     bool finishInterruptedWork();
@@ -309,6 +311,7 @@ private:
     // Names that this session's edits take off files, and names of tags the user deleted: the
     // names found on the files do not bring them back into the tree this session. Canonical.
     QSet<QString> m_namesLeaving;
+    int m_namesAsked = 0;
     QString m_indexNotice;
     QTimer m_statusTimer;
     quint64 m_lastLoad = 0;

@@ -83,9 +83,11 @@ void AppViewModel::mergeTagsOnFiles(bool crawled) {
     // index knows once its crawl is done. Names that file work is taking off the files are
     // left out, so the merge need not wait for that work.
     QPointer<AppViewModel> self(this);
+    ++m_namesAsked;
     m_services.query.queryAllTagNames(
         [self, crawled](const QStringList& names) {
             if (self) {
+                --self->m_namesAsked;
                 self->mergeNamesOnFiles(names, crawled);
             }
         },

@@ -2,6 +2,7 @@
 // start, undone and redone byte for byte, and kept whole beside another writer.
 #include "LogCapture.h"
 #include "ModelFixture.h"
+#include "Session.h"
 #include "TestTree.h"
 #include "platform/FileJournal.h"
 #include "platform/TagIndex.h"
@@ -18,23 +19,6 @@
 #include <csignal>
 
 namespace {
-
-// The real store, slowed so that a signal lands part-way through the work.
-class SlowStore : public FileTagStore {
-public:
-    explicit SlowStore(int microseconds = 60) : m_microseconds(microseconds) {}
-    std::optional<QByteArray> readValue(const QByteArray& path) const override {
-        return m_real.readValue(path);
-    }
-    std::error_code writeValue(const QByteArray& path, const QByteArray& value) override {
-        usleep(static_cast<useconds_t>(m_microseconds));
-        return m_real.writeValue(path, value);
-    }
-
-private:
-    int m_microseconds;
-    XattrTagStore m_real;
-};
 
 class NoQuery : public TaggedFileQuery {
 public:
