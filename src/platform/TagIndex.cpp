@@ -522,6 +522,8 @@ void TagIndex::handleEvent(const inotify_event& event) {
         return;
     }
     lock.unlock();
+    struct stat info {};
+    const bool found = lstat(path.constData(), &info) == 0;
     const auto value = XattrTagStore::readAttribute(path, false);
     const int error = errno;
     lock.lock();
@@ -535,10 +537,19 @@ void TagIndex::handleEvent(const inotify_event& event) {
         return;
     }
     const QStringList tags = TagIndexCrawler::decodeTags(value.value_or(QByteArray()));
-    if (tags.isEmpty() && !(mask & IN_ISDIR) && (mask & (IN_CREATE | IN_MOVED_TO))) {
-        keepTagsOfReplacedFile(*folder, name, path);
+    if (tags.isEmpty() && found && S_ISREG(info.st_mode)) {
+        // Another file in a tagged file's place: made there, moved there, or found there by an
+        // event of the file it replaced (read after the replacement). The same file, known, has
+        // had its tags taken off on purpose.
+        const quint64 known = m_table->fileInode(*folder, name);
+        if ((mask & (IN_CREATE | IN_MOVED_TO)) || (known != 0 && known != info.st_ino)) {
+            keepTagsOfReplacedFile(*folder, name, path);
+        } else if (known != 0) {
+            m_recentlyGone.remove(path);
+        }
     }
-    m_table->setFileTags(*folder, name, tags, value.value_or(QByteArray()));
+    m_table->setFileTags(*folder, name, tags, value.value_or(QByteArray()),
+                         found ? info.st_ino : 0);
     if (!(mask & IN_ISDIR) || !(mask & (IN_CREATE | IN_MOVED_TO))) {
         return;
     }
@@ -566,7 +577,8 @@ void TagIndex::keepTagsOfReplacedFile(int folder, const QByteArray& name, const 
     // Editors save by renaming a new file onto the old one, or by moving the old one aside or
     // deleting it and creating a new one: the new file has no tags, and the user's would be
     // lost. Either the table still has the old file's (a rename onto it), or it went moments
-    // ago.
+    // ago. The bytes are kept until saves stop coming: an editor saving again before the tags
+    // were put back replaces an untagged file, and the next save needs them as much.
     constexpr qint64 kWindowMs = 10000;
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     QByteArray lost = m_table->fileValue(folder, name);
@@ -574,7 +586,9 @@ void TagIndex::keepTagsOfReplacedFile(int folder, const QByteArray& name, const 
         lost.isEmpty() && gone != m_recentlyGone.cend() && now - gone->time <= kWindowMs) {
         lost = gone->value;
     }
-    m_recentlyGone.remove(path);
+    if (!lost.isEmpty()) {
+        m_recentlyGone.insert(path, {lost, now});
+    }
     std::lock_guard lock(m_queueMutex);
     if (!lost.isEmpty() && m_replacedHandler) {
         QMetaObject::invokeMethod(
@@ -700,13 +714,13 @@ void TagIndex::resyncFolder(int folder, const QByteArray& path) {
     QSet<QByteArray> present;
     for (const TagIndexCrawler::Entry& file : listing.taggedFiles) {
         present.insert(file.name);
-        m_table->setFileTags(folder, file.name, file.tags);
+        m_table->setFileTags(folder, file.name, file.tags, file.value, file.inode);
     }
     QSet<QByteArray> folderNames;
     for (const TagIndexCrawler::Entry& sub : listing.folders) {
         present.insert(sub.name);
         folderNames.insert(sub.name);
-        m_table->setFileTags(folder, sub.name, sub.tags);
+        m_table->setFileTags(folder, sub.name, sub.tags, sub.value, sub.inode);
         if (!m_table->subfolder(folder, sub.name)) {
             const QByteArray subPath = path + (path.endsWith('/') ? "" : "/") + sub.name;
             added.append({m_table->addFolder(folder, sub.name), subPath});

@@ -138,11 +138,12 @@ TagIndexCrawler::Listing TagIndexCrawler::list(const QByteArray& path) {
             const QByteArray value = readTagValueAt(fd, name, entryPath, base);
             if (type == DT_DIR) {
                 listing.folders.append(
-                    {QByteArray(name), TagIndexCrawler::decodeTags(value), value});
+                    {QByteArray(name), TagIndexCrawler::decodeTags(value), value, entry->d_ino});
             } else if (!value.isEmpty()) {
                 QStringList tags = TagIndexCrawler::decodeTags(value);
                 if (!tags.isEmpty()) {
-                    listing.taggedFiles.append({QByteArray(name), std::move(tags), value});
+                    listing.taggedFiles.append(
+                        {QByteArray(name), std::move(tags), value, entry->d_ino});
                 }
             }
         }
@@ -196,12 +197,12 @@ void TagIndexCrawler::walk(int folder, const QByteArray& path,
         m_shared.unwatched.insert(folder);
     }
     for (const Entry& file : listing.taggedFiles) {
-        m_shared.table.setFileTags(folder, file.name, file.tags, file.value);
+        m_shared.table.setFileTags(folder, file.name, file.tags, file.value, file.inode);
     }
     const QByteArray prefix = path.endsWith('/') ? path : path + '/';
     for (const Entry& sub : listing.folders) {
         if (!sub.tags.isEmpty()) {
-            m_shared.table.setFileTags(folder, sub.name, sub.tags, sub.value);
+            m_shared.table.setFileTags(folder, sub.name, sub.tags, sub.value, sub.inode);
         }
         const auto existing = m_shared.table.subfolder(folder, sub.name);
         const int child = existing ? *existing : m_shared.table.addFolder(folder, sub.name);

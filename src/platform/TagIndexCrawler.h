@@ -50,6 +50,7 @@ public:
         QByteArray name;
         QStringList tags;
         QByteArray value;
+        quint64 inode = 0;
     };
     struct Listing {
         bool ok = false;

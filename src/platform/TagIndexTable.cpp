@@ -164,7 +164,7 @@ QStringList TagIndexTable::sharedKeysFor(const QStringList& tags) {
 }
 
 int TagIndexTable::storeFile(int folder, const QByteArray& name, const QStringList& tags,
-                             int existing, const QByteArray& value) {
+                             int existing, const QByteArray& value, quint64 inode) {
     int file = existing;
     if (file == kNone) {
         if (!m_freeFiles.isEmpty()) {
@@ -187,7 +187,8 @@ int TagIndexTable::storeFile(int folder, const QByteArray& name, const QStringLi
     // A note of Orvane's own write carries names only: the bytes read with the write's event
     // stay.
     const QByteArray kept = value.isEmpty() && existing != kNone ? m_files[file].value : value;
-    m_files[file] = TaggedFile{folder, name, sharedKeysFor(tags), kept, tags};
+    const quint64 keptInode = inode == 0 && existing != kNone ? m_files[file].inode : inode;
+    m_files[file] = TaggedFile{folder, name, sharedKeysFor(tags), kept, tags, keptInode};
     for (const QString& tag : tags) {
         const QString bare = tag.section(u'\n', 0, 0);
         if (!bare.isEmpty() && !m_spelled.contains(bare)) {
@@ -222,8 +223,13 @@ QByteArray TagIndexTable::fileValue(int folder, const QByteArray& name) const {
     return it == m_fileByName.cend() ? QByteArray() : m_files[*it].value;
 }
 
+quint64 TagIndexTable::fileInode(int folder, const QByteArray& name) const {
+    const auto it = m_fileByName.constFind({folder, name});
+    return it == m_fileByName.cend() ? 0 : m_files[*it].inode;
+}
+
 void TagIndexTable::setFileTags(int folder, const QByteArray& name, const QStringList& tags,
-                                const QByteArray& value) {
+                                const QByteArray& value, quint64 inode) {
     if (!isFolderAlive(folder)) {
         return;
     }
@@ -238,7 +244,7 @@ void TagIndexTable::setFileTags(int folder, const QByteArray& name, const QStrin
         }
         return;
     }
-    const int file = storeFile(folder, name, tags, existing, value);
+    const int file = storeFile(folder, name, tags, existing, value, inode);
     if (existing == kNone) {
         m_fileByName.insert(key, file);
         m_folders[folder].files.push_back(file);

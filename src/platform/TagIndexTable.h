@@ -31,11 +31,13 @@ public:
     void setWatch(int folder, int watch);
     std::optional<int> folderForWatch(int watch) const;
 
-    // An empty list forgets the file. `value` is the attribute's bytes, kept so that a file
-    // another program replaces can be given them back.
+    // An empty list forgets the file. `value` is the attribute's bytes and `inode` the file's,
+    // kept so that a file another program replaces can be given them back; both are kept from
+    // before when not given.
     void setFileTags(int folder, const QByteArray& name, const QStringList& tags,
-                     const QByteArray& value = QByteArray());
+                     const QByteArray& value = QByteArray(), quint64 inode = 0);
     QByteArray fileValue(int folder, const QByteArray& name) const;
+    quint64 fileInode(int folder, const QByteArray& name) const;
     QList<QByteArray> taggedFileNames(int folder) const;
     QList<int> subfolders(int folder) const;
 
@@ -84,11 +86,12 @@ private:
         QStringList keys;
         QByteArray value;
         QStringList tags;
+        quint64 inode = 0;  // 0: not known
     };
 
     QByteArray fullPath(const TaggedFile& file) const;
     int storeFile(int folder, const QByteArray& name, const QStringList& tags, int existing,
-                  const QByteArray& value = QByteArray());
+                  const QByteArray& value = QByteArray(), quint64 inode = 0);
     void dropFile(int file);
     static QStringList keysFor(const QStringList& tags);
     QStringList sharedKeysFor(const QStringList& tags);

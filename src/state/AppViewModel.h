@@ -275,7 +275,8 @@ private:
     void setFileWorkStatus(const QString& text);
     // Queues a journal operation with the status line's words for it; `then` runs when done.
     void enqueueOperation(qint64 op, const FileVerb& verb,
-                          std::function<void(const FileWork::Summary&)> then = {});
+                          std::function<void(const FileWork::Summary&)> then = {},
+                          std::function<void()> started = {});
     void renameOnFiles(qint64 op);
     void reloadAfterFileWork();
     void keepTagsThroughSave(const QByteArray& path, const QByteArray& value);
@@ -312,6 +313,8 @@ private:
     // names found on the files do not bring them back into the tree this session. Canonical.
     QSet<QString> m_namesLeaving;
     int m_namesAsked = 0;
+    // Files whose tags wait to be put back after another program's save; one wait each.
+    QSet<QByteArray> m_restoresWaiting;
     QString m_indexNotice;
     QTimer m_statusTimer;
     quint64 m_lastLoad = 0;

@@ -135,11 +135,13 @@ void AppViewModel::shutDown() {
 }
 
 void AppViewModel::enqueueOperation(qint64 op, const Verb& verb,
-                                    std::function<void(const FileWork::Summary&)> then) {
+                                    std::function<void(const FileWork::Summary&)> then,
+                                    std::function<void()> started) {
     QPointer<AppViewModel> self(this);
     auto timer = std::make_shared<QElapsedTimer>();
     timer->start();
     FileWorkQueue::Handlers handlers;
+    handlers.started = std::move(started);
     handlers.progress = [self, timer, verb](qsizetype done, qsizetype total) {
         if (timer->elapsed() < kProgressAfterMs) {
             return;
@@ -265,7 +267,11 @@ void AppViewModel::applyTags(const QList<QUrl>& urls, const QStringList& adding,
 }
 
 void AppViewModel::keepTagsThroughSave(const QByteArray& path, const QByteArray& value) {
-    // Put back only where the new file is still untagged; journaled like any other change.
+    // Put back only where the new file is still untagged; journaled like any other change. A
+    // put-back still waiting for its turn reads the file then: a later save needs no other.
+    if (m_restoresWaiting.contains(path)) {
+        return;
+    }
     FileJournal::Operation operation;
     operation.kind = FileJournal::Kind::Restore;
     const qint64 op =
@@ -275,12 +281,17 @@ void AppViewModel::keepTagsThroughSave(const QByteArray& path, const QByteArray&
                   " through another program's save: " + m_journal->lastError());
         return;
     }
-    enqueueOperation(op, kKeeping, [path](const FileWork::Summary& summary) {
-        if (summary.changed > 0) {
-            Log::line("fileWork: kept the tags of " + QString::fromUtf8(path) +
-                      " through another program's save");
-        }
-    });
+    m_restoresWaiting.insert(path);
+    QPointer<AppViewModel> self(this);
+    enqueueOperation(
+        op, kKeeping,
+        [path](const FileWork::Summary& summary) {
+            if (summary.changed > 0) {
+                Log::line("fileWork: kept the tags of " + QString::fromUtf8(path) +
+                          " through another program's save");
+            }
+        },
+        [self, path] { self->m_restoresWaiting.remove(path); });
 }
 
 bool AppViewModel::finishInterruptedWork() {

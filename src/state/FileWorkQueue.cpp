@@ -59,6 +59,9 @@ void FileWorkQueue::next() {
 }
 
 void FileWorkQueue::start(qint64 op, const Handlers& handlers) {
+    if (handlers.started) {
+        handlers.started();
+    }
     const auto operation = m_journal.operation(op);
     if (!operation) {
         next();

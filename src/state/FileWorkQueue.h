@@ -23,6 +23,8 @@ class FileWorkQueue : public QObject {
 
 public:
     struct Handlers {
+        // When its turn comes, on the user interface thread.
+        std::function<void()> started;
         // After each batch, on the worker thread.
         std::function<void(qsizetype done, qsizetype total)> progress;
         // A rename waits for the index to have looked at every file.

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QtTest>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 
@@ -60,6 +61,7 @@ private slots:
     void undoOfRenameAndMergeGivesFilesTheirNames();
     void undoWaitsForTheWorkItTakesBack();
     void anotherWriterLosesNothingOfOurs();
+    void tagsSurviveOtherProgramsSaves_data();
     void tagsSurviveOtherProgramsSaves();
     void longWorkShowsItsProgress();
 
@@ -333,16 +335,28 @@ void TestFileWork::anotherWriterLosesNothingOfOurs() {
     }
 }
 
+void TestFileWork::tagsSurviveOtherProgramsSaves_data() {
+    QTest::addColumn<QString>("save");
+    QTest::addColumn<QByteArray>("after");  // "tags": the file's own tags, given back
+    QTest::newRow("new file renamed onto it") << "rename" << QByteArray("tags");
+    QTest::newRow("moved aside, new file written") << "backup" << QByteArray("tags");
+    QTest::newRow("deleted, written again") << "recreate" << QByteArray("tags");
+    QTest::newRow("chmodded, then replaced") << "chmod rename" << QByteArray("tags");
+    QTest::newRow("written in place, then replaced") << "write rename" << QByteArray("tags");
+    QTest::newRow("100 saves a second") << "burst" << QByteArray("tags");
+    QTest::newRow("a new file with tags of its own") << "own" << QByteArray("Theirs");
+    QTest::newRow("tags removed on purpose") << "clear" << QByteArray();
+    QTest::newRow("tags removed, then replaced") << "clear rename" << QByteArray();
+    QTest::newRow("a link in its place") << "link" << QByteArray();
+}
+
 void TestFileWork::tagsSurviveOtherProgramsSaves() {
+    QFETCH(QString, save);
+    QFETCH(QByteArray, after);
     const QByteArray tags(" lead,Work,\xff", 11);
-    const QString renamedOnto = file("saves/renamed-onto.txt");
-    const QString backedUp = file("saves/backed-up.txt");
-    const QString recreated = file("saves/recreated.txt");
-    const QString ownTags = file("saves/own-tags.txt");
-    const QString cleared = file("saves/cleared.txt");
-    for (const QString& path : {renamedOnto, backedUp, recreated, ownTags, cleared}) {
-        setRaw(path, tags);
-    }
+    const QString path = file("saves/" + QString(QTest::currentDataTag()).replace(' ', '-'));
+    const QString untagged = file("saves/elsewhere.txt");
+    setRaw(path, tags);
     TagIndex::Options options;
     options.roots = {QFile::encodeName(m_folder)};
     options.outsideListPath = m_folder + "/elsewhere";
@@ -354,34 +368,58 @@ void TestFileWork::tagsSurviveOtherProgramsSaves() {
         {services.tagStore, index, services.workspace, services.clock, services.previews},
         AppViewModel::Startup::Empty);
     LogCapture log;
-    const auto writeNew = [](const QString& path) {
-        QFile file(path);
+    const auto writeNew = [](const QString& target) {
+        QFile file(target);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("saved");
     };
-    // Write a new file, then rename it onto the old one.
-    writeNew(renamedOnto + ".tmp");
-    QVERIFY(::rename(QFile::encodeName(renamedOnto + ".tmp"), QFile::encodeName(renamedOnto)) == 0);
-    // Move the old one aside as a backup, then write a new one.
-    QVERIFY(QFile::rename(backedUp, backedUp + "~"));
-    writeNew(backedUp);
-    // Delete, then write again.
-    QVERIFY(QFile::remove(recreated));
-    writeNew(recreated);
-    // A new file with tags of its own, and tags the user removed on purpose.
-    writeNew(ownTags + ".tmp");
-    setRaw(ownTags + ".tmp", "Theirs");
-    QVERIFY(::rename(QFile::encodeName(ownTags + ".tmp"), QFile::encodeName(ownTags)) == 0);
-    setRaw(cleared, QByteArray());
-
-    QTRY_COMPARE(raw(renamedOnto), tags);
-    QTRY_COMPARE(raw(backedUp), tags);
-    QTRY_COMPARE(raw(recreated), tags);
+    const auto renameOnto = [&] {
+        writeNew(path + ".tmp");
+        QVERIFY(::rename(QFile::encodeName(path + ".tmp"), QFile::encodeName(path)) == 0);
+    };
+    for (const QString& step : save.split(' ')) {
+        if (step == "rename") {
+            renameOnto();
+        } else if (step == "backup") {
+            QVERIFY(QFile::rename(path, path + "~"));
+            writeNew(path);
+        } else if (step == "recreate") {
+            QVERIFY(QFile::remove(path));
+            writeNew(path);
+        } else if (step == "chmod") {
+            QVERIFY(::chmod(QFile::encodeName(path), 0600) == 0);
+        } else if (step == "write") {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::Append));
+            file.write("more");
+        } else if (step == "burst") {
+            for (int i = 0; i < 100; ++i) {
+                renameOnto();
+                QTest::qWait(10);
+            }
+        } else if (step == "own") {
+            writeNew(path + ".tmp");
+            setRaw(path + ".tmp", "Theirs");
+            QVERIFY(::rename(QFile::encodeName(path + ".tmp"), QFile::encodeName(path)) == 0);
+        } else if (step == "clear") {
+            setRaw(path, QByteArray());
+            QTest::qWait(100);  // the user's removal is seen before the editor saves
+        } else if (step == "link") {
+            QVERIFY(QFile::remove(path));
+            QVERIFY(QFile::link(untagged, path));
+        }
+    }
+    if (after == "tags") {
+        QTRY_COMPARE(raw(path), tags);
+    }
+    index.waitUntilReady();
+    QTest::qWait(200);  // a put-back that should not come would come by now
     model.waitForFileWork();
-    QCOMPARE(raw(backedUp + "~"), tags);
-    QCOMPARE(raw(ownTags), QByteArray("Theirs"));
-    QCOMPARE(raw(cleared), QByteArray());
-    QCOMPARE(log.lines().filter("through another program's save").size(), 3);
+    QCOMPARE(raw(path), after == "tags" ? tags : after);
+    QCOMPARE(raw(untagged), QByteArray());
+    if (save == "backup") {
+        QCOMPARE(raw(path + "~"), tags);
+    }
 }
 
 void TestFileWork::longWorkShowsItsProgress() {

@@ -130,6 +130,8 @@ void TestWhileBusy::workQueuedAtQuitIsFinishedInOrder_data() {
         << "rename drop" << QByteArray("B,z") << QByteArray("B") << QStringList{"B"};
     QTest::newRow("rename, drop, undo, undo, redo")
         << "rename drop undo undo redo" << QByteArray("B,z") << QByteArray("") << QStringList{"B"};
+    QTest::newRow("rename, another program's save")
+        << "rename save" << QByteArray("B,z") << QByteArray("") << QStringList{"B"};
 }
 
 void TestWhileBusy::workQueuedAtQuitIsFinishedInOrder() {
@@ -140,6 +142,7 @@ void TestWhileBusy::workQueuedAtQuitIsFinishedInOrder() {
     QVERIFY(!HierarchyFile::save({TagNode::make("A", 0)}));
     const QStringList renamed = files("r", 1500, "A,z");
     const QStringList dropped = files("d", 20, "");
+    const QString saved = files("s", 1, "z").first();
     {
         Session session(*m_home, {.writeDelayMicroseconds = 400});
         session.settle();
@@ -154,6 +157,12 @@ void TestWhileBusy::workQueuedAtQuitIsFinishedInOrder() {
                     urls.append(QUrl::fromLocalFile(path));
                 }
                 model.applyTags(urls, {"B"}, {});
+            } else if (step == "save") {
+                // An editor's save; its tags are put back behind the rename.
+                writeTaggedFile(*m_home, saved + ".new", "");
+                ::rename(QFile::encodeName(saved + ".new"), QFile::encodeName(saved));
+                QTRY_VERIFY(session.journal->unfinished().last().kind ==
+                            FileJournal::Kind::Restore);
             } else {
                 step == "undo" ? model.undo() : model.redo();
             }
@@ -175,6 +184,7 @@ void TestWhileBusy::workQueuedAtQuitIsFinishedInOrder() {
         QCOMPARE(raw(path), droppedFiles);
     }
     QCOMPARE(rootNames(*next.model), tree + QStringList{"z"});
+    QCOMPARE(raw(saved), QByteArray("z"));
 }
 
 void TestWhileBusy::treeSideOfAnInterruptedRenameIsFinished() {
