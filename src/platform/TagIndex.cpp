@@ -2,6 +2,8 @@
 
 #include "platform/FilePaths.h"
 #include "platform/Log.h"
+#include "platform/LongPaths.h"
+#include "platform/PrivateFiles.h"
 #include "platform/TagIndexCrawler.h"
 #include "platform/TagIndexStore.h"
 #include "platform/TagIndexTable.h"
@@ -523,7 +525,7 @@ void TagIndex::handleEvent(const inotify_event& event) {
     }
     lock.unlock();
     struct stat info {};
-    const bool found = lstat(path.constData(), &info) == 0;
+    const bool found = lstat(LongPaths::Path(path).get(), &info) == 0;
     const auto value = XattrTagStore::readAttribute(path, false);
     const int error = errno;
     lock.lock();
@@ -645,9 +647,10 @@ void TagIndex::applyNote(const PendingNote& note) {
 
 void TagIndex::rememberOutside(const QByteArray& path) {
     m_outsideList.append(path);
-    QDir().mkpath(QFileInfo(m_options.outsideListPath).absolutePath());
+    PrivateFiles::makeFolder(QFileInfo(m_options.outsideListPath).absolutePath());
     QSaveFile file(m_options.outsideListPath);
     if (file.open(QIODevice::WriteOnly)) {
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         file.write(m_outsideList.join('\0') + '\0');
         file.commit();
     }

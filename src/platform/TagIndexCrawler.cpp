@@ -1,6 +1,7 @@
 #include "platform/TagIndexCrawler.h"
 
 #include "platform/Log.h"
+#include "platform/LongPaths.h"
 #include "platform/TagIndexTable.h"
 #include "platform/TagValueCodec.h"
 #include "platform/XattrTagStore.h"
@@ -89,7 +90,7 @@ QByteArray readTagValueAt(int folderFd, const char* name, QByteArray& fullPath, 
 
 TagIndexCrawler::Listing TagIndexCrawler::list(const QByteArray& path) {
     Listing listing;
-    const int fd = open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = LongPaths::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         listing.error = errno;
         return listing;
@@ -160,7 +161,9 @@ void TagIndexCrawler::walk(int folder, const QByteArray& path,
             m_shared.watchesLeft = 0;
             m_watchLimit = true;
         } else {
-            watch = inotify_add_watch(m_shared.inotifyFd, path.constData(), watchMask());
+            // A folder too deep for a path is watched through its opened parent.
+            watch = inotify_add_watch(m_shared.inotifyFd, LongPaths::Path(path).get(),
+                                      watchMask());
             if (watch < 0 && errno == ENOSPC) {
                 m_watchLimit = true;
             }

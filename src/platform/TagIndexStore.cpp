@@ -1,5 +1,6 @@
 #include "platform/TagIndexStore.h"
 
+#include "platform/PrivateFiles.h"
 #include "platform/SqliteStatement.h"
 
 #include <QDir>
@@ -8,6 +9,9 @@
 #include <QHash>
 #include <QStandardPaths>
 #include <QtEndian>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -113,9 +117,16 @@ std::optional<QList<TagIndexStore::Entry>> TagIndexStore::load(
 }
 
 bool TagIndexStore::save(const QList<QByteArray>& roots, const QList<Entry>& entries) const {
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    // It lists every tagged path of the user: readable by the user alone.
+    PrivateFiles::makeFolder(QFileInfo(m_path).absolutePath());
     const QString fresh = m_path + ".new";
     QFile::remove(fresh);
+    const int fd = ::open(QFile::encodeName(fresh).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    ::close(fd);
     {
         const Database db = open(fresh, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         if (!db) {

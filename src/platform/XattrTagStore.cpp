@@ -1,5 +1,7 @@
 #include "platform/XattrTagStore.h"
 
+#include "platform/LongPaths.h"
+
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
@@ -11,10 +13,15 @@ constexpr const char* kAttribute = "user.xdg.tags";
 
 }  // namespace
 
-std::optional<QByteArray> XattrTagStore::readAttribute(const QByteArray& path, bool followLinks) {
+std::optional<QByteArray> XattrTagStore::readAttribute(const QByteArray& longPath,
+                                                       bool followLinks) {
+    const LongPaths::Path path(longPath);
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
     auto get = [&](char* buffer, size_t size) {
-        return followLinks ? getxattr(path.constData(), kAttribute, buffer, size)
-                           : lgetxattr(path.constData(), kAttribute, buffer, size);
+        return followLinks ? getxattr(path.get(), kAttribute, buffer, size)
+                           : lgetxattr(path.get(), kAttribute, buffer, size);
     };
     char small[1024];
     ssize_t length = get(small, sizeof small);
@@ -47,10 +54,14 @@ std::optional<QByteArray> XattrTagStore::readValue(const QByteArray& path) const
 
 namespace {
 
-std::error_code write(const QByteArray& path, const QByteArray& value, bool followLinks) {
+std::error_code write(const QByteArray& longPath, const QByteArray& value, bool followLinks) {
+    const LongPaths::Path path(longPath);
+    if (path.isEmpty()) {
+        return {errno, std::generic_category()};
+    }
     if (value.isEmpty()) {
-        const int removed = followLinks ? removexattr(path.constData(), kAttribute)
-                                        : lremovexattr(path.constData(), kAttribute);
+        const int removed = followLinks ? removexattr(path.get(), kAttribute)
+                                        : lremovexattr(path.get(), kAttribute);
         if (removed != 0 && errno != ENODATA) {
             return {errno, std::generic_category()};
         }
@@ -58,8 +69,8 @@ std::error_code write(const QByteArray& path, const QByteArray& value, bool foll
     }
     const auto size = static_cast<size_t>(value.size());
     const int set = followLinks
-                        ? setxattr(path.constData(), kAttribute, value.constData(), size, 0)
-                        : lsetxattr(path.constData(), kAttribute, value.constData(), size, 0);
+                        ? setxattr(path.get(), kAttribute, value.constData(), size, 0)
+                        : lsetxattr(path.get(), kAttribute, value.constData(), size, 0);
     return set != 0 ? std::error_code(errno, std::generic_category()) : std::error_code();
 }
 
@@ -77,7 +88,7 @@ std::error_code XattrTagStore::writeOwnValue(const QByteArray& path, const QByte
     // lsetxattr cannot give a link user attributes, so a link swapped in after this check is
     // refused by the system too.
     struct stat info {};
-    if (lstat(path.constData(), &info) != 0) {
+    if (lstat(LongPaths::Path(path).get(), &info) != 0) {
         return {errno, std::generic_category()};
     }
     if (!S_ISREG(info.st_mode)) {

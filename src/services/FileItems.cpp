@@ -2,6 +2,7 @@
 
 #include "model/NameOrder.h"
 #include "platform/FilePaths.h"
+#include "platform/LongPaths.h"
 #include "platform/FileTagStore.h"
 #include "services/FileTagging.h"
 
@@ -72,7 +73,8 @@ QList<FileItem> readFileItems(const QList<QByteArray>& paths,
         }
         struct stat info {};
         const bool isDirectory =
-            !path.isEmpty() && ::stat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
+            !path.isEmpty() && ::stat(LongPaths::Path(path).get(), &info) == 0 &&
+            S_ISDIR(info.st_mode);
         FileItem item = FileItem::make(path, isDirectory, tags, QString());
         item.iconName = iconNameFor(item.name, isDirectory);
         items.append(std::move(item));

@@ -17,11 +17,15 @@
 #include <linux/filter.h>
 #include <linux/seccomp.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 
+#include <fcntl.h>
 #include <unistd.h>
+
 #include <atomic>
+#include <climits>
 #include <cstddef>
 #include <iterator>
 #include <random>
@@ -49,6 +53,7 @@ private slots:
     void storeKeepsNamesAndPathsExactly();
     void storeIsACacheNeverTrusted_data();
     void storeIsACacheNeverTrusted();
+    void filesDeeperThanThePathLimit();
     void randomChangesDuringTheCrawl_data();
     void randomChangesDuringTheCrawl();
 
@@ -499,6 +504,37 @@ private:
 };
 
 }  // namespace
+
+void TestTagIndex::filesDeeperThanThePathLimit() {
+    // Folders made one inside the other, until their path is longer than any call takes.
+    const QByteArray part(200, 'd');
+    int folder = ::open(QFile::encodeName(m_root).constData(), O_PATH | O_DIRECTORY);
+    QByteArray deep = QFile::encodeName(m_root);
+    while (deep.size() < PATH_MAX + 300) {
+        QVERIFY(::mkdirat(folder, part.constData(), 0755) == 0);
+        const int inner = ::openat(folder, part.constData(), O_PATH | O_DIRECTORY);
+        ::close(folder);
+        folder = inner;
+        deep += '/' + part;
+    }
+    const auto tagAt = [&](const char* name, const QByteArray& tags) {
+        const int file = ::openat(folder, name, O_CREAT | O_WRONLY, 0644);
+        QVERIFY(::fsetxattr(file, "user.xdg.tags", tags.constData(), tags.size(), 0) == 0);
+        ::close(file);
+    };
+    tagAt("crawled.txt", "Deep");
+    auto index = makeIndex();
+    index->waitUntilReady();
+    const QString relative = QString::fromUtf8(deep.mid(QFile::encodeName(m_root).size() + 1));
+    QCOMPARE(query(*index, "Deep"), QStringList({relative + "/crawled.txt"}));
+    tagAt("later.txt", "Deep,Later");  // seen by its folder's watch
+    QTRY_COMPARE(query(*index, "Later").size(), 1);
+
+    XattrTagStore store;
+    QVERIFY(!store.writeValue(deep + "/crawled.txt", "Deep,More"));
+    QCOMPARE(store.readValue(deep + "/crawled.txt"), std::optional<QByteArray>("Deep,More"));
+    ::close(folder);
+}
 
 void TestTagIndex::randomChangesDuringTheCrawl_data() {
     QTest::addColumn<unsigned>("seed");
