@@ -114,7 +114,11 @@ void AppViewModel::setFileWorkStatus(const QString& text) {
 
 void AppViewModel::refuse(const QString& label, const QString& reason) {
     Log::line(QStringLiteral("fileWork: refused %1: %2").arg(label, reason));
-    setFileWorkStatus(QStringLiteral("Couldn\u2019t %1: %2.").arg(label, reason));
+    // Labels are the Edit menu's ("New Tag “X”", "Rename “X”"); a noun reads as a verb here.
+    static const QString kNewTag = QStringLiteral("New Tag ");
+    const QString action =
+        label.startsWith(kNewTag) ? "create the tag " + label.mid(kNewTag.size()) : label;
+    setFileWorkStatus(QStringLiteral("Couldn\u2019t %1: %2.").arg(action, reason));
     m_statusTimer.start(kStatusShownMs);
 }
 
