@@ -13,7 +13,12 @@ QByteArray rawPathFromUrl(const QUrl& url) {
     if (!url.isLocalFile()) {
         return {};
     }
-    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    // A folder's URL ends in a slash; its path is the folder's own, one entry in its parent.
+    while (path.size() > 1 && path.endsWith('/')) {
+        path.chop(1);
+    }
+    return path;
 }
 
 }  // namespace FilePaths

@@ -8,6 +8,8 @@
 namespace FilePaths {
 
 QUrl urlFromRawPath(const QByteArray& path);
+// The path without a trailing slash (a folder's URL has one); empty for a URL that is not a
+// local file.
 QByteArray rawPathFromUrl(const QUrl& url);
 
 }  // namespace FilePaths

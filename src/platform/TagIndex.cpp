@@ -611,12 +611,17 @@ QByteArray TagIndex::realFolder(const QByteArray& path) {
 
 QByteArray TagIndex::realPath(const QByteArray& path) {
     // A file reached through a linked folder is the same file as the one the crawl found at
-    // its real place; the file's own name is kept (a link to a file is not followed).
+    // its real place. A write through a link to a file changed the file it points to.
+    char resolved[PATH_MAX];
+    struct stat info {};
+    if (lstat(path.constData(), &info) == 0 && S_ISLNK(info.st_mode) &&
+        ::realpath(path.constData(), resolved)) {
+        return QByteArray(resolved);
+    }
     const qsizetype slash = path.endsWith('/') ? -1 : path.lastIndexOf('/');
     if (slash < 0 || path == "/") {
         return path;
     }
-    char resolved[PATH_MAX];
     const QByteArray folder = path.left(std::max<qsizetype>(slash, 1));
     if (!::realpath(folder.constData(), resolved)) {
         return path;

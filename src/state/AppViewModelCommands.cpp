@@ -4,6 +4,10 @@
 // The menu bar's commands: each acts on what is selected, as the desktop's file managers do.
 
 const TagNode* AppViewModel::selectedTag() const {
+    // Selected files are the selection: no tag is, and tag commands have nothing to act on.
+    if (!m_selectedFileIDs.isEmpty()) {
+        return nullptr;
+    }
     // The icon view's selected tile; in the columns the tag opened last is the selected row.
     const auto id = m_viewMode == ViewMode::Icon ? m_selectedTagID
                     : m_navigationPath.isEmpty() ? std::nullopt

@@ -54,6 +54,7 @@ private slots:
     void storeIsACacheNeverTrusted_data();
     void storeIsACacheNeverTrusted();
     void filesDeeperThanThePathLimit();
+    void ownWritesAreListedOnce();
     void randomChangesDuringTheCrawl_data();
     void randomChangesDuringTheCrawl();
 
@@ -534,6 +535,27 @@ void TestTagIndex::filesDeeperThanThePathLimit() {
     QVERIFY(!store.writeValue(deep + "/crawled.txt", "Deep,More"));
     QCOMPARE(store.readValue(deep + "/crawled.txt"), std::optional<QByteArray>("Deep,More"));
     ::close(folder);
+}
+
+void TestTagIndex::ownWritesAreListedOnce() {
+    // A folder dragged from Orvane's own list (its URL ends in a slash) and a file dropped
+    // through a link to it.
+    QDir().mkpath(m_root + "/docs");
+    touch("real.txt");
+    QVERIFY(QFile::link(m_root + "/real.txt", m_root + "/link.txt"));
+    auto index = makeIndex();
+    index->waitUntilReady();
+    XattrTagStore store;
+    FileJournal journal(":memory:");
+    std::atomic_bool stop = false;
+    FileWork::Context context{store, journal, *index, stop, {}};
+    const QList<QByteArray> dropped = {
+        FilePaths::rawPathFromUrl(QUrl::fromLocalFile(m_root + "/docs/")),
+        QFile::encodeName(m_root + "/link.txt")};
+    const qint64 op = journal.begin({.edit = TagEdit::add({"Dropped"})});
+    QVERIFY(FileWork::planEdit(journal, op, dropped));
+    FileWork::run(context, op);
+    QCOMPARE(query(*index, "Dropped"), QStringList({"docs", "real.txt"}));
 }
 
 void TestTagIndex::randomChangesDuringTheCrawl_data() {

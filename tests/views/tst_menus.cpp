@@ -1,5 +1,10 @@
 #include "WindowFixture.h"
 #include "state/AppViewModel.h"
+#include "views/column/ColumnBrowserView.h"
+#include "views/column/ColumnLayoutView.h"
+#include "views/column/ColumnModel.h"
+#include "views/column/SingleColumnView.h"
+#include "views/grid/IconGridView.h"
 #include "views/window/MainWindow.h"
 
 #include <QLineEdit>
@@ -18,6 +23,8 @@ private slots:
     void menusInTheDesktopsOrderAndTheirKeys();
     void tagItemsFollowTheSelectedTag();
     void fileItemsActOnTheSelectedFiles();
+    void keysStayWithTheViewAfterARename_data();
+    void keysStayWithTheViewAfterARename();
     void deleteKeyInTheRenameFieldEditsTheName();
     void setColorFromTheEditMenu();
     void menuKeysOpenTheSelectedItemsMenu_data();
@@ -100,6 +107,63 @@ void TestMenus::fileItemsActOnTheSelectedFiles() {
     const QUrl url = QUrl::fromLocalFile(m_folder + "/f.txt");
     QCOMPARE(m_services->workspace.opened, QList<QUrl>{url});
     QCOMPARE(m_services->workspace.revealed, QList<QUrl>{url});
+
+    // In the columns, with the opened tag's file selected, the tag keys have nothing to act on.
+    m_model->setViewMode(ViewMode::Column);
+    m_model->openTag(m_a, 0);
+    settle();
+    m_model->setSelectedFileIDs({url.toString()});
+    QVERIFY(!action("delete")->isEnabled() && !action("rename")->isEnabled());
+    QTest::keyClick(m_window.get(), Qt::Key_Delete);
+    QTest::keyClick(m_window.get(), Qt::Key_F2);
+    QVERIFY(AppViewModel::findTag(m_a, m_model->hierarchy()));
+    QVERIFY(!m_model->inlineEditingTagID());
+}
+
+void TestMenus::keysStayWithTheViewAfterARename_data() {
+    QTest::addColumn<bool>("icons");
+    QTest::addColumn<int>("ending");
+    QTest::newRow("icons, Return") << true << int(Qt::Key_Return);
+    QTest::newRow("icons, Escape") << true << int(Qt::Key_Escape);
+    QTest::newRow("columns, Return") << false << int(Qt::Key_Return);
+    QTest::newRow("columns, Escape") << false << int(Qt::Key_Escape);
+}
+
+void TestMenus::keysStayWithTheViewAfterARename() {
+    QFETCH(bool, icons);
+    QFETCH(int, ending);
+    const QUuid gamma = add("Gamma");
+    m_model->setViewMode(icons ? ViewMode::Icon : ViewMode::Column);
+    icons ? m_model->selectGridItem(0) : m_model->openTag(m_a, 0);
+    QTest::keyClick(m_window.get(), Qt::Key_F2);
+    QLineEdit* field = nullptr;
+    QTRY_VERIFY((field = qobject_cast<QLineEdit*>(QApplication::focusWidget())));
+    QTest::keyClicks(field, "Aa");
+    QTest::keyClick(field, Qt::Key(ending));
+    QTRY_VERIFY(!m_model->inlineEditingTagID());
+    QCOMPARE(m_model->navigationPath().size(), icons ? 0 : 1);  // Return opened nothing
+    QWidget* content = m_window->findChild<QWidget*>("content");
+    QTRY_VERIFY(content->isAncestorOf(QApplication::focusWidget()));
+    // The arrows move through the tags again.
+    const auto selected = [&] {
+        return icons ? m_model->selectedTagID() : std::optional(m_model->navigationPath().last());
+    };
+    const auto before = selected();
+    QTest::keyClick(QApplication::focusWidget(), icons ? Qt::Key_Right : Qt::Key_Down);
+    QVERIFY(selected() != before);
+    QVERIFY(selected() == gamma || selected() == m_a);
+
+    // With the focus taken away, a click on a tag brings the keys back to the view.
+    m_window->findChild<QWidget*>("iconViewSegment")->setFocus();
+    if (icons) {
+        auto* grid = m_window->findChild<IconGridView*>("iconGrid");
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->tileRect(1).center());
+    } else {
+        SingleColumnView* first = m_window->columnBrowser().layoutView().columns().first();
+        QTest::mouseClick(first->viewport(), Qt::LeftButton, {},
+                          first->visualRect(first->rows().index(2)).center());
+    }
+    QTRY_VERIFY(content->isAncestorOf(QApplication::focusWidget()));
 }
 
 void TestMenus::deleteKeyInTheRenameFieldEditsTheName() {
@@ -162,8 +226,8 @@ QStringList TestMenus::menuOpenedBy(const QKeySequence& keys) {
 
 void TestMenus::menuKeysOpenTheSelectedItemsMenu_data() {
     QTest::addColumn<bool>("icons");
-    QTest::addColumn<int>(
-        "selection");  // 0: a tag, 1: a file, 2: nothing, 3: a tag, focus on a button
+    QTest::addColumn<int>("selection");  // 0: a tag, 1: a file, 2: nothing, 3: a tag, focus on a
+                                         // button, 4: nothing, with tiles all over the view
     QTest::addColumn<QKeySequence>("keys");
     QTest::addColumn<QString>("expected");
     const QString tag = "Open,Rename,Set Color,Set Icon,Delete";
@@ -171,6 +235,8 @@ void TestMenus::menuKeysOpenTheSelectedItemsMenu_data() {
     QTest::newRow("icons, tag, Menu key") << true << 0 << QKeySequence(Qt::Key_Menu) << tag;
     QTest::newRow("icons, file, Shift+F10") << true << 1 << QKeySequence("Shift+F10") << file;
     QTest::newRow("icons, nothing") << true << 2 << QKeySequence(Qt::Key_Menu) << "New Tag";
+    QTest::newRow("icons, nothing, a tile in the middle")
+        << true << 4 << QKeySequence(Qt::Key_Menu) << "New Tag";
     QTest::newRow("columns, tag, Shift+F10") << false << 0 << QKeySequence("Shift+F10") << tag;
     QTest::newRow("columns, file, Menu key") << false << 1 << QKeySequence(Qt::Key_Menu) << file;
     QTest::newRow("columns, nothing") << false << 2 << QKeySequence(Qt::Key_Menu) << "New Tag";
@@ -183,7 +249,11 @@ void TestMenus::menuKeysOpenTheSelectedItemsMenu() {
     QFETCH(QKeySequence, keys);
     QFETCH(QString, expected);
     m_model->setViewMode(icons ? ViewMode::Icon : ViewMode::Column);
-    if (selection == 3) {
+    if (selection == 4) {
+        for (int i = 0; i < 60; ++i) {
+            add(QString("Tag %1").arg(i));
+        }
+    } else if (selection == 3) {
         m_model->selectGridItem(0);
         m_window->findChild<QWidget*>("iconViewSegment")->setFocus();
     } else if (selection == 0 && icons) {

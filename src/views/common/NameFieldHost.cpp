@@ -65,6 +65,11 @@ std::optional<QUuid> NameFieldHost::editedTag() const {
 
 void NameFieldHost::close() {
     if (m_field) {
+        // The keys go back to the view the name was typed in, not to whatever control comes
+        // next in the window.
+        if (m_field->hasFocus() && m_view.isVisible()) {
+            m_view.setFocus(Qt::OtherFocusReason);
+        }
         m_field->dismiss();
     }
     m_field = nullptr;

@@ -51,6 +51,11 @@ void TagNameEditor::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QLineEdit::keyPressEvent(event);
+    // The line edit lets Return go on to its parent, the view, which would open the tag the
+    // keys are given back to.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+    }
 }
 
 void TagNameEditor::focusInEvent(QFocusEvent* event) {

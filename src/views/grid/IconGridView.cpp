@@ -377,18 +377,19 @@ void IconGridView::showMenuAt(const QPoint& point, const QPoint& globalPos) {
 }
 
 void IconGridView::openMenuForSelection() {
-    QPoint at = viewport()->rect().center();
     for (qsizetype i = 0; i < tagCount() + fileCount(); ++i) {
         const TagNode* tag = m_tiles->tagAt(static_cast<int>(i));
         const FileItem* file = m_tiles->fileAt(static_cast<int>(i));
         if ((tag && tag->id == m_model.selectedTagID()) ||
             (file && m_model.selectedFileIDs().contains(file->id))) {
             scrollTo(m_tiles->index(static_cast<int>(i)));
-            at = tileRect(i).center();
-            break;
+            const QPoint at = tileRect(i).center();
+            showMenuAt(at, viewport()->mapToGlobal(at));
+            return;
         }
     }
-    showMenuAt(at, viewport()->mapToGlobal(at));
+    // Nothing selected: the menu of the place itself, whatever tile is under its middle.
+    showBackgroundMenu(viewport()->mapToGlobal(viewport()->rect().center()));
 }
 
 void IconGridView::showBackgroundMenu(const QPoint& globalPos) {
