@@ -141,6 +141,7 @@ void TagIndex::queryAllTagNames(NamesCompletion completion, bool crawled) {
 }
 
 void TagIndex::noteTagsWritten(const QByteArray& path, const QStringList& names) {
+    dropStore();
     // Resolved here, on the writer's thread, not under the index's table lock.
     const QByteArray real = realPath(path);
     {
@@ -174,8 +175,10 @@ void TagIndex::threadMain() {
     QFile list(m_options.outsideListPath);
     if (list.open(QIODevice::ReadOnly)) {
         for (const QByteArray& path : list.readAll().split('\0')) {
-            if (!path.isEmpty()) {
-                m_outsideList.append(realPath(path));  // earlier versions kept link paths
+            if (const QByteArray real = realPath(path);  // earlier versions kept link paths
+                !path.isEmpty() && !m_outsideSet.contains(real)) {
+                m_outsideList.append(real);
+                m_outsideSet.insert(real);
             }
         }
     }
@@ -189,7 +192,7 @@ void TagIndex::threadMain() {
     }
     crawlEverything();
     catchUp();
-    m_crawled = !m_stop;
+    m_crawled = m_crawled && !m_stop;
     // Told before the index says it is ready: whoever waits for that finds the word given.
     reportRefreshed();
     {
@@ -221,9 +224,7 @@ void TagIndex::threadMain() {
             std::lock_guard lock(m_tableMutex);
             applyNote(note);
         }
-        if (!notes.isEmpty()) {
-            dropStore();
-        }
+        saveOutsideList();
         if (!queries.isEmpty() || !completeQueries.isEmpty()) {
             recheckOutsideFiles();
             for (const PendingQuery& query : queries) {
@@ -280,6 +281,7 @@ void TagIndex::threadMain() {
         std::lock_guard lock(m_tableMutex);
         applyNote(note);
     }
+    saveOutsideList();
     saveStore();
 }
 
@@ -310,6 +312,8 @@ void TagIndex::recrawlVolumes() {
 void TagIndex::crawlEverything() {
     QElapsedTimer timer;
     timer.start();
+    // Only a crawl run to its end makes a store worth keeping.
+    m_crawled = false;
     if (m_inotifyFd >= 0) {
         close(m_inotifyFd);
     }
@@ -338,6 +342,7 @@ void TagIndex::crawlEverything() {
             applyNote({path, TagIndexCrawler::readTags(path)});
         }
     }
+    m_crawled = !m_stop;
     Log::line(QStringLiteral("tagIndex: %1 folders, %2 tagged files indexed in %3 ms")
                   .arg(folderCount())
                   .arg(taggedFileCount())
@@ -637,21 +642,46 @@ void TagIndex::applyNote(const PendingNote& note) {
     // The caller holds the table lock; the path is a real one (see noteTagsWritten).
     const qsizetype slash = note.path.lastIndexOf('/');
     const QByteArray name = note.path.mid(slash + 1);
-    const auto folder = slash < 0 || name.startsWith('.')
-                            ? std::nullopt
-                            : m_table->folderForPath(note.path.left(std::max<qsizetype>(slash, 1)));
-    if (folder) {
-        m_table->setFileTags(*folder, name, note.names);
-        return;
+    if (slash >= 0 && !name.startsWith('.')) {
+        if (const auto folder =
+                m_table->folderForPath(note.path.left(std::max<qsizetype>(slash, 1)))) {
+            m_table->setFileTags(*folder, name, note.names);
+            return;
+        }
+        // In a crawled tree but not in the table: a folder made moments ago, whose event brings
+        // it in with this file, or a crawl cut short by a quit. Not a file elsewhere.
+        if (isCrawledPlace(note.path)) {
+            return;
+        }
     }
     m_table->setOutsideFileTags(note.path, note.names);
-    if (!note.names.isEmpty() && !m_outsideList.contains(note.path)) {
-        rememberOutside(note.path);
+    if (!note.names.isEmpty() && !m_outsideSet.contains(note.path)) {
+        m_outsideList.append(note.path);
+        m_outsideSet.insert(note.path);
+        m_outsideListChanged = true;
     }
 }
 
-void TagIndex::rememberOutside(const QByteArray& path) {
-    m_outsideList.append(path);
+bool TagIndex::isCrawledPlace(const QByteArray& path) const {
+    for (const int root : m_table->roots()) {
+        QByteArray prefix = m_table->folderPath(root);
+        if (!prefix.endsWith('/')) {
+            prefix += '/';
+        }
+        if (path.startsWith(prefix)) {
+            // Hidden entries are never crawled: a file below one is kept as one elsewhere.
+            return !path.mid(prefix.size()).startsWith('.') &&
+                   !path.mid(prefix.size()).contains("/.");
+        }
+    }
+    return false;
+}
+
+void TagIndex::saveOutsideList() {
+    if (!m_outsideListChanged) {
+        return;
+    }
+    m_outsideListChanged = false;
     PrivateFiles::makeFolder(QFileInfo(m_options.outsideListPath).absolutePath());
     QSaveFile file(m_options.outsideListPath);
     if (file.open(QIODevice::WriteOnly)) {
@@ -705,11 +735,14 @@ void TagIndex::setWatchLimitHandler(std::function<void()> handler) {
 }
 
 void TagIndex::resyncFolder(int folder, const QByteArray& path) {
-    const TagIndexCrawler::Listing listing = TagIndexCrawler::list(path);
+    const TagIndexCrawler::Listing listing = TagIndexCrawler::list(path, &m_stop);
     QList<std::pair<int, QByteArray>> added;
     std::unique_lock lock(m_tableMutex);
     if (!m_table->isFolderAlive(folder)) {
         return;
+    }
+    if (!listing.ok && listing.error == EINTR) {
+        return;  // a quit: the folder is as it was
     }
     if (!listing.ok) {
         if (listing.error == ENOENT || listing.error == ENOTDIR) {

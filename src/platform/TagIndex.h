@@ -88,8 +88,9 @@ private:
     // After the first crawl: tells which answers given from the store have changed.
     void reportRefreshed();
     void saveStore();
-    // The application wrote to files: until the store is written again, a crash must not
-    // leave it to tell the next start the names as they were before.
+    // The application wrote to files: until the store is written again, a crash (or a quit
+    // before the crawl is done) must not leave it to tell the next start the names as they
+    // were before. Any thread.
     void dropStore();
     void crawlEverything();
     void recrawlVolumes();
@@ -114,7 +115,10 @@ private:
     // For a query asked while the thread sleeps: answered on the asking thread.
     bool eventsPending() const;
     bool answerAtOnce(const PendingQuery& query);
-    void rememberOutside(const QByteArray& path);
+    // Whether the path lies where the crawl looks (under a root, nothing hidden on the way).
+    bool isCrawledPlace(const QByteArray& path) const;
+    // Writes the list of files tagged elsewhere when it changed.
+    void saveOutsideList();
     void wake();
 
     Options m_options;
@@ -126,6 +130,8 @@ private:
     QSet<int> m_stale;                   // folders whose events named paths that were already gone
     QHash<quint32, int> m_movedFolders;  // inotify move cookie -> folder awaiting its new place
     QList<QByteArray> m_outsideList;
+    QSet<QByteArray> m_outsideSet;
+    bool m_outsideListChanged = false;
     int m_inotifyFd = -1;
     int m_wakeFd = -1;
     int m_mountsFd = -1;
@@ -155,8 +161,10 @@ private:
     QHash<QString, QList<QByteArray>> m_storedAnswers;
     bool m_namesFromStore = false;
     RefreshedHandler m_refreshedHandler;
-    bool m_crawled = false;     // the first crawl ran to its end
-    bool m_storeSaved = false;  // the store on disk holds what the table holds
+    std::atomic_bool m_crawled = false;  // the last whole crawl ran to its end
+    // Writes to files since the store was written; the store on disk is removed at the first.
+    std::atomic<quint64> m_writes = 0;
+    std::atomic<quint64> m_writesStored = 0;
 
     std::atomic_bool m_stop = false;
     std::atomic_bool m_idle = false;  // the thread waits in poll with everything applied

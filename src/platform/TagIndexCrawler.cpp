@@ -88,7 +88,8 @@ QByteArray readTagValueAt(int folderFd, const char* name, QByteArray& fullPath, 
 
 }  // namespace
 
-TagIndexCrawler::Listing TagIndexCrawler::list(const QByteArray& path) {
+TagIndexCrawler::Listing TagIndexCrawler::list(const QByteArray& path,
+                                               const std::atomic_bool* stop) {
     Listing listing;
     const int fd = LongPaths::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
@@ -114,6 +115,11 @@ TagIndexCrawler::Listing TagIndexCrawler::list(const QByteArray& path) {
     for (;;) {
         const ssize_t count = getdents64(fd, buffer, sizeof buffer);
         if (count <= 0) {
+            break;
+        }
+        if (stop && *stop) {
+            listing.ok = false;
+            listing.error = EINTR;
             break;
         }
         for (ssize_t offset = 0; offset < count;) {
@@ -162,14 +168,13 @@ void TagIndexCrawler::walk(int folder, const QByteArray& path,
             m_watchLimit = true;
         } else {
             // A folder too deep for a path is watched through its opened parent.
-            watch = inotify_add_watch(m_shared.inotifyFd, LongPaths::Path(path).get(),
-                                      watchMask());
+            watch = inotify_add_watch(m_shared.inotifyFd, LongPaths::Path(path).get(), watchMask());
             if (watch < 0 && errno == ENOSPC) {
                 m_watchLimit = true;
             }
         }
     }
-    const Listing listing = list(path);
+    const Listing listing = list(path, &m_shared.stop);
 
     std::lock_guard lock(m_shared.mutex);
     if (!m_shared.table.isFolderAlive(folder)) {

@@ -60,8 +60,9 @@ public:
         QList<Entry> folders;      // every visible subfolder, with its own tags
         QList<Entry> taggedFiles;  // regular files that carry tags
     };
-    // One folder's visible entries. Safe on any thread.
-    static Listing list(const QByteArray& path);
+    // One folder's visible entries. Safe on any thread. A folder of many thousand entries takes
+    // seconds on a loaded machine: `stop` ends the listing early (not ok, error EINTR).
+    static Listing list(const QByteArray& path, const std::atomic_bool* stop = nullptr);
 
     static QStringList readTags(const QByteArray& path);
     static QStringList decodeTags(const QByteArray& value);

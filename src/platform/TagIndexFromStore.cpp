@@ -110,6 +110,8 @@ void TagIndex::saveStore() {
     if (m_options.storePath.isEmpty() || !m_crawled) {
         return;
     }
+    // Writes noted from here on may be missing from what is kept: they remove it again.
+    const quint64 writes = m_writes;
     QList<TagIndexStore::Entry> entries;
     {
         std::lock_guard lock(m_tableMutex);
@@ -117,15 +119,18 @@ void TagIndex::saveStore() {
             entries.append({std::move(path), std::move(tags)});
         }
     }
-    m_storeSaved = TagIndexStore(m_options.storePath).save(m_options.roots, entries);
-    if (!m_storeSaved) {
+    if (!TagIndexStore(m_options.storePath).save(m_options.roots, entries)) {
         Log::line("tagIndex: could not keep the index in " + m_options.storePath);
+        return;
+    }
+    m_writesStored = writes;
+    if (m_writes != writes) {
+        QFile::remove(m_options.storePath);
     }
 }
 
 void TagIndex::dropStore() {
-    if (m_storeSaved) {
+    if (m_writes.fetch_add(1) == m_writesStored && !m_options.storePath.isEmpty()) {
         QFile::remove(m_options.storePath);
-        m_storeSaved = false;
     }
 }

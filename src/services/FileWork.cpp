@@ -242,7 +242,9 @@ Summary run(Context& context, qint64 op) {
         plans.append(pending[i]);
         batch.append(pending[i]);
         changeOne(context, change, ownOnly, pending[i], batch.last());
-        if (batch.size() < kBatch && i + 1 < pending.size()) {
+        // A quit or a logout ends the batch at the file in hand: what is done is recorded, the
+        // next start does the rest.
+        if (batch.size() < kBatch && i + 1 < pending.size() && !context.stop) {
             continue;
         }
         if (!ownOnly) {
@@ -257,7 +259,6 @@ Summary run(Context& context, qint64 op) {
         if (context.progress) {
             context.progress(i + 1, pending.size());
         }
-        // A quit or a logout lets the batch finish; the next start does the rest.
         if (context.stop && i + 1 < pending.size()) {
             summary.stopped = true;
             return summary;

@@ -54,7 +54,8 @@ QList<FileJournal::Entry> planOf(const QList<QByteArray>& paths);
 bool planEdit(FileJournal& journal, qint64 op, const QList<QByteArray>& paths);
 // Plans the undo operation `undo`: what `undoes` changed, taken back where it still shows.
 bool planUndo(FileJournal& journal, qint64 undo, qint64 undoes);
-// Works through the files of `op` still pending, then marks it finished unless stopped.
+// Works through the files of `op` still pending, then marks it finished. When `stop` is set it
+// records what is done and returns with the rest pending.
 Summary run(Context& context, qint64 op);
 
 }  // namespace FileWork

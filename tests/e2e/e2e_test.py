@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """End-to-end runs of the real Orvane binary under Xvfb, driven with xdotool as a user would.
 
-Usage: e2e_test.py PATH_TO_ORVANE ARTIFACT_DIR
+Usage: e2e_test.py PATH_TO_ORVANE ARTIFACT_DIR [--busy N] [TEST ...]
 Each scenario gets a fresh temporary home; screenshots of failures are kept in ARTIFACT_DIR.
+With --busy N, N processes spin on the processors beside every scenario, as on a loaded
+machine: the scenarios must pass the same, with the same time limits.
 """
 import json
 import os
@@ -101,6 +103,10 @@ class Orvane:
         self.window = wait_for(lambda: self.find_window("^Tags$"), 15, "the main window")
         self.focus()
         time.sleep(0.5)
+
+    def log(self):
+        with open(os.path.join(self.root, "orvane.log")) as log:
+            return log.read()
 
     def find_window(self, pattern):
         result = run("xdotool", "search", "--onlyvisible", "--name", pattern, env=self.env)
@@ -373,6 +379,49 @@ class EndToEnd(unittest.TestCase):
             with open(os.path.join(self.root, "orvane.log")) as log:
                 self.assertIn("fileJournal: finished", log.read())
 
+    def test_quit_is_quick_and_loses_nothing(self):
+        # A rename of 20,000 files, taken back at once, then Ctrl+Q (or a logout): the window
+        # goes within a second and the next start finishes both, in order.
+        count = 20000
+        folder = os.path.join(self.app.env["HOME"], "many")
+        os.makedirs(folder)
+        paths = []
+        for i in range(count):
+            path = os.path.join(folder, f"f{i}")
+            with open(path, "w"):
+                pass
+            os.setxattr(path, "user.xdg.tags", b"x1,Old,x2")
+            paths.append(path)
+        self.write_tree([("Old", 0, [])])
+        app = self.app
+        timings = []
+        for how in ("ctrl+q", signal.SIGTERM):
+            app.start()
+            app.key("Down")
+            app.wait_title("Old")
+            app.key("F2")
+            app.type("New")
+            app.key("Return", "ctrl+z")
+            started = time.monotonic()
+            if how == "ctrl+q":
+                run("xdotool", "key", "ctrl+q", env=app.env)
+            else:
+                app.process.send_signal(how)
+            self.assertEqual(app.process.wait(10), 0)
+            timings.append(time.monotonic() - started)
+            self.assertEqual([node["name"] for node in app.hierarchy()][0], "Old")
+
+            app.start()
+            wait_for(lambda: app.log().count("fileJournal: finished") == len(timings), 60,
+                     "the rename and its undo to be finished")
+            app.quit()
+            for path in paths:
+                self.assertEqual(xattr_tags(path), "x1,Old,x2")
+            self.assertNotIn("New", [node["name"] for node in app.hierarchy()])
+        print(f"quit took {', '.join(f'{t:.2f} s' for t in timings)}", file=sys.stderr)
+        for taken in timings:
+            self.assertLess(taken, 1.0)
+
     def test_log_lines_reach_a_pipe_while_running(self):
         process = subprocess.Popen([APP], env=self.app.env, stdout=subprocess.PIPE,
                                    stderr=subprocess.DEVNULL, text=True)
@@ -429,8 +478,26 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(xattr_tags(c), "Projects")
 
 
+def start_busy_processes(count):
+    """Processes that take the processors for as long as the run lasts."""
+    busy = [subprocess.Popen([sys.executable, "-c", "while True: pass"]) for _ in range(count)]
+    return busy
+
+
 if __name__ == "__main__":
     APP = os.path.abspath(sys.argv[1])
     ARTIFACTS = os.path.abspath(sys.argv[2])
+    rest = sys.argv[3:]
+    busy_count = 0
+    if rest[:1] == ["--busy"]:
+        busy_count = int(rest[1])
+        rest = rest[2:]
     os.makedirs(ARTIFACTS, exist_ok=True)
-    unittest.main(argv=[sys.argv[0], "-v"])
+    busy = start_busy_processes(busy_count)
+    try:
+        outcome = unittest.main(argv=[sys.argv[0], "-v"] + rest, exit=False)
+    finally:
+        for process in busy:
+            process.kill()
+            process.wait()
+    sys.exit(0 if outcome.result.wasSuccessful() else 1)
