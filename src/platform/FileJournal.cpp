@@ -31,12 +31,14 @@ const char* const kSchema =
     " tree TEXT NOT NULL DEFAULT '');"
     "CREATE TABLE IF NOT EXISTS files(op INTEGER NOT NULL, seq INTEGER NOT NULL,"
     " path BLOB NOT NULL, before BLOB NOT NULL, target BLOB NOT NULL, after BLOB,"
-    " state INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(op, seq)) WITHOUT ROWID;";
+    " state INTEGER NOT NULL DEFAULT 0, seen BLOB, PRIMARY KEY(op, seq)) WITHOUT ROWID;";
 
-// Version 1 had neither undo operations nor the tree's side of a rename.
+// Version 1 had neither undo operations, the tree's side of a rename, nor what a file held
+// before a write.
 const char* const kUpgradeFrom1 =
     "ALTER TABLE operations ADD COLUMN undoes INTEGER NOT NULL DEFAULT 0;"
-    "ALTER TABLE operations ADD COLUMN tree TEXT NOT NULL DEFAULT '';";
+    "ALTER TABLE operations ADD COLUMN tree TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE files ADD COLUMN seen BLOB;";
 
 QString stamp() {
     return QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss");
@@ -261,6 +263,29 @@ bool FileJournal::plan(qint64 op, const QList<Entry>& files) {
     return false;
 }
 
+bool FileJournal::intend(qint64 op, const QList<Entry>& intents) {
+    std::lock_guard lock(m_mutex);
+    // As progress: a crash of the application loses nothing the system holds.
+    exec("PRAGMA synchronous=NORMAL");
+    bool ok = exec("BEGIN IMMEDIATE");
+    SqliteStatement update(m_db, "UPDATE files SET state=?, seen=?, after=? WHERE op=? AND seq=?");
+    for (qsizetype i = 0; ok && i < intents.size(); ++i) {
+        ok = update.bind(1, static_cast<qint64>(State::Writing))
+                 .bind(2, intents[i].seen)
+                 .bind(3, intents[i].after)
+                 .bind(4, op)
+                 .bind(5, intents[i].seq)
+                 .run();
+    }
+    ok = ok && exec("COMMIT");
+    if (!ok) {
+        noteError();
+        exec("ROLLBACK");
+    }
+    exec("PRAGMA synchronous=FULL");
+    return ok;
+}
+
 bool FileJournal::record(qint64 op, const QList<Entry>& outcomes) {
     std::lock_guard lock(m_mutex);
     // Progress survives a crash of the application without a sync (the system holds it);
@@ -356,7 +381,7 @@ QList<FileJournal::Entry> FileJournal::entries(qint64 op, bool pendingOnly) cons
     const QHash<qint64, Entry> kept = m_unrecorded.value(op);
     QList<Entry> result;
     SqliteStatement select(m_db,
-                           "SELECT seq, path, before, target, after, state FROM files "
+                           "SELECT seq, path, before, target, after, state, seen FROM files "
                            "WHERE op=? ORDER BY seq");
     select.bind(1, op);
     while (select.ok() && select.step()) {
@@ -366,11 +391,12 @@ QList<FileJournal::Entry> FileJournal::entries(qint64 op, bool pendingOnly) cons
                     select.bytes(3),
                     select.bytes(4),
                     static_cast<State>(select.integer(5)),
-                    0};
+                    0,
+                    select.bytes(6)};
         if (const auto it = kept.constFind(entry.seq); it != kept.cend()) {
             entry = *it;
         }
-        if (!pendingOnly || entry.state == State::Pending) {
+        if (!pendingOnly || entry.state == State::Pending || entry.state == State::Writing) {
             result.append(std::move(entry));
         }
     }

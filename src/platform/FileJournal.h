@@ -33,15 +33,19 @@ public:
         Failed = 3,            // unreadable, unwritable or gone
         ChangedElsewhere = 4,  // a restore found bytes another program wrote
         Unsettled = 5,         // another program kept writing over each attempt
+        Writing = 6,           // about to be written: `seen` and `after` are recorded first
     };
     struct Entry {
         qint64 seq = 0;
-        QByteArray path;
-        QByteArray before;  // the list before (empty: none); for a restore, the bytes expected
-        QByteArray target;  // a restore's bytes to put back
-        QByteArray after;   // what was written
+        QByteArray path = {};
+        QByteArray before = {};  // the list before (empty: none); for a restore, the bytes expected
+        QByteArray target = {};  // a restore's bytes to put back
+        QByteArray after = {};   // what was written
         State state = State::Pending;
         int error = 0;  // the system's error of a failed file, this session only
+        // What the file held when it was about to be written; with `after`, what it was to
+        // hold. A crash between the write and its record leaves both to tell what happened.
+        QByteArray seen = {};
     };
     // The tree's side of a rename: the tag that carries `to` once the files do. Kept with the
     // operation, so that a crash between the journal and the tree's save is finished in both.
@@ -54,7 +58,7 @@ public:
     struct Operation {
         qint64 id = 0;
         Kind kind = Kind::Edit;
-        TagEdit edit;
+        TagEdit edit = {};
         bool planned = false;  // false: its files are not known yet (a rename, an undo)
         qint64 undoes = 0;
         std::optional<TreeRename> tree = std::nullopt;
@@ -82,6 +86,8 @@ public:
     qint64 begin(const Operation& operation, const QList<Entry>& files = {});
     // Records the files, durably, in one transaction. Returns false when it could not.
     bool plan(qint64 op, const QList<Entry>& files);
+    // Before a batch is written: what each file holds and is to hold (state Writing).
+    bool intend(qint64 op, const QList<Entry>& intents);
     // Progress: each entry's state and bytes, by seq, in one transaction. What cannot be
     // written (a full disk) is kept in memory for this session, so that undo still knows it.
     bool record(qint64 op, const QList<Entry>& outcomes);
@@ -89,6 +95,7 @@ public:
 
     QList<Operation> unfinished() const;
     std::optional<Operation> operation(qint64 op) const;
+    // With `pendingOnly`, the entries not done yet: pending, or written without a record.
     QList<Entry> entries(qint64 op, bool pendingOnly) const;
 
 private:

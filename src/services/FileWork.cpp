@@ -65,6 +65,13 @@ void changeOne(Context& context, const Change& change, bool ownOnly, const Entry
         entry.error = errno != 0 ? errno : EIO;
         return;
     }
+    if (plan.state == State::Writing && *now == plan.after) {
+        // Written before a crash, and not recorded: what it held is in the journal.
+        entry.before = plan.seen;
+        entry.after = *now;
+        entry.state = State::Changed;
+        return;
+    }
     entry.before = *now;
     const std::optional<QByteArray> next = change(plan, *now);
     if (!next) {
@@ -137,6 +144,27 @@ QStringList namesOf(const QByteArray& value) {
     return names;
 }
 
+// What each file of a batch holds and is to hold, in the journal before the first of them is
+// written: a crash between a write and its record then still tells what the file held, which
+// is what an undo queued behind needs.
+bool intend(Context& context, const Change& change, qint64 op, const QList<Entry>& plans) {
+    QList<Entry> intents;
+    for (const Entry& plan : plans) {
+        if (plan.state != State::Pending) {
+            continue;  // its intent from before a crash stands
+        }
+        const auto now = context.store.readValue(plan.path);
+        const auto next = now ? change(plan, *now) : std::nullopt;
+        if (next && *next != *now) {
+            Entry intent = plan;
+            intent.seen = *now;
+            intent.after = *next;
+            intents.append(intent);
+        }
+    }
+    return intents.isEmpty() || context.journal.intend(op, intents);
+}
+
 void count(Summary& summary, const Entry& entry) {
     switch (entry.state) {
         case State::Changed: {
@@ -169,6 +197,7 @@ void count(Summary& summary, const Entry& entry) {
             ++summary.unsettled;
             break;
         case State::Pending:
+        case State::Writing:
             break;
     }
 }
@@ -206,7 +235,7 @@ QList<Entry> planOf(const QList<QByteArray>& paths) {
     for (const QByteArray& path : paths) {
         if (!seen.contains(path)) {
             seen.insert(path);
-            files.append({0, path, {}, {}, {}, State::Pending, 0});
+            files.append({.path = path});
         }
     }
     return files;
@@ -220,7 +249,7 @@ bool planUndo(FileJournal& journal, qint64 undo, qint64 undoes) {
     QList<Entry> files;
     for (const Entry& entry : journal.entries(undoes, false)) {
         if (entry.state == State::Changed && entry.before != entry.after) {
-            files.append({0, entry.path, entry.after, entry.before, {}, State::Pending, 0});
+            files.append({.path = entry.path, .before = entry.after, .target = entry.before});
         }
     }
     return journal.plan(undo, files);
@@ -239,6 +268,10 @@ Summary run(Context& context, qint64 op) {
     QList<Entry> plans;
     QList<Entry> batch;
     for (qsizetype i = 0; i < pending.size(); ++i) {
+        if (i % kBatch == 0 && !ownOnly) {
+            summary.unrecorded =
+                !intend(context, change, op, pending.mid(i, kBatch)) || summary.unrecorded;
+        }
         plans.append(pending[i]);
         batch.append(pending[i]);
         changeOne(context, change, ownOnly, pending[i], batch.last());

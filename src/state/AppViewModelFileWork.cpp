@@ -278,8 +278,7 @@ void AppViewModel::keepTagsThroughSave(const QByteArray& path, const QByteArray&
     }
     FileJournal::Operation operation;
     operation.kind = FileJournal::Kind::Restore;
-    const qint64 op =
-        m_journal->begin(operation, {{0, path, {}, value, {}, FileJournal::State::Pending, 0}});
+    const qint64 op = m_journal->begin(operation, {{.path = path, .target = value}});
     if (!op) {
         Log::line("fileWork: could not keep the tags of " + QString::fromUtf8(path) +
                   " through another program's save: " + m_journal->lastError());

@@ -85,12 +85,18 @@ QStringList TestFileWork::manyFiles(int count, QList<QByteArray>* values) {
 
 void TestFileWork::cutShortRenameIsFinishedAtNextStart_data() {
     QTest::addColumn<int>("signal");
-    QTest::newRow("killed") << int(SIGKILL);
-    QTest::newRow("logout") << int(SIGTERM);
+    QTest::addColumn<bool>("midBatch");  // else after the first batch is recorded
+    QTest::addColumn<bool>("undone");    // the user took the rename back before the signal
+    QTest::newRow("killed") << int(SIGKILL) << false << false;
+    QTest::newRow("logout") << int(SIGTERM) << false << false;
+    QTest::newRow("killed mid-batch, undone") << int(SIGKILL) << true << true;
+    QTest::newRow("logout mid-batch, undone") << int(SIGTERM) << true << true;
 }
 
 void TestFileWork::cutShortRenameIsFinishedAtNextStart() {
     QFETCH(int, signal);
+    QFETCH(bool, midBatch);
+    QFETCH(bool, undone);
     QList<QByteArray> before;
     const QStringList paths = manyFiles(5000, &before);
     QList<QByteArray> rawPaths;
@@ -103,23 +109,40 @@ void TestFileWork::cutShortRenameIsFinishedAtNextStart() {
     QVERIFY(pipe(progress) == 0);
     const pid_t child = fork();
     if (child == 0) {
-        // The application's side: plan, then write, reporting each batch.
+        // The application's side: plan, then write, telling the first batch or the 200th file.
         signal == SIGTERM ? (void)std::signal(SIGTERM, [](int) { g_stop = true; })
                           : (void)std::signal(SIGTERM, SIG_DFL);
-        SlowStore store;
+        class TellingStore : public SlowStore {
+        public:
+            std::error_code writeValue(const QByteArray& path, const QByteArray& value) override {
+                const std::error_code error = SlowStore::writeValue(path, value);
+                if (++writes == 200 && tell >= 0) {
+                    [[maybe_unused]] auto n = write(tell, "w", 1);
+                }
+                return error;
+            }
+            int writes = 0;
+            int tell = -1;
+        } store;
+        store.tell = midBatch ? progress[1] : -1;
         NoQuery query;
         FileJournal journal(journalPath);
         FileWork::Context context{store, journal, query, g_stop, [&](qsizetype, qsizetype) {
-                                      [[maybe_unused]] auto n = write(progress[1], "b", 1);
+                                      if (!midBatch) {
+                                          [[maybe_unused]] auto n = write(progress[1], "b", 1);
+                                      }
                                   }};
         const qint64 op = journal.begin({.edit = TagEdit::rename("Old", "New")});
         FileWork::planEdit(journal, op, rawPaths);
+        if (undone) {
+            journal.begin({.kind = FileJournal::Kind::Undo, .undoes = op});
+        }
         FileWork::run(context, op);
         _exit(0);
     }
     close(progress[1]);
     char byte = 0;
-    QCOMPARE(read(progress[0], &byte, 1), 1);  // the first batch is done
+    QCOMPARE(read(progress[0], &byte, 1), 1);
     kill(child, signal);
     int status = 0;
     waitpid(child, &status, 0);
@@ -128,22 +151,29 @@ void TestFileWork::cutShortRenameIsFinishedAtNextStart() {
     for (const QString& path : paths) {
         renamed += raw(path).contains("New");
     }
-    QVERIFY2(renamed >= FileWork::kBatch && renamed < paths.size(),
+    QVERIFY2(renamed >= (midBatch ? 200 : FileWork::kBatch) && renamed < paths.size(),
              qPrintable(QString::number(renamed)));
 
-    // The next start.
+    // The next start finishes what the journal holds, in order.
     XattrTagStore store;
     NoQuery query;
     FileJournal journal(journalPath);
     const auto unfinished = journal.unfinished();
-    QCOMPARE(unfinished.size(), 1);
+    QCOMPARE(unfinished.size(), undone ? 2 : 1);
     std::atomic_bool stop = false;
     FileWork::Context context{store, journal, query, stop, {}};
-    FileWork::run(context, unfinished.first().id);
+    for (const FileJournal::Operation& operation : unfinished) {
+        if (!operation.planned) {
+            QVERIFY(FileWork::planUndo(journal, operation.id, operation.undoes));
+        }
+        FileWork::run(context, operation.id);
+    }
     QVERIFY(journal.unfinished().isEmpty());
     for (qsizetype i = 0; i < paths.size(); ++i) {
         QByteArray expected = before[i];
-        if (expected == "x\\y,OLD,Old,end\\") {
+        if (undone) {
+            // Exactly as before.
+        } else if (expected == "x\\y,OLD,Old,end\\") {
             expected = "x\\y,OLD,New,end\\";  // the other spelling is another name
         } else {
             expected.replace("Old", "New");

@@ -26,11 +26,12 @@ std::error_code SlowStore::writeOwnValue(const QByteArray& path, const QByteArra
     return m_real.writeOwnValue(path, value);
 }
 
-Session::Session(const TestHome& home, Options options) : store(options.writeDelayMicroseconds) {
+Session::Session(const QString& home, const QString& cacheDir, Options options)
+    : store(options.writeDelayMicroseconds) {
     TagIndex::Options indexOptions;
-    indexOptions.roots = {QFile::encodeName(home.home())};
-    indexOptions.outsideListPath = home.cacheDir() + "/tagged-elsewhere";
-    indexOptions.storePath = home.cacheDir() + "/index.sqlite";
+    indexOptions.roots = {QFile::encodeName(home)};
+    indexOptions.outsideListPath = cacheDir + "/tagged-elsewhere";
+    indexOptions.storePath = cacheDir + "/index.sqlite";
     indexOptions.crawlDelayMs = options.crawlDelayMs;
     indexOptions.watchLimit = options.watchLimit;
     indexOptions.recheckIntervalMs = 600000;

@@ -35,7 +35,10 @@ public:
         int writeDelayMicroseconds = 0;
         bool loadHierarchy = true;
     };
-    explicit Session(const TestHome& home, Options options);
+    // Over `home`, the index's store and lists kept in `cacheDir`.
+    Session(const QString& home, const QString& cacheDir, Options options);
+    Session(const TestHome& home, Options options)
+        : Session(home.home(), home.cacheDir(), options) {}
     explicit Session(const TestHome& home) : Session(home, Options{}) {}
     ~Session();
 
