@@ -24,7 +24,8 @@ public:
     enum class Kind {
         Edit = 0,     // apply a TagEdit to each file's list as it is when its turn comes
         Restore = 1,  // put `target` back where the file still holds `before` (no links)
-        Undo = 2,     // take back what operation `undoes` changed, planned when its turn comes
+        Undo = 2,     // take back what operation `undoes` changed, planned when its turn comes;
+                      // its edit says in names what it takes back (the other's, inverted)
     };
     enum class State {
         Pending = 0,

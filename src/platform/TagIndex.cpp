@@ -343,6 +343,9 @@ void TagIndex::crawlEverything() {
         }
     }
     m_crawled = !m_stop;
+    if (m_stop) {
+        return;  // a quit cut it short: nothing to tell
+    }
     Log::line(QStringLiteral("tagIndex: %1 folders, %2 tagged files indexed in %3 ms")
                   .arg(folderCount())
                   .arg(taggedFileCount())

@@ -65,15 +65,16 @@ void changeOne(Context& context, const Change& change, bool ownOnly, const Entry
         entry.error = errno != 0 ? errno : EIO;
         return;
     }
-    if (plan.state == State::Writing && *now == plan.after) {
-        // Written before a crash, and not recorded: what it held is in the journal.
+    const std::optional<QByteArray> next = change(plan, *now);
+    if (plan.state == State::Writing && *now != plan.seen && next == *now) {
+        // Written before a crash and not recorded (another program may have added to it
+        // since): the change as it was made is in the journal, for an undo to take back.
         entry.before = plan.seen;
-        entry.after = *now;
+        entry.after = plan.after;
         entry.state = State::Changed;
         return;
     }
     entry.before = *now;
-    const std::optional<QByteArray> next = change(plan, *now);
     if (!next) {
         entry.after = *now;
         entry.state = State::ChangedElsewhere;  // not Orvane's bytes any more: left alone

@@ -18,6 +18,10 @@ struct TagEdit {
     static TagEdit remove(const QStringList& names) { return {{}, names, {}, {}}; }
     static TagEdit rename(const QString& from, const QString& to) { return {{}, {}, from, to}; }
 
+    // The edit that takes this one back, in names: a rename the other way, names added
+    // removed and removed added.
+    TagEdit inverted() const { return {removing, adding, renameTo, renameFrom}; }
+
     // The value after the edit: the very same bytes when the edit changes nothing, empty when
     // no name is left.
     QByteArray apply(const QByteArray& value) const;

@@ -280,7 +280,8 @@ private:
     void renameOnFiles(qint64 op);
     void reloadAfterFileWork();
     void keepTagsThroughSave(const QByteArray& path, const QByteArray& value);
-    // The names an operation takes off files; they are not merged back into the tree.
+    // The names an operation takes off files (an undo's edit is the one it takes back,
+    // inverted); they are not merged back into the tree this session.
     void noteNamesLeaving(const FileJournal::Operation& operation);
     void pushUndoStep(UndoHistory::Step step);
     void takeBack(bool undo);

@@ -197,21 +197,9 @@ void AppViewModel::renameOnFiles(qint64 op) {
 }
 
 void AppViewModel::noteNamesLeaving(const FileJournal::Operation& operation) {
-    // An undo takes off what the operation it takes back added, a redo what that one removed.
-    std::optional<FileJournal::Operation> taken = operation;
-    bool reversed = false;
-    for (int depth = 0; taken && taken->kind == FileJournal::Kind::Undo && depth < 1000; ++depth) {
-        taken = m_journal->operation(taken->undoes);
-        reversed = !reversed;
-    }
-    if (!taken) {
-        return;
-    }
-    const TagEdit& edit = taken->edit;
-    QStringList names = reversed ? edit.adding : edit.removing;
-    const QString& renamed = reversed ? edit.renameTo : edit.renameFrom;
-    if (!renamed.isEmpty()) {
-        names.append(renamed);
+    QStringList names = operation.edit.removing;
+    if (!operation.edit.renameFrom.isEmpty()) {
+        names.append(operation.edit.renameFrom);
     }
     for (const QString& name : std::as_const(names)) {
         m_namesLeaving.insert(FileTagging::comparable(name));
@@ -379,6 +367,11 @@ void AppViewModel::takeBack(bool undo) {
     if (step.files) {
         operation.kind = FileJournal::Kind::Undo;
         operation.undoes = step.files;
+        // What it takes back, in names, kept with it: the operations it takes back may be gone
+        // from the journal by the time a later start finishes it.
+        if (const auto taken = m_journal->operation(step.files)) {
+            operation.edit = taken->edit.inverted();
+        }
         if (step.rename) {
             operation.tree =
                 undo ? FileJournal::TreeRename{step.rename->tag, step.rename->to, step.rename->from}
