@@ -51,6 +51,7 @@ private slots:
     void tagNamesFollowWritesDuringTheCrawl();
     void storedIndexAnswersBeforeTheCrawl();
     void storeKeepsNamesAndPathsExactly();
+    void writesWhileTheCrawlIsCutShort();
     void storeIsACacheNeverTrusted_data();
     void storeIsACacheNeverTrusted();
     void filesDeeperThanThePathLimit();
@@ -675,6 +676,22 @@ void TestTagIndex::storedIndexAnswersBeforeTheCrawl() {
     QCOMPARE(*changed, QStringList({"Gone", "keep"}));
     QCOMPARE(query(*index, "keep"), QStringList({"a.txt", "c.txt", "d.txt", "late.txt"}));
     QCOMPARE(query(*index, "Gone"), QStringList());
+}
+
+void TestTagIndex::writesWhileTheCrawlIsCutShort() {
+    touch("known.txt", "Keep");
+    makeStoredIndex()->waitUntilReady();  // kept at exit
+    QVERIFY(QFile::exists(storePath()));
+    // The application writes before the crawl has looked anywhere, then quits.
+    auto index = makeStoredIndex(2000);
+    const QString written = touch("sub/new.txt", "New");
+    index->noteTagsWritten(QFile::encodeName(written), {"New"});
+    QVERIFY(!QFile::exists(storePath()));  // what the last run kept is stale now
+    index->stop();
+    QVERIFY(!QFile::exists(storePath()));  // and nothing half known is kept instead
+    // A file where the crawl looks is not taken for one tagged elsewhere.
+    QFile list(m_home->cacheDir() + "/tagged-elsewhere");
+    QVERIFY(!list.open(QIODevice::ReadOnly) || !list.readAll().contains(QFile::encodeName(written)));
 }
 
 void TestTagIndex::storeKeepsNamesAndPathsExactly() {

@@ -153,6 +153,12 @@ void TestFileWork::cutShortRenameIsFinishedAtNextStart() {
     }
     QVERIFY2(renamed >= (midBatch ? 200 : FileWork::kBatch) && renamed < paths.size(),
              qPrintable(QString::number(renamed)));
+    if (undone) {
+        // Another program adds a name of its own before the next start.
+        for (const QString& path : paths) {
+            setRaw(path, TagEdit::add({"Theirs"}).apply(raw(path)));
+        }
+    }
 
     // The next start finishes what the journal holds, in order.
     XattrTagStore store;
@@ -172,7 +178,7 @@ void TestFileWork::cutShortRenameIsFinishedAtNextStart() {
     for (qsizetype i = 0; i < paths.size(); ++i) {
         QByteArray expected = before[i];
         if (undone) {
-            // Exactly as before.
+            expected = TagEdit::add({"Theirs"}).apply(expected);  // as before, with theirs
         } else if (expected == "x\\y,OLD,Old,end\\") {
             expected = "x\\y,OLD,New,end\\";  // the other spelling is another name
         } else {
