@@ -31,7 +31,7 @@ package: build
 test-sanitize: deps
 	@test -f build-asan/build.ninja || cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=ON -DORVANE_BENCH=OFF
 	@cmake --build build-asan -j $(JOBS)
-	QT_QPA_PLATFORM=offscreen ctest --test-dir build-asan --output-on-failure -j $(JOBS) -E '^e2e$$'
+	QT_QPA_PLATFORM=offscreen ctest --test-dir build-asan --output-on-failure -j $(JOBS) -E '^e2e'
 
 # Plants the faults listed in tests/mutants.json one at a time; tens of minutes, not part of test.
 mutate: deps

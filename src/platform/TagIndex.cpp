@@ -263,6 +263,9 @@ void TagIndex::threadMain() {
         if (polled < 0 && errno != EINTR) {
             break;
         }
+        if (m_options.eventDelayMs > 0 && (fds[0].revents & POLLIN)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(m_options.eventDelayMs));
+        }
         if (m_mountsFd >= 0 && (fds[2].revents & (POLLPRI | POLLERR))) {
             recrawlVolumes();
         }

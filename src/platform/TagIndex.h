@@ -40,6 +40,8 @@ public:
         int recheckIntervalMs = 120000;
         qsizetype recheckPerRound = 4000;
         int crawlDelayMs = 0;  // for tests: the crawl starts this long after the store is read
+        // For tests: events are read this long after they come, as on a loaded machine.
+        int eventDelayMs = 0;
     };
     // $HOME, /run/media/$USER and /media/$USER; the list and the store in the cache folder.
     static Options defaultOptions();

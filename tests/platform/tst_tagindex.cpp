@@ -691,7 +691,8 @@ void TestTagIndex::writesWhileTheCrawlIsCutShort() {
     QVERIFY(!QFile::exists(storePath()));  // and nothing half known is kept instead
     // A file where the crawl looks is not taken for one tagged elsewhere.
     QFile list(m_home->cacheDir() + "/tagged-elsewhere");
-    QVERIFY(!list.open(QIODevice::ReadOnly) || !list.readAll().contains(QFile::encodeName(written)));
+    QVERIFY(!list.open(QIODevice::ReadOnly) ||
+            !list.readAll().contains(QFile::encodeName(written)));
 }
 
 void TestTagIndex::storeKeepsNamesAndPathsExactly() {
@@ -702,6 +703,7 @@ void TestTagIndex::storeKeepsNamesAndPathsExactly() {
     };
     const TagIndexStore store(storePath());
     QVERIFY(store.save(roots, entries));
+    QVERIFY((QFileInfo(storePath()).permissions().toInt() & 0x0077) == 0);  // the user's alone
     const auto loaded = store.load(roots);
     QVERIFY(loaded);
     QCOMPARE(loaded->size(), 2);

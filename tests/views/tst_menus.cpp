@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QtTest>
 
 // The menu bar and the keyboard's ways into the menus, in the real window with both views.
@@ -253,6 +254,17 @@ void TestMenus::menuKeysOpenTheSelectedItemsMenu() {
         for (int i = 0; i < 60; ++i) {
             add(QString("Tag %1").arg(i));
         }
+        // Sized and scrolled until a tile lies under the middle of the view.
+        auto* grid = m_window->findChild<IconGridView*>("iconGrid");
+        const auto middle = [grid] { return grid->viewport()->rect().center(); };
+        for (int width = 900; grid->tileAt(middle()) < 0 && width < 1100; width += 9) {
+            m_window->resize(width, 600);
+            QCoreApplication::processEvents();
+            for (int y = 0; grid->tileAt(middle()) < 0 && y < 160; y += 8) {
+                grid->verticalScrollBar()->setValue(y);
+            }
+        }
+        QVERIFY(grid->tileAt(middle()) >= 0);
     } else if (selection == 3) {
         m_model->selectGridItem(0);
         m_window->findChild<QWidget*>("iconViewSegment")->setFocus();
