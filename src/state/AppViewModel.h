@@ -110,8 +110,8 @@ public:
     QList<TagNode> sortedChildren(const QList<TagNode>& children, std::optional<QUuid> parentID);
 
     // Navigation and file loading.
-    void openTag(const QUuid& id, qsizetype column);
-    void enterTag(const QUuid& id);
+    void openTag(QUuid id, qsizetype column);
+    void enterTag(QUuid id);
     void truncateNavigationPath(qsizetype length);
     void goBack();
     void navigateToPathElement(const QUuid& id);
@@ -124,7 +124,8 @@ public:
     void applyMatchAllTags(bool on);
     QString statusText() const;
 
-    // Tag editing; every change of the tree is saved at once.
+    // Tag editing; every change of the tree is saved at once. Ids are taken by value: a caller's
+    // id may live in the tree the operation replaces.
     // False when a tag under the parent would sit deeper than the tree file keeps.
     bool canCreateTag(std::optional<QUuid> parentID) const;
     void createTag(const QString& name, qint64 colorIndex, std::optional<QUuid> parentID);
@@ -136,14 +137,14 @@ public:
     void requestNewTagInColumn(qsizetype column);
     void beginRename(const TagNode& tag);
     void cancelInlineEdit();
-    void renameTag(const QUuid& id, const QString& newName);
+    void renameTag(QUuid id, const QString& newName);
     void commitInlineEdit();
-    void deleteTag(const QUuid& id);
-    void moveTag(const QUuid& id, std::optional<QUuid> newParentID);
-    void setColorIndex(qint64 colorIndex, const QUuid& tagID);
-    void setCustomColorHex(std::optional<QString> hex, const QUuid& tagID);
-    void setIconName(std::optional<QString> iconName, const QUuid& tagID);
-    void setCustomIconData(std::optional<QByteArray> data, const QUuid& tagID);
+    void deleteTag(QUuid id);
+    void moveTag(QUuid id, std::optional<QUuid> newParentID);
+    void setColorIndex(qint64 colorIndex, QUuid tagID);
+    void setCustomColorHex(std::optional<QString> hex, QUuid tagID);
+    void setIconName(std::optional<QString> iconName, QUuid tagID);
+    void setCustomIconData(std::optional<QByteArray> data, QUuid tagID);
 
     // Selection, clicks and drops.
     enum class SelectMode { Replace, Toggle };
@@ -260,8 +261,7 @@ private:
     void mergeSystemTags(const QList<struct FinderTag>& tags, QSet<QString> existing,
                          int* appended);
     // Changes one tag and saves; `label` names the undo step, "%1" standing for the tag's name.
-    void updateTag(const QUuid& id, const QString& label,
-                   const std::function<void(TagNode&)>& change);
+    void updateTag(QUuid id, const QString& label, const std::function<void(TagNode&)>& change);
     // Changes the tree, saves it and records the undo step (with its file operation, if any);
     // `ids` are the tags the change touches. When the tree cannot be saved the change is
     // refused, said, and false returned.

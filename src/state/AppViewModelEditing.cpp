@@ -32,7 +32,7 @@ bool AppViewModel::editTree(const QString& label, const QList<QUuid>& ids,
     return true;
 }
 
-void AppViewModel::updateTag(const QUuid& id, const QString& label,
+void AppViewModel::updateTag(QUuid id, const QString& label,
                              const std::function<void(TagNode&)>& change) {
     const TagNode* tag = findTag(id, m_hierarchy);
     if (!tag) {
@@ -98,7 +98,7 @@ void AppViewModel::cancelInlineEdit() {
     setInlineEditingText(QString());
 }
 
-void AppViewModel::renameTag(const QUuid& id, const QString& newName) {
+void AppViewModel::renameTag(QUuid id, const QString& newName) {
     const QString trimmed = trimmedTagName(newName);
     if (trimmed.isEmpty()) {
         return;
@@ -146,7 +146,7 @@ void AppViewModel::commitInlineEdit() {
     renameOnFiles(op);
 }
 
-void AppViewModel::deleteTag(const QUuid& id) {
+void AppViewModel::deleteTag(QUuid id) {
     const TagNode* tag = findTag(id, m_hierarchy);
     if (!tag) {
         return;
@@ -182,7 +182,7 @@ void AppViewModel::keepNavigationInTree() {
     loadFilesForCurrentTag();
 }
 
-void AppViewModel::moveTag(const QUuid& id, std::optional<QUuid> newParentID) {
+void AppViewModel::moveTag(QUuid id, std::optional<QUuid> newParentID) {
     const TagNode* found = findTag(id, m_hierarchy);
     if (!found) {
         return;
@@ -224,25 +224,25 @@ void AppViewModel::followMovedTag(const QUuid& id) {
     loadFilesForCurrentTag();
 }
 
-void AppViewModel::setColorIndex(qint64 colorIndex, const QUuid& tagID) {
+void AppViewModel::setColorIndex(qint64 colorIndex, QUuid tagID) {
     updateTag(tagID, "Set Color of %1", [&](TagNode& node) {
         node.colorIndex = colorIndex;
         node.customColorHex.reset();
     });
 }
 
-void AppViewModel::setCustomColorHex(std::optional<QString> hex, const QUuid& tagID) {
+void AppViewModel::setCustomColorHex(std::optional<QString> hex, QUuid tagID) {
     updateTag(tagID, "Set Color of %1", [&](TagNode& node) { node.customColorHex = hex; });
 }
 
-void AppViewModel::setIconName(std::optional<QString> iconName, const QUuid& tagID) {
+void AppViewModel::setIconName(std::optional<QString> iconName, QUuid tagID) {
     updateTag(tagID, "Set Icon of %1", [&](TagNode& node) {
         node.iconName = iconName;
         node.customIconData.reset();
     });
 }
 
-void AppViewModel::setCustomIconData(std::optional<QByteArray> data, const QUuid& tagID) {
+void AppViewModel::setCustomIconData(std::optional<QByteArray> data, QUuid tagID) {
     updateTag(tagID, "Set Icon of %1", [&](TagNode& node) {
         if (data) {
             node.iconName.reset();

@@ -34,7 +34,7 @@ void AppViewModel::removeCachedFiles(const QList<QUuid>& ids) {
     setFilesPerTag(std::move(files));
 }
 
-void AppViewModel::openTag(const QUuid& id, qsizetype column) {
+void AppViewModel::openTag(QUuid id, qsizetype column) {
     if (column == 0) {
         removeCachedFiles(m_navigationPath);
         setNavigationPath({id});
@@ -48,7 +48,7 @@ void AppViewModel::openTag(const QUuid& id, qsizetype column) {
     loadFilesForCurrentTag();
 }
 
-void AppViewModel::enterTag(const QUuid& id) {
+void AppViewModel::enterTag(QUuid id) {
     setNavigationPath(m_navigationPath + QList<QUuid>{id});
     setSelectedTagID(std::nullopt);
     clearSelection();

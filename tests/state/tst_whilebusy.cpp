@@ -68,10 +68,11 @@ QStringList TestWhileBusy::files(const QString& folder, int count, const QByteAr
 QUuid TestWhileBusy::rename(AppViewModel& model, const QString& from, const QString& to) {
     for (const TagNode& tag : model.hierarchy()) {
         if (tag.name == from) {
+            const QUuid id = tag.id;
             model.beginRename(tag);
             model.setInlineEditingText(to);
             model.commitInlineEdit();
-            return tag.id;
+            return id;
         }
     }
     return {};
