@@ -23,12 +23,7 @@ def one_run(count):
     root = tempfile.mkdtemp(prefix="orvane-quit-")
     app = e2e.Orvane(display, root)
     try:
-        folder = os.path.join(app.env["HOME"], "many")
-        os.makedirs(folder)
-        for i in range(count):
-            path = os.path.join(folder, f"f{i}")
-            open(path, "w").close()
-            os.setxattr(path, "user.xdg.tags", b"x1,Old,x2")
+        e2e.many_tagged_files(app.env["HOME"], count)
         os.makedirs(os.path.dirname(app.hierarchy_path), exist_ok=True)
         with open(app.hierarchy_path, "w") as tree:
             json.dump([{"id": str(uuid.uuid4()).upper(), "name": "Old", "colorIndex": 0,

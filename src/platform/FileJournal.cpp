@@ -263,18 +263,20 @@ bool FileJournal::plan(qint64 op, const QList<Entry>& files) {
     return false;
 }
 
-bool FileJournal::intend(qint64 op, const QList<Entry>& intents) {
-    std::lock_guard lock(m_mutex);
-    // As progress: a crash of the application loses nothing the system holds.
+bool FileJournal::updateEntries(const char* sql, qint64 op, const QList<Entry>& entries,
+                                QByteArray Entry::*second, std::optional<State> state) {
+    // As progress: a crash of the application loses nothing the system holds; progress lost
+    // with the power is only done again, and the edits give the same result.
     exec("PRAGMA synchronous=NORMAL");
     bool ok = exec("BEGIN IMMEDIATE");
-    SqliteStatement update(m_db, "UPDATE files SET state=?, seen=?, after=? WHERE op=? AND seq=?");
-    for (qsizetype i = 0; ok && i < intents.size(); ++i) {
-        ok = update.bind(1, static_cast<qint64>(State::Writing))
-                 .bind(2, intents[i].seen)
-                 .bind(3, intents[i].after)
+    SqliteStatement update(m_db, sql);
+    for (qsizetype i = 0; ok && i < entries.size(); ++i) {
+        const Entry& entry = entries[i];
+        ok = update.bind(1, static_cast<qint64>(state.value_or(entry.state)))
+                 .bind(2, entry.*second)
+                 .bind(3, entry.after)
                  .bind(4, op)
-                 .bind(5, intents[i].seq)
+                 .bind(5, entry.seq)
                  .run();
     }
     ok = ok && exec("COMMIT");
@@ -286,29 +288,17 @@ bool FileJournal::intend(qint64 op, const QList<Entry>& intents) {
     return ok;
 }
 
+bool FileJournal::intend(qint64 op, const QList<Entry>& intents) {
+    std::lock_guard lock(m_mutex);
+    return updateEntries("UPDATE files SET state=?, seen=?, after=? WHERE op=? AND seq=?", op,
+                         intents, &Entry::seen, State::Writing);
+}
+
 bool FileJournal::record(qint64 op, const QList<Entry>& outcomes) {
     std::lock_guard lock(m_mutex);
-    // Progress survives a crash of the application without a sync (the system holds it);
-    // progress lost with the power is only done again, and the edits give the same result.
-    exec("PRAGMA synchronous=NORMAL");
-    bool ok = exec("BEGIN IMMEDIATE");
-    SqliteStatement update(m_db,
-                           "UPDATE files SET state=?, before=?, after=? WHERE op=? AND seq=?");
-    for (qsizetype i = 0; ok && i < outcomes.size(); ++i) {
-        const Entry& outcome = outcomes[i];
-        ok = update.bind(1, static_cast<qint64>(outcome.state))
-                 .bind(2, outcome.before)
-                 .bind(3, outcome.after)
-                 .bind(4, op)
-                 .bind(5, outcome.seq)
-                 .run();
-    }
-    ok = ok && exec("COMMIT");
-    if (!ok) {
-        noteError();
-        exec("ROLLBACK");
-    }
-    exec("PRAGMA synchronous=FULL");
+    const bool ok =
+        updateEntries("UPDATE files SET state=?, before=?, after=? WHERE op=? AND seq=?", op,
+                      outcomes, &Entry::before, std::nullopt);
     // Failed files keep their error in memory either way: it is said this session only.
     QHash<qint64, Entry>& kept = m_unrecorded[op];
     for (const Entry& outcome : outcomes) {

@@ -111,6 +111,10 @@ private:
     QString m_problem;
     QString m_lastError;
     // Outcomes and ends that could not be written, by operation and seq.
+    // One transaction of updates to entries of `op`: state (or each entry's own), `second`, after.
+    bool updateEntries(const char* sql, qint64 op, const QList<Entry>& entries,
+                       QByteArray Entry::*second, std::optional<State> state);
+
     QHash<qint64, QHash<qint64, Entry>> m_unrecorded;
     QSet<qint64> m_finishedUnrecorded;
     mutable std::recursive_mutex m_mutex;

@@ -163,6 +163,20 @@ class Orvane:
             self.process.wait(10)
 
 
+def many_tagged_files(home, count):
+    """`count` empty files in ~/many, each tagged "x1,Old,x2"; returns their paths."""
+    folder = os.path.join(home, "many")
+    os.makedirs(folder)
+    paths = []
+    for i in range(count):
+        path = os.path.join(folder, f"f{i}")
+        with open(path, "w"):
+            pass
+        os.setxattr(path, "user.xdg.tags", b"x1,Old,x2")
+        paths.append(path)
+    return paths
+
+
 def xattr_tags(path):
     try:
         return os.getxattr(path, "user.xdg.tags").decode()
@@ -332,15 +346,7 @@ class EndToEnd(unittest.TestCase):
 
     def test_a_rename_cut_short_is_finished_at_the_next_start(self):
         count = 20000
-        folder = os.path.join(self.app.env["HOME"], "many")
-        os.makedirs(folder)
-        paths = []
-        for i in range(count):
-            path = os.path.join(folder, f"f{i}")
-            with open(path, "w"):
-                pass
-            os.setxattr(path, "user.xdg.tags", b"x1,Old,x2")
-            paths.append(path)
+        paths = many_tagged_files(self.app.env["HOME"], count)
         self.write_tree([("Old", 0, [])])
         journal = os.path.join(self.root, "state", "Orvane", "journal.sqlite")
 
@@ -383,15 +389,7 @@ class EndToEnd(unittest.TestCase):
         # A rename of 20,000 files, taken back at once, then Ctrl+Q (or a logout): the window
         # goes within a second and the next start finishes both, in order.
         count = 20000
-        folder = os.path.join(self.app.env["HOME"], "many")
-        os.makedirs(folder)
-        paths = []
-        for i in range(count):
-            path = os.path.join(folder, f"f{i}")
-            with open(path, "w"):
-                pass
-            os.setxattr(path, "user.xdg.tags", b"x1,Old,x2")
-            paths.append(path)
+        paths = many_tagged_files(self.app.env["HOME"], count)
         self.write_tree([("Old", 0, [])])
         app = self.app
         timings = []
