@@ -437,9 +437,7 @@ void TestConcurrency::randomSessionsMatchTheModel() {
 
     const QString driver = QCoreApplication::applicationDirPath() + "/session_driver";
     OtherProgram other(paths, seed);
-    if (!qEnvironmentVariableIsSet("ORVANE_NO_OTHER")) {
-        other.start();
-    }
+    other.start();
     const int sessions = 3 + static_cast<int>(random.bounded(3));
     QStringList log;
     for (int session = 0; session < sessions; ++session) {
