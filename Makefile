@@ -16,8 +16,10 @@ build: configure
 run: build
 	./$(BUILD)/src/orvane
 
+# The last line says the tests' share of the code (tools/testshare), whatever the outcome.
 test: build
-	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	@QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS); \
+		status=$$?; ./tools/testshare; exit $$status
 
 # Installs under PREFIX (/usr/local unless given), as `cmake --install` does.
 PREFIX ?= /usr/local

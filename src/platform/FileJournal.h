@@ -1,6 +1,6 @@
 #pragma once
 
-#include "services/TagEdit.h"
+#include "platform/TagEdit.h"
 
 #include <QByteArray>
 #include <QHash>

@@ -1,9 +1,6 @@
 #include "platform/TagIndexTable.h"
 
-QString TagIndexTable::matchKey(const QString& name) {
-    // Canonically equivalent spellings (a composed and a decomposed "Café") are one name.
-    return name.toCaseFolded().normalized(QString::NormalizationForm_C);
-}
+#include "platform/TagNames.h"
 
 int TagIndexTable::addRoot(const QByteArray& path) {
     const int folder = addFolder(kNone, path);
@@ -141,7 +138,7 @@ std::optional<int> TagIndexTable::folderForWatch(int watch) const {
 QStringList TagIndexTable::keysFor(const QStringList& tags) {
     QSet<QString> keys;
     for (const QString& tag : tags) {
-        const QString folded = matchKey(tag);
+        const QString folded = TagNames::matchKey(tag);
         keys.insert(folded);
         for (qsizetype i = folded.indexOf(u'\n'); i >= 0; i = folded.indexOf(u'\n', i + 1)) {
             keys.insert(folded.left(i));
@@ -193,7 +190,7 @@ int TagIndexTable::storeFile(int folder, const QByteArray& name, const QStringLi
         const QString bare = tag.section(u'\n', 0, 0);
         if (!bare.isEmpty() && !m_spelled.contains(bare)) {
             m_spelled.insert(bare);
-            if (const QString key = matchKey(bare); !m_spellings.contains(key)) {
+            if (const QString key = TagNames::matchKey(bare); !m_spellings.contains(key)) {
                 m_spellings.insert(key, bare);
             }
         }
@@ -340,7 +337,7 @@ std::optional<int> TagIndexTable::folderForPath(const QByteArray& path) const {
 
 QList<QByteArray> TagIndexTable::pathsWithTag(const QString& name) const {
     QList<QByteArray> paths;
-    const auto it = m_filesByKey.constFind(matchKey(name));
+    const auto it = m_filesByKey.constFind(TagNames::matchKey(name));
     if (it == m_filesByKey.cend()) {
         return paths;
     }

@@ -68,8 +68,6 @@ public:
     qsizetype taggedFileCount() const { return m_files.size() - m_freeFiles.size(); }
     void clear();
 
-    static QString matchKey(const QString& name);
-
 private:
     const QByteArray& cachedFolderPath(int folder) const;
     struct Folder {

@@ -2,8 +2,9 @@
 
 #include "model/NameOrder.h"
 #include "platform/FilePaths.h"
-#include "platform/LongPaths.h"
 #include "platform/FileTagStore.h"
+#include "platform/LongPaths.h"
+#include "platform/TagNames.h"
 #include "services/FileTagging.h"
 
 #include <QHash>
@@ -51,10 +52,10 @@ QList<FileItem> readFileItems(const QList<QByteArray>& paths,
     QSet<QString> excluded;
     if (requiredTagNames) {
         for (const QString& name : *requiredTagNames) {
-            required.insert(FileTagging::comparable(name));
+            required.insert(TagNames::exactKey(name));
         }
         for (const QString& name : excludedTagNames) {
-            excluded.insert(FileTagging::comparable(name));
+            excluded.insert(TagNames::exactKey(name));
         }
     }
     QList<FileItem> items;
@@ -65,16 +66,16 @@ QList<FileItem> readFileItems(const QList<QByteArray>& paths,
         if (requiredTagNames) {
             QSet<QString> names;
             for (const QString& tag : tags) {
-                names.insert(FileTagging::comparable(tag));
+                names.insert(TagNames::exactKey(tag));
             }
             if (!names.contains(required) || names.intersects(excluded)) {
                 continue;
             }
         }
         struct stat info {};
-        const bool isDirectory =
-            !path.isEmpty() && ::stat(LongPaths::Path(path).get(), &info) == 0 &&
-            S_ISDIR(info.st_mode);
+        const bool isDirectory = !path.isEmpty() &&
+                                 ::stat(LongPaths::Path(path).get(), &info) == 0 &&
+                                 S_ISDIR(info.st_mode);
         FileItem item = FileItem::make(path, isDirectory, tags, QString());
         item.iconName = iconNameFor(item.name, isDirectory);
         items.append(std::move(item));

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "services/FileItem.h"
+#include "model/FileItem.h"
 
 #include <QList>
 #include <QSet>

@@ -2,8 +2,8 @@
 
 #include "platform/FilePaths.h"
 #include "platform/FileTagStore.h"
+#include "platform/TagEdit.h"
 #include "platform/TagValueCodec.h"
-#include "services/TagEdit.h"
 
 namespace FileTagging {
 namespace {
@@ -13,10 +13,6 @@ QString decode(const QByteArray& raw) {
 }
 
 }  // namespace
-
-QString comparable(const QString& name) {
-    return name.normalized(QString::NormalizationForm_C);
-}
 
 QStringList decodeNames(const QList<QByteArray>& raw) {
     QStringList names;

@@ -30,7 +30,4 @@ Edited edit(FileTagStore& store, const QByteArray& path, const TagEdit& edit);
 // The names written by the last successful change; used to keep the tag index current.
 QStringList decodeNames(const QList<QByteArray>& raw);
 
-// Canonical form for exact name comparison.
-QString comparable(const QString& name);
-
 }  // namespace FileTagging

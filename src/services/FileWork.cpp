@@ -1,6 +1,7 @@
 #include "services/FileWork.h"
 
 #include "platform/FileTagStore.h"
+#include "platform/TagNames.h"
 #include "platform/TaggedFileQuery.h"
 #include "services/FileTagging.h"
 
@@ -140,7 +141,7 @@ void addOnce(QStringList& names, const QString& name) {
 QStringList namesOf(const QByteArray& value) {
     QStringList names;
     for (const QString& name : FileTagging::decodeNames(TagValueCodec::decode(value))) {
-        names.append(FileTagging::comparable(name));
+        names.append(TagNames::exactKey(name));
     }
     return names;
 }

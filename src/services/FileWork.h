@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/FileJournal.h"
-#include "services/TagEdit.h"
+#include "platform/TagEdit.h"
 
 #include <QByteArray>
 #include <QHash>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/TagNode.h"
-#include "services/FileItem.h"
+#include "model/FileItem.h"
 #include "services/FileWork.h"
 #include "state/UndoHistory.h"
 #include "state/ViewMode.h"

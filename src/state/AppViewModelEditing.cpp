@@ -1,8 +1,7 @@
 // Creating, renaming, deleting, moving and decorating tags.
-#include "model/TagNames.h"
 #include "model/TagTree.h"
 #include "platform/FileJournal.h"
-#include "services/FileTagging.h"
+#include "platform/TagNames.h"
 #include "state/AppViewModel.h"
 
 namespace {
@@ -52,7 +51,7 @@ void AppViewModel::createTag(const QString& name, qint64 colorIndex,
         return;  // a deeper tree would be refused when it is read back
     }
     const TagNode node = TagNode::make(name, colorIndex);
-    editTree("New Tag " + quoted(trimmedTagName(name)), {node.id}, [&](QList<TagNode>& tree) {
+    editTree("New Tag " + quoted(TagNames::trimmed(name)), {node.id}, [&](QList<TagNode>& tree) {
         TagTree::append(tree, parentID.value_or(QUuid()), node);
     });
 }
@@ -99,7 +98,7 @@ void AppViewModel::cancelInlineEdit() {
 }
 
 void AppViewModel::renameTag(QUuid id, const QString& newName) {
-    const QString trimmed = trimmedTagName(newName);
+    const QString trimmed = TagNames::trimmed(newName);
     if (trimmed.isEmpty()) {
         return;
     }
@@ -111,7 +110,7 @@ void AppViewModel::commitInlineEdit() {
         return;
     }
     const QUuid id = *m_inlineEditingTagID;
-    const QString trimmed = trimmedTagName(m_inlineEditingText);
+    const QString trimmed = TagNames::trimmed(m_inlineEditingText);
     const TagNode* tag = findTag(id, m_hierarchy);
     if (trimmed.isEmpty() || !tag) {
         cancelInlineEdit();
@@ -158,7 +157,7 @@ void AppViewModel::deleteTag(QUuid id) {
     }
     // The names stay on the files; the tags they made are not brought back this session.
     for (const QString& name : allTagNames({deleted})) {
-        m_namesLeaving.insert(FileTagging::comparable(name));
+        m_namesLeaving.insert(TagNames::exactKey(name));
     }
     keepNavigationInTree();
 }

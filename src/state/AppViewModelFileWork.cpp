@@ -4,7 +4,7 @@
 #include "platform/FileJournal.h"
 #include "platform/FilePaths.h"
 #include "platform/Log.h"
-#include "services/FileTagging.h"
+#include "platform/TagNames.h"
 #include "services/FileWork.h"
 #include "state/AppViewModel.h"
 #include "state/FileWorkQueue.h"
@@ -202,7 +202,7 @@ void AppViewModel::noteNamesLeaving(const FileJournal::Operation& operation) {
         names.append(operation.edit.renameFrom);
     }
     for (const QString& name : std::as_const(names)) {
-        m_namesLeaving.insert(FileTagging::comparable(name));
+        m_namesLeaving.insert(TagNames::exactKey(name));
     }
 }
 

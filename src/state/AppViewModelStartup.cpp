@@ -4,6 +4,7 @@
 #include "model/NameOrder.h"
 #include "model/TagTree.h"
 #include "platform/Log.h"
+#include "platform/TagNames.h"
 #include "platform/TaggedFileQuery.h"
 #include "sources/FinderTagSources.h"
 #include "state/AppViewModel.h"
@@ -118,7 +119,7 @@ void AppViewModel::mergeNamesOnFiles(const QStringList& names, bool crawled) {
     }
     QList<FinderTag> tags;
     for (const QString& name : names) {
-        if (!m_namesLeaving.contains(name.normalized(QString::NormalizationForm_C))) {
+        if (!m_namesLeaving.contains(TagNames::exactKey(name))) {
             tags.append({name, 0});
         }
     }
@@ -144,16 +145,16 @@ void AppViewModel::takeBackNamesOffFiles(const QStringList& crawledNames) {
     // was closed leaves again, unless the user has made something of it since.
     QSet<QString> onFiles;
     for (const QString& name : crawledNames) {
-        onFiles.insert(name.normalized(QString::NormalizationForm_C));
+        onFiles.insert(TagNames::exactKey(name));
     }
     QList<TagNode> tree = m_hierarchy;
     const qsizetype before = tree.size();
     tree.removeIf([&](const TagNode& tag) {
         const auto added = m_unconfirmedTags.constFind(tag.id);
         return added != m_unconfirmedTags.cend() && *added == tag.name &&
-               !onFiles.contains(tag.name.normalized(QString::NormalizationForm_C)) &&
-               tag.children.isEmpty() && tag.colorIndex == 0 && !tag.iconName &&
-               !tag.customIconData && !tag.customColorHex && m_inlineEditingTagID != tag.id;
+               !onFiles.contains(TagNames::exactKey(tag.name)) && tag.children.isEmpty() &&
+               tag.colorIndex == 0 && !tag.iconName && !tag.customIconData && !tag.customColorHex &&
+               m_inlineEditingTagID != tag.id;
     });
     m_unconfirmedTags.clear();
     if (tree.size() == before) {
@@ -170,7 +171,7 @@ QSet<QString> AppViewModel::canonicalTagNames() const {
     // Names compare as Unicode text: canonically equivalent spellings are one name.
     QSet<QString> names;
     for (const QString& name : allTagNames(m_hierarchy)) {
-        names.insert(name.normalized(QString::NormalizationForm_C));
+        names.insert(TagNames::exactKey(name));
     }
     return names;
 }
@@ -182,7 +183,7 @@ void AppViewModel::mergeSystemTags(const QList<FinderTag>& tags, QSet<QString> e
     QList<TagNode> next = m_hierarchy;
     for (const FinderTag& tag : tags) {
         // A name the list repeats, in any spelling, is in the tree once it has been appended.
-        const QString key = tag.name.normalized(QString::NormalizationForm_C);
+        const QString key = TagNames::exactKey(tag.name);
         if (tag.name.isEmpty() || existing.contains(key)) {
             continue;
         }

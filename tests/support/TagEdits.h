@@ -2,7 +2,7 @@
 
 #include "platform/FilePaths.h"
 #include "services/FileTagging.h"
-#include "services/TagEdit.h"
+#include "platform/TagEdit.h"
 
 #include <QUrl>
 

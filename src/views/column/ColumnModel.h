@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/TagNode.h"
-#include "services/FileItem.h"
+#include "model/FileItem.h"
 
 #include <QAbstractListModel>
 

@@ -1,6 +1,6 @@
 #include "views/editing/NewTagSheet.h"
 
-#include "model/TagNames.h"
+#include "platform/TagNames.h"
 #include "state/AppViewModel.h"
 #include "views/editing/ColorSwatchRow.h"
 
@@ -75,7 +75,7 @@ void NewTagSheet::setupWidgets() {
 }
 
 QString NewTagSheet::trimmedName() const {
-    return trimmedTagName(m_name->text());
+    return TagNames::trimmed(m_name->text());
 }
 
 void NewTagSheet::create() {

@@ -1,6 +1,6 @@
 #include "views/grid/FileItemIcon.h"
 
-#include "services/FileItem.h"
+#include "model/FileItem.h"
 #include "views/common/Colors.h"
 #include "views/common/FileIcons.h"
 #include "views/common/TwoLineText.h"

@@ -1,7 +1,7 @@
-#include "services/TagEdit.h"
+#include "platform/TagEdit.h"
 
+#include "platform/TagNames.h"
 #include "platform/TagValueCodec.h"
-#include "services/FileTagging.h"
 
 #include <QHash>
 #include <QJsonArray>
@@ -11,24 +11,22 @@
 
 namespace {
 
-using FileTagging::comparable;
-
 // The name an entry of a stored list stands for, ready for comparison.
 QString entryKey(const QByteArray& entry) {
-    return comparable(QString::fromUtf8(TagValueCodec::entryName(entry)));
+    return TagNames::exactKey(QString::fromUtf8(TagValueCodec::entryName(entry)));
 }
 
-QSet<QString> comparableSet(const QStringList& names) {
+QSet<QString> exactKeys(const QStringList& names) {
     QSet<QString> set;
     for (const QString& name : names) {
-        set.insert(comparable(name));
+        set.insert(TagNames::exactKey(name));
     }
     return set;
 }
 
 void renameIn(QList<QByteArray>& list, const QString& from, const QString& to) {
-    const QString oldKey = comparable(from);
-    const QString newKey = comparable(to);
+    const QString oldKey = TagNames::exactKey(from);
+    const QString newKey = TagNames::exactKey(to);
     // A new spelling of the same name (another Unicode form) replaces the old one; it is not
     // a name the file already has.
     bool hasNew = false;
@@ -53,8 +51,8 @@ void addTo(QList<QByteArray>& list, const QStringList& names) {
         present.insert(entryKey(entry));
     }
     for (const QString& name : names) {
-        if (!present.contains(comparable(name))) {
-            present.insert(comparable(name));
+        if (!present.contains(TagNames::exactKey(name))) {
+            present.insert(TagNames::exactKey(name));
             list.append(TagValueCodec::encodeName(name.toUtf8()));
         }
     }
@@ -98,7 +96,7 @@ QByteArray TagEdit::apply(const QByteArray& value) const {
     }
     addTo(list, adding);
     if (!removing.isEmpty()) {
-        const QSet<QString> doomed = comparableSet(removing);
+        const QSet<QString> doomed = exactKeys(removing);
         list.removeIf([&](const QByteArray& entry) { return doomed.contains(entryKey(entry)); });
     }
     return list == before ? value : joined(list);

@@ -1,4 +1,4 @@
-#include "services/FileItem.h"
+#include "model/FileItem.h"
 
 #include "platform/FilePaths.h"
 
