@@ -397,9 +397,7 @@ void TagIndex::drainEvents() {
             }
         }
     }
-    // Files gone too long ago for a save to bring them back are forgotten.
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    m_recentlyGone.removeIf([now](const auto& gone) { return now - gone.value().time > 10000; });
+    m_replaceGuard.expire();
     {
         // A folder moved out of the watched trees never saw its matching arrival.
         std::lock_guard lock(m_tableMutex);
@@ -522,7 +520,7 @@ void TagIndex::handleEvent(const inotify_event& event) {
     if (mask & (IN_DELETE | IN_MOVED_FROM)) {
         if (const QByteArray gone = m_table->fileValue(*folder, name);
             !gone.isEmpty() && !(mask & IN_ISDIR)) {
-            m_recentlyGone.insert(path, {gone, QDateTime::currentMSecsSinceEpoch()});
+            m_replaceGuard.gone(path, gone);
         }
         m_table->setFileTags(*folder, name, {});
         if (const auto sub = m_table->subfolder(*folder, name); sub && (mask & IN_ISDIR)) {
@@ -558,7 +556,7 @@ void TagIndex::handleEvent(const inotify_event& event) {
         if ((mask & (IN_CREATE | IN_MOVED_TO)) || (known != 0 && known != info.st_ino)) {
             keepTagsOfReplacedFile(*folder, name, path);
         } else if (known != 0) {
-            m_recentlyGone.remove(path);
+            m_replaceGuard.forget(path);
         }
     }
     m_table->setFileTags(*folder, name, tags, value.value_or(QByteArray()),
@@ -587,21 +585,7 @@ qint64 TagIndex::steadyNow() {
 }
 
 void TagIndex::keepTagsOfReplacedFile(int folder, const QByteArray& name, const QByteArray& path) {
-    // Editors save by renaming a new file onto the old one, or by moving the old one aside or
-    // deleting it and creating a new one: the new file has no tags, and the user's would be
-    // lost. Either the table still has the old file's (a rename onto it), or it went moments
-    // ago. The bytes are kept until saves stop coming: an editor saving again before the tags
-    // were put back replaces an untagged file, and the next save needs them as much.
-    constexpr qint64 kWindowMs = 10000;
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    QByteArray lost = m_table->fileValue(folder, name);
-    if (const auto gone = m_recentlyGone.constFind(path);
-        lost.isEmpty() && gone != m_recentlyGone.cend() && now - gone->time <= kWindowMs) {
-        lost = gone->value;
-    }
-    if (!lost.isEmpty()) {
-        m_recentlyGone.insert(path, {lost, now});
-    }
+    const QByteArray lost = m_replaceGuard.replaced(path, m_table->fileValue(folder, name));
     std::lock_guard lock(m_queueMutex);
     if (!lost.isEmpty() && m_replacedHandler) {
         QMetaObject::invokeMethod(

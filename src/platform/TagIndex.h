@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ReplaceGuard.h"
 #include "platform/TagIndexCrawler.h"
 #include "platform/TaggedFileQuery.h"
 
@@ -148,13 +149,9 @@ private:
     ReplacedHandler m_replacedHandler;
     std::function<void()> m_watchLimitHandler;
     bool m_watchLimitTold = false;
-    QList<int> m_recheckQueue;  // unwatched folders, the longest unchecked first
-    qint64 m_nextRecheck = 0;   // steady milliseconds
-    struct Gone {
-        QByteArray value;
-        qint64 time = 0;
-    };
-    QHash<QByteArray, Gone> m_recentlyGone;  // tagged files deleted or moved away, by path
+    QList<int> m_recheckQueue;    // unwatched folders, the longest unchecked first
+    qint64 m_nextRecheck = 0;     // steady milliseconds
+    ReplaceGuard m_replaceGuard;  // the tags of files that went, for the files in their place
     QList<PendingNote> m_notes;
 
     // The last run's files (absent when there was no usable store), read-only once loaded;

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "model/TagNode.h"
 #include "model/FileItem.h"
+#include "model/TagNode.h"
 #include "services/FileWork.h"
+#include "state/NameMerge.h"
 #include "state/UndoHistory.h"
 #include "state/ViewMode.h"
 
@@ -255,11 +256,8 @@ private:
     // False (and lastSaveError set) when the tree file could not be written.
     bool saveHierarchy();
     void mergeNamesOnFiles(const QStringList& names, bool crawled);
-    void takeBackNamesOffFiles(const QStringList& crawledNames);
     void refreshFromIndex(const QStringList& changedNames);
-    QSet<QString> canonicalTagNames() const;
-    void mergeSystemTags(const QList<struct FinderTag>& tags, QSet<QString> existing,
-                         int* appended);
+    int joinNames(const QList<FinderTag>& tags, bool confirmed);
     // Changes one tag and saves; `label` names the undo step, "%1" standing for the tag's name.
     void updateTag(QUuid id, const QString& label, const std::function<void(TagNode&)>& change);
     // Changes the tree, saves it and records the undo step (with its file operation, if any);
@@ -310,9 +308,9 @@ private:
     QString m_fileWorkStatus;
     QString m_fileWorkProblem;
     QString m_lastSaveError;
-    // Names that this session's edits take off files, and names of tags the user deleted: the
-    // names found on the files do not bring them back into the tree this session. Canonical.
-    QSet<QString> m_namesLeaving;
+    // The names on files joined to the tree; it knows which names this session's edits take off
+    // files (and which tags the user deleted), which do not come back this session.
+    NameMerge m_nameMerge;
     int m_namesAsked = 0;
     // Files whose tags wait to be put back after another program's save; one wait each.
     QSet<QByteArray> m_restoresWaiting;
@@ -348,9 +346,6 @@ private:
     // Set when the saved file existed but could not be read: it is kept aside before the first
     // save replaces it.
     bool m_keepUnreadableFileBeforeSave = false;
-    // Tags added at start for names the index kept from its last run (id -> name as added),
-    // until its crawl says whether the files still carry them.
-    QHash<QUuid, QString> m_unconfirmedTags;
     QString m_treeSaveProblem;
 };
 

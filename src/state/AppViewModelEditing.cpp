@@ -156,9 +156,7 @@ void AppViewModel::deleteTag(QUuid id) {
         return;
     }
     // The names stay on the files; the tags they made are not brought back this session.
-    for (const QString& name : allTagNames({deleted})) {
-        m_namesLeaving.insert(TagNames::exactKey(name));
-    }
+    m_nameMerge.noteLeaving(allTagNames({deleted}));
     keepNavigationInTree();
 }
 

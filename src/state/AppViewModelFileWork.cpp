@@ -201,9 +201,7 @@ void AppViewModel::noteNamesLeaving(const FileJournal::Operation& operation) {
     if (!operation.edit.renameFrom.isEmpty()) {
         names.append(operation.edit.renameFrom);
     }
-    for (const QString& name : std::as_const(names)) {
-        m_namesLeaving.insert(TagNames::exactKey(name));
-    }
+    m_nameMerge.noteLeaving(names);
 }
 
 void AppViewModel::applyTags(const QList<QUrl>& urls, const QStringList& adding,

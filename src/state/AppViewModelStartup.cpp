@@ -8,6 +8,7 @@
 #include "platform/TaggedFileQuery.h"
 #include "sources/FinderTagSources.h"
 #include "state/AppViewModel.h"
+#include "state/NameMerge.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -50,7 +51,7 @@ void AppViewModel::loadHierarchy() {
         }
     }
 
-    const QSet<QString> existing = canonicalTagNames();
+    const QSet<QString> existing = NameMerge::namesIn(m_hierarchy);
     Log::line(
         QStringLiteral("loadHierarchy: existing tag names in hierarchy: %1").arg(existing.size()));
 
@@ -60,7 +61,7 @@ void AppViewModel::loadHierarchy() {
     int appended = 0;
     if (!systemTags.isEmpty()) {
         assign(m_suggestFullDiskAccess, false, &AppViewModel::suggestFullDiskAccessChanged);
-        mergeSystemTags(systemTags, existing, &appended);
+        appended = joinNames(systemTags, true);
         Log::line(QStringLiteral("loadHierarchy: merged %1 new system tags (already had %2)")
                       .arg(appended)
                       .arg(existing.size()));
@@ -72,7 +73,7 @@ void AppViewModel::loadHierarchy() {
         const FinderTagList favorites = FinderTagSources::readFavoriteFinderTags();
         Log::line(QStringLiteral("loadHierarchy: using favorites fallback (%1 tags)")
                       .arg(favorites.size()));
-        mergeSystemTags(favorites, existing, &appended);
+        joinNames(favorites, true);
     }
     saveHierarchy();
     Log::line(
@@ -114,86 +115,40 @@ void AppViewModel::refreshFromIndex(const QStringList& changedNames) {
 }
 
 void AppViewModel::mergeNamesOnFiles(const QStringList& names, bool crawled) {
-    if (crawled) {
-        takeBackNamesOffFiles(names);
+    // A tag added at start for a name that another program took off every file while Orvane
+    // was closed leaves again, once the crawl has said so.
+    QList<TagNode> tree = m_hierarchy;
+    const qsizetype gone = crawled ? m_nameMerge.takeBack(tree, names, m_inlineEditingTagID) : 0;
+    if (gone > 0) {
+        Log::line(QStringLiteral("loadHierarchy: removed %1 tags no longer found on your files")
+                      .arg(gone));
+        setHierarchy(std::move(tree));
+        keepNavigationInTree();
     }
     QList<FinderTag> tags;
     for (const QString& name : names) {
-        if (!m_namesLeaving.contains(TagNames::exactKey(name))) {
-            tags.append({name, 0});
-        }
+        tags.append({name, 0});
     }
     sortByName(tags, [](const FinderTag& tag) { return tag.name; });
-    const QSet<QString> existing = canonicalTagNames();
-    int appended = 0;
-    mergeSystemTags(tags, existing, &appended);
+    const int appended = joinNames(tags, crawled);
     Log::line(QStringLiteral("loadHierarchy: merged %1 new tags found on your files (%2 names "
                              "on files)")
                   .arg(appended)
                   .arg(names.size()));
-    // Without the crawl's word the names may be the last run's: the tags they added wait for it.
-    for (qsizetype i = m_hierarchy.size() - appended; !crawled && i < m_hierarchy.size(); ++i) {
-        m_unconfirmedTags.insert(m_hierarchy[i].id, m_hierarchy[i].name);
-    }
-    if (appended > 0) {
+    if (gone > 0 || appended > 0) {
         saveHierarchy();
     }
 }
 
-void AppViewModel::takeBackNamesOffFiles(const QStringList& crawledNames) {
-    // A tag added at start for a name that another program took off every file while Orvane
-    // was closed leaves again, unless the user has made something of it since.
-    QSet<QString> onFiles;
-    for (const QString& name : crawledNames) {
-        onFiles.insert(TagNames::exactKey(name));
-    }
-    QList<TagNode> tree = m_hierarchy;
-    const qsizetype before = tree.size();
-    tree.removeIf([&](const TagNode& tag) {
-        const auto added = m_unconfirmedTags.constFind(tag.id);
-        return added != m_unconfirmedTags.cend() && *added == tag.name &&
-               !onFiles.contains(TagNames::exactKey(tag.name)) && tag.children.isEmpty() &&
-               tag.colorIndex == 0 && !tag.iconName && !tag.customIconData && !tag.customColorHex &&
-               m_inlineEditingTagID != tag.id;
-    });
-    m_unconfirmedTags.clear();
-    if (tree.size() == before) {
-        return;
-    }
-    Log::line(QStringLiteral("loadHierarchy: removed %1 tags no longer found on your files")
-                  .arg(before - tree.size()));
-    setHierarchy(std::move(tree));
-    keepNavigationInTree();
-    saveHierarchy();
-}
-
-QSet<QString> AppViewModel::canonicalTagNames() const {
-    // Names compare as Unicode text: canonically equivalent spellings are one name.
-    QSet<QString> names;
-    for (const QString& name : allTagNames(m_hierarchy)) {
-        names.insert(TagNames::exactKey(name));
-    }
-    return names;
-}
-
-void AppViewModel::mergeSystemTags(const QList<FinderTag>& tags, QSet<QString> existing,
-                                   int* appended) {
+int AppViewModel::joinNames(const QList<FinderTag>& tags, bool confirmed) {
     // One change of the tree for the whole list: a home with hundreds of names would
     // otherwise copy the tree and redraw every view once per name.
-    QList<TagNode> next = m_hierarchy;
-    for (const FinderTag& tag : tags) {
-        // A name the list repeats, in any spelling, is in the tree once it has been appended.
-        const QString key = TagNames::exactKey(tag.name);
-        if (tag.name.isEmpty() || existing.contains(key)) {
-            continue;
-        }
-        existing.insert(key);
-        next.append(TagNode::make(tag.name, tag.colorIndex));
-        ++*appended;
+    QList<TagNode> tree = m_hierarchy;
+    const int appended = m_nameMerge.join(tree, tags, confirmed);
+    if (appended > 0) {
+        setHierarchy(std::move(tree));
     }
-    if (next.size() != m_hierarchy.size()) {
-        setHierarchy(std::move(next));
-    }
+    return appended;
 }
 
 bool AppViewModel::saveHierarchy() {

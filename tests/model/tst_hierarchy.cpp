@@ -85,10 +85,11 @@ void TestHierarchy::roundTripKeepsEveryField() {
     child.customColorHex = "zzzzzz";
     child.children.append(TagNode::make("Grandchild", 1));
     root.children.append(child);
-    const QList<TagNode> forest{root, TagNode::make("Second", 7)};
+    // Control characters (pasted into a name) must still give a file JSON readers accept.
+    const QList<TagNode> forest{root, TagNode::make(QString("Second\x01\x1f\x7f"), 7)};
 
     const QByteArray bytes = HierarchyCodec::encode(forest);
-    QVERIFY(!bytes.contains("\\u"));  // non-ASCII text is written as UTF-8
+    QVERIFY(bytes.contains("Caf\xc3\xa9"));  // non-ASCII text is written as UTF-8
     const auto decoded = HierarchyCodec::decode(bytes);
     QVERIFY(decoded.has_value());
     QCOMPARE(*decoded, forest);

@@ -44,6 +44,7 @@ private slots:
     void survivesLoopsHiddenAndUnreadableEntries();
     void remembersFilesTaggedOutsideItsFolders();
     void recheckesFoldersBeyondTheWatchLimit();
+    void makesUpForEventsLostToAnOverflow();
     void survivesFoldersVanishingDuringTheCrawl();
     void followsVolumesMountedAndUnmounted();
     void linkedFoldersAndUnicodeSpellings();
@@ -290,6 +291,41 @@ void TestTagIndex::recheckesFoldersBeyondTheWatchLimit() {
     QFile::remove(m_root + "/w1/f.txt");
     QTRY_COMPARE_WITH_TIMEOUT(query(index, "limit").size(), 2, 10000);
     QCOMPARE(log.lines().filter("watch limit").size(), 1);
+
+    // The rounds keep their pace: a round of 150 folders now and then, not one after another
+    // (which would keep a core busy for as long as Orvane runs).
+    for (int i = 2; i < 400; ++i) {
+        const QByteArray path = QFile::encodeName(m_root + QString("/w%1/f.txt").arg(i));
+        QCOMPARE(setxattr(path.constData(), "user.xdg.tags", "Paced", 5, 0), 0);
+    }
+    QVERIFY(query(index, "paced").size() < 398);
+    QTRY_COMPARE_WITH_TIMEOUT(query(index, "paced").size(), 398, 10000);
+}
+
+void TestTagIndex::makesUpForEventsLostToAnOverflow() {
+    // More changes than the system queues for a busy reader (an untar, a sync): the events
+    // past the queue's limit are lost, and what they said must be found again.
+    int limit = 16384;
+    QFile limits("/proc/sys/fs/inotify/max_queued_events");
+    if (limits.open(QIODevice::ReadOnly)) {
+        limit = limits.readAll().trimmed().toInt();
+    }
+    const int count = limit + 2000;
+    QList<QByteArray> paths;
+    for (int i = 0; i < count; ++i) {
+        paths.append(QFile::encodeName(touch(QString("d%1/f%2").arg(i % 4).arg(i))));
+    }
+    TagIndex::Options options;
+    options.roots = {QFile::encodeName(m_root)};
+    options.outsideListPath = m_home->cacheDir() + "/tagged-elsewhere";
+    options.eventDelayMs = 1000;  // the reader is busy while the changes come
+    TagIndex index(options);
+    index.start();
+    index.waitUntilReady();
+    for (const QByteArray& path : std::as_const(paths)) {
+        QCOMPARE(setxattr(path.constData(), "user.xdg.tags", "Burst", 5, 0), 0);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(query(index, "burst").size(), count, 20000);
 }
 
 void TestTagIndex::survivesFoldersVanishingDuringTheCrawl() {
@@ -728,6 +764,7 @@ void TestTagIndex::storeIsACacheNeverTrusted_data() {
     QTest::newRow("garbage") << "garbage";
     QTest::newRow("empty file") << "empty";
     QTest::newRow("cut in half") << "cut";
+    QTest::newRow("damaged midway") << "midway";
     QTest::newRow("another program's database") << "foreign";
     QTest::newRow("a newer schema") << "newer";
     QTest::newRow("other roots") << "roots";
@@ -759,6 +796,12 @@ void TestTagIndex::storeIsACacheNeverTrusted() {
         QVERIFY(file.resize(0));
     } else if (damage == "cut") {
         QVERIFY(file.resize(file.size() / 2));
+    } else if (damage == "midway") {
+        // Readable at first: the reading stops on the damage, after many files.
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(file.size() * 3 / 4));
+        file.write(QByteArray(8192, '\x5a'));
+        file.close();
     } else if (damage == "foreign") {
         QFile::remove(storePath());
         sql("CREATE TABLE files (path BLOB, tags BLOB); INSERT INTO files VALUES ('/x', 'Real');");

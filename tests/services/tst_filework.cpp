@@ -104,6 +104,8 @@ void TestFileWork::cutShortRenameIsFinishedAtNextStart() {
         rawPaths.append(QFile::encodeName(path));
     }
     const QString journalPath = m_folder + "/journal.sqlite";
+    const QString donePath = m_folder + "/done";
+    QVERIFY(QFile(donePath).open(QIODevice::WriteOnly));
 
     int progress[2];
     QVERIFY(pipe(progress) == 0);
@@ -132,6 +134,11 @@ void TestFileWork::cutShortRenameIsFinishedAtNextStart() {
                                           [[maybe_unused]] auto n = write(progress[1], "b", 1);
                                       }
                                   }};
+        // Work finished earlier this session: the next start clears it, and only it.
+        FileWork::Context quiet{store, journal, query, g_stop, {}};
+        const qint64 done = journal.begin({.edit = TagEdit::add({"Done"})});
+        FileWork::planEdit(journal, done, {QFile::encodeName(donePath)});
+        FileWork::run(quiet, done);
         const qint64 op = journal.begin({.edit = TagEdit::rename("Old", "New")});
         FileWork::planEdit(journal, op, rawPaths);
         if (undone) {

@@ -334,6 +334,13 @@ void TestEditing::historyKeepsAtLeastAHundredSteps() {
     }
     QCOMPARE(m_model->hierarchy(), empty);
     QCOMPARE(m_model->undoLabel(), std::nullopt);
+
+    // A new edit after an undo ends the undone steps: they are neither redone nor undone again.
+    m_model->redo();
+    m_model->createTag("New", 0, std::nullopt);
+    QCOMPARE(m_model->redoLabel(), std::nullopt);
+    m_model->undo();
+    QCOMPARE(m_model->undoLabel(), QString("Undo New Tag \u201cT0\u201d"));
 }
 
 QTEST_MAIN(TestEditing)

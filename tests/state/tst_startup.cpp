@@ -198,6 +198,7 @@ void TestStartup::namesGoneFromFilesLeaveAgain_data() {
     QTest::newRow("on files after all") << "carried" << true;
     QTest::newRow("coloured") << "colour" << true;
     QTest::newRow("renamed") << "rename" << true;
+    QTest::newRow("its rename field open") << "editing" << true;
     QTest::newRow("given a tag inside") << "child" << true;
 }
 
@@ -220,6 +221,8 @@ void TestStartup::namesGoneFromFilesLeaveAgain() {
         model->renameTag(stale, "Stale Too");
     } else if (meanwhile == "child") {
         model->createTag("Inside", 0, stale);
+    } else if (meanwhile == "editing") {
+        model->beginRename(*AppViewModel::findTag(stale, model->hierarchy()));
     }
     m_services.query.tagNamesOnFiles =
         meanwhile == "carried" ? QStringList{"Alpha", "Stale"} : QStringList{"Alpha"};
@@ -260,6 +263,20 @@ void TestStartup::damagedFileIsKeptAsideBeforeTheFirstSave() {
     QCOMPARE(QDir(m_home->dataDir()).entryList({"hierarchy.json.unreadable-*"}).size(), 2);
     QVERIFY(copy.seek(0));
     QCOMPARE(copy.readAll(), damaged);
+
+    // No copy can be made (every name it may take is in use): the file is not replaced.
+    m_home->writeFile(HierarchyFile::hierarchyFilePath(), "garbage again");
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (int second = -1; second < 10; ++second) {  // room for a slow start on a loaded machine
+        const QString stamp = now.addSecs(second).toString("yyyyMMdd'T'HHmmss'Z'");
+        for (int attempt = 0; attempt < 1000; ++attempt) {
+            QFile(HierarchyFile::hierarchyFilePath() + ".unreadable-" + stamp +
+                  (attempt ? "-" + QString::number(attempt) : QString()))
+                .open(QIODevice::WriteOnly);
+        }
+    }
+    start()->createTag("Made anyway", 0, std::nullopt);
+    QCOMPARE(HierarchyFile::read().bytes, QByteArray("garbage again"));
 }
 
 void TestStartup::sortedChildrenAreStableAndCached() {
