@@ -28,12 +28,7 @@ def one_run(count):
         with open(app.hierarchy_path, "w") as tree:
             json.dump([{"id": str(uuid.uuid4()).upper(), "name": "Old", "colorIndex": 0,
                         "children": []}], tree)
-        app.start()
-        app.key("Down")
-        app.wait_title("Old")
-        app.key("F2")
-        app.type("New")
-        app.key("Return", "ctrl+z")
+        app.start_and_rename_first_tag("Old", "New", "ctrl+z")
         started = time.monotonic()
         e2e.run("xdotool", "key", "ctrl+q", env=app.env)
         app.process.wait(30)

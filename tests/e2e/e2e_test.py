@@ -152,6 +152,16 @@ class Orvane:
         run("xdotool", "mouseup", "1", env=self.env)
         time.sleep(0.5)
 
+    def start_and_rename_first_tag(self, old, new, *then):
+        """Starts, opens the first tag in name order (`old`) and renames it to `new` with F2;
+        `then`: keys pressed with the Return that confirms."""
+        self.start()
+        self.key("Down")
+        self.wait_title(old)
+        self.key("F2")
+        self.type(new)
+        self.key("Return", *then)
+
     def quit(self):
         self.focus()
         self.key("ctrl+q")
@@ -359,12 +369,7 @@ class EndToEnd(unittest.TestCase):
 
         for old, new, sig in (("Old", "New", signal.SIGKILL), ("New", "Back", signal.SIGTERM)):
             app = self.app
-            app.start()
-            app.key("Down")  # opens the first tag in name order
-            app.wait_title(old)
-            app.key("F2")
-            app.type(new)
-            app.key("Return")
+            app.start_and_rename_first_tag(old, new)
             wait_for(lambda: progress() > 0, 30, "the first batch of the rename")
             app.process.send_signal(sig)
             code = app.process.wait(10)
@@ -394,12 +399,7 @@ class EndToEnd(unittest.TestCase):
         app = self.app
         timings = []
         for how in ("ctrl+q", signal.SIGTERM):
-            app.start()
-            app.key("Down")
-            app.wait_title("Old")
-            app.key("F2")
-            app.type("New")
-            app.key("Return", "ctrl+z")
+            app.start_and_rename_first_tag("Old", "New", "ctrl+z")
             started = time.monotonic()
             if how == "ctrl+q":
                 run("xdotool", "key", "ctrl+q", env=app.env)

@@ -268,7 +268,7 @@ void TestTagIndex::recheckesFoldersBeyondTheWatchLimit() {
     options.roots = {QFile::encodeName(m_root)};
     options.outsideListPath = m_home->cacheDir() + "/tagged-elsewhere";
     options.watchLimit = 1;
-    options.recheckIntervalMs = 300;
+    options.recheckIntervalMs = 500;
     options.recheckPerRound = 150;  // three rounds for the whole tree
     TagIndex index(options);
     bool told = false;
@@ -298,7 +298,8 @@ void TestTagIndex::recheckesFoldersBeyondTheWatchLimit() {
         const QByteArray path = QFile::encodeName(m_root + QString("/w%1/f.txt").arg(i));
         QCOMPARE(setxattr(path.constData(), "user.xdg.tags", "Paced", 5, 0), 0);
     }
-    QVERIFY(query(index, "paced").size() < 398);
+    QTest::qWait(100);
+    QVERIFY(query(index, "paced").size() <= 300);  // two rounds at the most, not all three
     QTRY_COMPARE_WITH_TIMEOUT(query(index, "paced").size(), 398, 10000);
 }
 
@@ -318,7 +319,7 @@ void TestTagIndex::makesUpForEventsLostToAnOverflow() {
     TagIndex::Options options;
     options.roots = {QFile::encodeName(m_root)};
     options.outsideListPath = m_home->cacheDir() + "/tagged-elsewhere";
-    options.eventDelayMs = 1000;  // the reader is busy while the changes come
+    options.eventDelayMs = 3000;  // the reader is busy while the changes come
     TagIndex index(options);
     index.start();
     index.waitUntilReady();
