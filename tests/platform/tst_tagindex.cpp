@@ -280,11 +280,8 @@ void TestTagIndex::recheckesFoldersBeyondTheWatchLimit() {
              1);
     setTags(m_root + "/w1/f.txt", "Limit");
     touch("w399/new/d.txt", "Limit");
-    // A query does not wait for the unwatched folders...
-    QElapsedTimer timer;
-    timer.start();
+    // A query does not wait for the unwatched folders (it would have found w1)...
     QCOMPARE(query(index, "limit"), QStringList({"w0/f.txt"}));
-    QVERIFY2(timer.elapsed() < 100, qPrintable(QString::number(timer.elapsed())));
     // ...which the rounds look at again.
     QTRY_COMPARE_WITH_TIMEOUT(query(index, "limit"),
                               QStringList({"w0/f.txt", "w1/f.txt", "w399/new/d.txt"}), 10000);
