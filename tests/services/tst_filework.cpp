@@ -135,7 +135,8 @@ void TestFileWork::cutShortRenameIsFinishedAtNextStart() {
                                       }
                                   }};
         // Work finished earlier this session: the next start clears it, and only it.
-        FileWork::Context quiet{store, journal, query, g_stop, {}};
+        SlowStore untold;
+        FileWork::Context quiet{untold, journal, query, g_stop, {}};
         const qint64 done = journal.begin({.edit = TagEdit::add({"Done"})});
         FileWork::planEdit(journal, done, {QFile::encodeName(donePath)});
         FileWork::run(quiet, done);
