@@ -7,15 +7,17 @@
 
 #include <memory>
 
-// The real window, shown and active, over a view model with "Alpha" holding "Beta" and a file
-// tagged "Alpha": what the user meets in the window's menus, keys and accessibility.
+// The real window, shown and active, over a view model with "Alpha" holding "Beta" (and, unless
+// told otherwise, a file tagged "Alpha"): what the user meets in the window.
 class WindowFixture : public ModelFixture {
 protected:
-    void createWindow() {
+    void createWindow(bool withFile = true) {
         createModel();
         m_a = add("Alpha");
         m_b = add("Beta", m_a);
-        file("f.txt", "Alpha");
+        if (withFile) {
+            file("f.txt", "Alpha");
+        }
         m_window = std::make_unique<MainWindow>(*m_model);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));

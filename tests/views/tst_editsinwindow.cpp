@@ -1,7 +1,7 @@
 // Editing, clicking and dragging in the real window, with both views alive and one hidden, as
 // a user does it: real mouse and key events, real files.
 #include "DropEvents.h"
-#include "ModelFixture.h"
+#include "WindowFixture.h"
 #include "state/AppViewModel.h"
 #include "views/column/ColumnBrowserView.h"
 #include "views/column/ColumnLayoutView.h"
@@ -10,7 +10,6 @@
 #include "views/common/TagNameEditor.h"
 #include "views/editing/TagIconMenu.h"
 #include "views/grid/IconGridView.h"
-#include "views/window/MainWindow.h"
 
 #include <QMenu>
 #include <QMimeData>
@@ -18,7 +17,7 @@
 #include <QToolButton>
 #include <QtTest>
 
-class TestEditsInWindow : public QObject, public ModelFixture {
+class TestEditsInWindow : public QObject, public WindowFixture {
     Q_OBJECT
 
 private slots:
@@ -89,25 +88,14 @@ private:
         const TagNode* tag = AppViewModel::findTag(id, m_model->hierarchy());
         return tag ? tag->name : QString();
     }
-
-    std::unique_ptr<MainWindow> m_window;
-    QUuid m_alpha, m_beta;
 };
 
 void TestEditsInWindow::init() {
-    createModel();
-    m_alpha = add("Alpha");
-    m_beta = add("Beta", m_alpha);
-    m_window = std::make_unique<MainWindow>(*m_model);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    m_window->activateWindow();
-    QTRY_VERIFY(m_window->isActiveWindow());
+    createWindow(false);
 }
 
 void TestEditsInWindow::cleanup() {
-    m_window.reset();
-    destroyModel();
+    destroyWindow();
 }
 
 void TestEditsInWindow::renameTypedDuringReloadsIsNeverCommitted() {
@@ -119,7 +107,7 @@ void TestEditsInWindow::renameTypedDuringReloadsIsNeverCommitted() {
     clickRow(1, 1);  // the opened tag again: rename
     QTest::keyClicks(focusedField(), "Beta2");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    QCOMPARE(nameOf(m_beta), QString("Beta2"));
+    QCOMPARE(nameOf(m_b), QString("Beta2"));
     QTRY_COMPARE(tagsOf(tagged), QByteArray("Alpha,Beta2"));
 
     // A second rename is typed, not confirmed, while other file work ends and the lists
@@ -133,7 +121,7 @@ void TestEditsInWindow::renameTypedDuringReloadsIsNeverCommitted() {
     m_model->applyTags({QUrl::fromLocalFile(file("g.txt"))}, {"Alpha"}, {});
     QTRY_VERIFY_WITH_TIMEOUT(reloaded, 4000);
     settle();
-    QCOMPARE(nameOf(m_beta), QString("Beta2"));
+    QCOMPARE(nameOf(m_b), QString("Beta2"));
     QCOMPARE(openFields(m_window.get()), QList<TagNameEditor*>({field}));
     QCOMPARE(field->text(), QString("Zq"));
     QVERIFY(field->hasFocus());
@@ -150,14 +138,14 @@ void TestEditsInWindow::renameTypedDuringReloadsIsNeverCommitted() {
         m_services->query.release(i, {QUrl::fromLocalFile(tagged)});
     }
     settle();
-    QCOMPARE(nameOf(m_beta), QString("Beta2"));
+    QCOMPARE(nameOf(m_b), QString("Beta2"));
     QCOMPARE(tagsOf(tagged), QByteArray("Alpha,Beta2"));
     QCOMPARE(openFields(m_window.get()), QList<TagNameEditor*>({field}));
 
     // Return is the user's word.
     m_services->query.autoAnswerFolder = m_folder;
     QTest::keyClick(field, Qt::Key_Return);
-    QCOMPARE(nameOf(m_beta), QString("Zq"));
+    QCOMPARE(nameOf(m_b), QString("Zq"));
     QTRY_COMPARE(tagsOf(tagged), QByteArray("Alpha,Zq"));
 }
 
@@ -173,14 +161,14 @@ void TestEditsInWindow::gridRenamesByClickF2AndMenu() {
     QVERIFY(openFields(&m_window->columnBrowser()).isEmpty());  // the hidden view opens none
     QTest::keyClicks(field, "Gamma");
     QTest::keyClick(field, Qt::Key_Return);
-    QCOMPARE(nameOf(m_alpha), QString("Gamma"));
+    QCOMPARE(nameOf(m_a), QString("Gamma"));
 
     QTest::keyClick(m_window.get(), Qt::Key_F2);  // the selected tile
     field = focusedField();
     QVERIFY(grid()->isAncestorOf(field));
     QTest::keyClicks(field, "Delta");
     QTest::keyClick(field, Qt::Key_Return);
-    QCOMPARE(nameOf(m_alpha), QString("Delta"));
+    QCOMPARE(nameOf(m_a), QString("Delta"));
 
     withContextMenu([&] { sendContextMenu(grid()->viewport(), grid()->tileRect(0).center()); },
                     [](QMenu& menu) {
@@ -193,7 +181,7 @@ void TestEditsInWindow::gridRenamesByClickF2AndMenu() {
     field = focusedField();
     QTest::keyClicks(field, "Epsilon");
     QTest::keyClick(field, Qt::Key_Return);
-    QCOMPARE(nameOf(m_alpha), QString("Epsilon"));
+    QCOMPARE(nameOf(m_a), QString("Epsilon"));
     QVERIFY(openFields(m_window.get()).isEmpty());
 }
 
@@ -204,7 +192,7 @@ void TestEditsInWindow::switchingViewsKeepsTheEditUncommitted() {
     QTest::keyClicks(field, "Half");
     QTest::keyClick(field, Qt::Key_1, Qt::ControlModifier);  // to the icon view
     QCOMPARE(m_model->viewMode(), ViewMode::Icon);
-    QCOMPARE(nameOf(m_alpha), QString("Alpha"));
+    QCOMPARE(nameOf(m_a), QString("Alpha"));
     QCOMPARE(m_model->inlineEditingText(), QString("Half"));
     // The grid shows Alpha's children, where Alpha is not: no field anywhere, nothing committed.
     QVERIFY(openFields(m_window.get()).isEmpty());
@@ -212,7 +200,7 @@ void TestEditsInWindow::switchingViewsKeepsTheEditUncommitted() {
     field = focusedField();
     QCOMPARE(field->text(), QString("Half"));
     QTest::keyClick(field, Qt::Key_Escape);
-    QCOMPARE(nameOf(m_alpha), QString("Alpha"));
+    QCOMPARE(nameOf(m_a), QString("Alpha"));
 }
 
 void TestEditsInWindow::pressesThatBecomeDragsChangeNothing() {
@@ -221,7 +209,7 @@ void TestEditsInWindow::pressesThatBecomeDragsChangeNothing() {
     settle();
     clickRow(1, 1);
     settle();
-    const QList<QUuid> path = {m_alpha, m_beta};
+    const QList<QUuid> path = {m_a, m_b};
     QCOMPARE(m_model->navigationPath(), path);
     auto drag = [](QWidget* viewport, const QPoint& from) {
         QTest::mousePress(viewport, Qt::LeftButton, {}, from);
@@ -247,11 +235,11 @@ void TestEditsInWindow::pressesThatBecomeDragsChangeNothing() {
     QCOMPARE(m_model->navigationPath(), path);
     // Dropped on the first column, it becomes a root tag and stays opened at its new place.
     QMimeData tag;
-    tag.setText(tagIdText(m_beta));
+    tag.setText(tagIdText(m_b));
     QWidget* roots = column(0)->viewport();
     QVERIFY(sendDrop(roots, QPoint(20, roots->height() - 5), &tag));
     QTRY_COMPARE(m_model->hierarchy().size(), 2);
-    QCOMPARE(m_model->navigationPath(), QList<QUuid>({m_beta}));
+    QCOMPARE(m_model->navigationPath(), QList<QUuid>({m_b}));
 }
 
 void TestEditsInWindow::doubleClickOnSelectedTileEnters() {
@@ -262,9 +250,9 @@ void TestEditsInWindow::doubleClickOnSelectedTileEnters() {
     // Through the window, so that the platform turns the second press into a double click.
     QTest::mouseDClick(m_window->windowHandle(), Qt::LeftButton, {},
                        grid()->viewport()->mapTo(m_window.get(), grid()->tileRect(0).center()));
-    QCOMPARE(m_model->navigationPath(), QList<QUuid>({m_alpha}));
+    QCOMPARE(m_model->navigationPath(), QList<QUuid>({m_a}));
     QVERIFY(!m_model->inlineEditingTagID());
-    QCOMPARE(nameOf(m_alpha), QString("Alpha"));
+    QCOMPARE(nameOf(m_a), QString("Alpha"));
 
     // With its name field already open, a double click on the tile enters it too.
     m_model->goBack();
@@ -275,7 +263,7 @@ void TestEditsInWindow::doubleClickOnSelectedTileEnters() {
     clock.time += 1;
     QTest::mouseDClick(m_window->windowHandle(), Qt::LeftButton, {},
                        grid()->viewport()->mapTo(m_window.get(), grid()->tileRect(0).center()));
-    QCOMPARE(m_model->navigationPath(), QList<QUuid>({m_alpha}));
+    QCOMPARE(m_model->navigationPath(), QList<QUuid>({m_a}));
     QVERIFY(!m_model->inlineEditingTagID());
 }
 
@@ -304,12 +292,12 @@ void TestEditsInWindow::contextMenusMarkTheirItem() {
 }
 
 void TestEditsInWindow::ampersandsInNamesStayVisible() {
-    m_model->renameTag(m_alpha, "R&D");
-    m_model->openTag(m_alpha, 0);
+    m_model->renameTag(m_a, "R&D");
+    m_model->openTag(m_a, 0);
     QToolButton* chip = m_window->findChild<QToolButton*>("pathChip");
     QCOMPARE(chip->text(), QString("R&&D"));
     QCOMPARE(chip->toolTip(), QString("R&D"));
-    TagIconMenu menu(*m_model, m_alpha);
+    TagIconMenu menu(*m_model, m_a);
     QStringList shown;
     for (QAction* action : menu.actions()) {
         if (action->menu()) {
@@ -334,36 +322,36 @@ void TestEditsInWindow::undoAndRedoFromTheEditMenuAndKeys() {
     QTest::keyClicks(focusedField(), "Gamma");
     // In the name field Ctrl+Z belongs to the text being typed, not to the tree.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(nameOf(m_alpha), QString("Alpha"));
+    QCOMPARE(nameOf(m_a), QString("Alpha"));
     QTest::keyClicks(QApplication::focusWidget(), "Gamma");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     m_model->waitForFileWork();
-    QCOMPARE(nameOf(m_alpha), QString("Gamma"));
+    QCOMPARE(nameOf(m_a), QString("Gamma"));
     QCOMPARE(tagsOf(tagged), QByteArray("Gamma"));
     QCOMPARE(undo->text(), QString("Undo Rename \u201cAlpha\u201d"));
     QVERIFY(undo->isEnabled());
 
     QTest::keyClick(m_window.get(), Qt::Key_Z, Qt::ControlModifier);
     m_model->waitForFileWork();
-    QCOMPARE(nameOf(m_alpha), QString("Alpha"));
+    QCOMPARE(nameOf(m_a), QString("Alpha"));
     QCOMPARE(tagsOf(tagged), QByteArray("Alpha"));
     QCOMPARE(redo->text(), QString("Redo Rename \u201cAlpha\u201d"));
     QCOMPARE(undo->text(), QString("Undo New Tag \u201cBeta\u201d"));
 
     QTest::keyClick(m_window.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     m_model->waitForFileWork();
-    QCOMPARE(nameOf(m_alpha), QString("Gamma"));
+    QCOMPARE(nameOf(m_a), QString("Gamma"));
     QCOMPARE(tagsOf(tagged), QByteArray("Gamma"));
 
     // Deleting the opened tag and taking it back: the same ids, so it opens again.
-    m_model->deleteTag(m_alpha);
+    m_model->deleteTag(m_a);
     QVERIFY(m_model->navigationPath().isEmpty());
     QCOMPARE(undo->text(), QString("Undo Delete \u201cGamma\u201d"));
     undo->trigger();
-    QCOMPARE(nameOf(m_beta), QString("Beta"));
+    QCOMPARE(nameOf(m_b), QString("Beta"));
     clickRow(0, 1);
     settle();
-    QCOMPARE(m_model->navigationPath(), QList<QUuid>({m_alpha}));
+    QCOMPARE(m_model->navigationPath(), QList<QUuid>({m_a}));
 }
 
 QTEST_MAIN(TestEditsInWindow)

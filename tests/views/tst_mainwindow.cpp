@@ -1,4 +1,4 @@
-#include "ModelFixture.h"
+#include "WindowFixture.h"
 #include "model/IconCatalog.h"
 #include "model/TagColors.h"
 #include "state/AppViewModel.h"
@@ -22,7 +22,7 @@
 #include <QToolButton>
 #include <QtTest>
 
-class TestMainWindow : public QObject, public ModelFixture {
+class TestMainWindow : public QObject, public WindowFixture {
     Q_OBJECT
 
 private slots:
@@ -57,24 +57,14 @@ private:
                   [](QToolButton* a, QToolButton* b) { return a->x() < b->x(); });
         return result;
     }
-
-    std::unique_ptr<MainWindow> m_window;
-    QUuid m_a, m_b;
 };
 
 void TestMainWindow::init() {
-    createModel();
-    m_a = add("Alpha");
-    m_b = add("Beta", m_a);
-    m_window = std::make_unique<MainWindow>(*m_model);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    m_window->activateWindow();
+    createWindow(false);
 }
 
 void TestMainWindow::cleanup() {
-    m_window.reset();
-    destroyModel();
+    destroyWindow();
 }
 
 void TestMainWindow::titleBackAndViewMode() {
