@@ -1,5 +1,6 @@
 // File work through the journal: cut short by a kill or a logout and finished at the next
 // start, undone and redone byte for byte, and kept whole beside another writer.
+#include "FileTags.h"
 #include "LogCapture.h"
 #include "ModelFixture.h"
 #include "Session.h"
@@ -29,10 +30,6 @@ public:
 };
 
 std::atomic_bool g_stop = false;
-
-QByteArray raw(const QString& path) {
-    return XattrTagStore::readAttribute(QFile::encodeName(path), false).value_or("<unreadable>");
-}
 
 void setRaw(const QString& path, const QByteArray& value) {
     const QByteArray name = QFile::encodeName(path);

@@ -6,6 +6,7 @@
 //
 // Seeds 1-4 run in `make test`; ORVANE_CONCURRENCY_SEEDS=N runs N seeds (a long run), from
 // ORVANE_CONCURRENCY_FIRST_SEED (1).
+#include "FileTags.h"
 #include "Session.h"
 #include "TestHome.h"
 #include "TestTree.h"
@@ -27,15 +28,6 @@
 namespace {
 
 using Names = QSet<QString>;
-
-Names namesOn(const QString& path) {
-    const auto value = XattrTagStore::readAttribute(QFile::encodeName(path), false);
-    Names names;
-    for (const QByteArray& name : TagValueCodec::decode(value.value_or(QByteArray()))) {
-        names.insert(QString::fromUtf8(name));
-    }
-    return names;
-}
 
 bool isOthers(const QString& name) {
     return name.startsWith("O");

@@ -2,6 +2,7 @@
 // journal or the tree, a read-only state folder, files that cannot be changed. The full and
 // read-only disks are small file systems mounted in the test's own mount namespace.
 #include "FakeServices.h"
+#include "FileTags.h"
 #include "LogCapture.h"
 #include "ModelFixture.h"
 #include "TestTree.h"
@@ -69,10 +70,6 @@ void fill(const QString& folder) {
 
 void makeRoom(const QString& folder) {
     QFile::remove(folder + "/filler");
-}
-
-QByteArray raw(const QString& path) {
-    return XattrTagStore::readAttribute(QFile::encodeName(path), false).value_or("<unreadable>");
 }
 
 }  // namespace

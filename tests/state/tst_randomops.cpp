@@ -3,6 +3,7 @@
 // what the operations imply, and the opened tag listing exactly the files that a fresh read of
 // every file says it should.
 #include "FakeServices.h"
+#include "FileTags.h"
 #include "TestHome.h"
 #include "model/HierarchyCodec.h"
 #include "model/HierarchyFile.h"
@@ -36,12 +37,7 @@ void collectIds(const QList<TagNode>& nodes, QList<QUuid>& ids) {
 }
 
 QStringList fileTags(const QString& path) {
-    const auto value = XattrTagStore::readAttribute(QFile::encodeName(path), true);
-    QStringList names;
-    for (const QByteArray& name : TagValueCodec::decode(value.value_or(QByteArray()))) {
-        names.append(QString::fromUtf8(name));
-    }
-    return names;
+    return namesOn(path, true);
 }
 
 QSet<QString> tagSet(const QString& path) {

@@ -1,6 +1,7 @@
 // Edits made while Orvane is busy: during the first crawl, past the watch limit, queued behind
 // other work at a quit, and between a journal entry and the tree's save. Real index, real
 // journal, real files.
+#include "FileTags.h"
 #include "LogCapture.h"
 #include "Session.h"
 #include "TestTree.h"
@@ -12,10 +13,6 @@
 #include <QtTest>
 
 namespace {
-
-QByteArray raw(const QString& path) {
-    return XattrTagStore::readAttribute(QFile::encodeName(path), false).value_or("<unreadable>");
-}
 
 QStringList rootNames(const AppViewModel& model) {
     QStringList names;
