@@ -4,13 +4,18 @@
 #include "model/TagTree.h"
 #include "platform/FileJournal.h"
 #include "platform/TaggedFileQuery.h"
+#include "state/FileListLoader.h"
 #include "state/FileWorkQueue.h"
 
 #include <QPointer>
 
 AppViewModel::AppViewModel(Services services, Startup startup, QObject* parent)
     : QObject(parent), m_services(services) {
-    m_listLoading.setMaxThreadCount(1);
+    m_lists = std::make_unique<FileListLoader>(
+        services.query, services.tagStore,
+        [this](const QUuid& id, QList<FileItem> files, bool complete) {
+            receiveLoadedFiles(id, std::move(files), complete);
+        });
     m_journal = services.journal;
     if (!m_journal) {
         m_ownJournal = std::make_unique<FileJournal>(":memory:");

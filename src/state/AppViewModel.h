@@ -11,7 +11,6 @@
 #include <QList>
 #include <QObject>
 #include <QSet>
-#include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
 
@@ -21,6 +20,7 @@
 
 class Clock;
 class FileTagStore;
+class FileListLoader;
 class FileWorkQueue;
 class PreviewSource;
 struct FilePreview;
@@ -302,8 +302,6 @@ private:
     std::unique_ptr<FileJournal> m_ownJournal;
     FileJournal* m_journal = nullptr;
     FileWorkQueue* m_fileWork = nullptr;
-    QThreadPool m_listLoading;  // reads the files of opened tags, beside the file work
-    std::atomic_bool m_stopLoading = false;
     UndoHistory m_history;
     QString m_fileWorkStatus;
     QString m_fileWorkProblem;
@@ -316,8 +314,6 @@ private:
     QSet<QByteArray> m_restoresWaiting;
     QString m_indexNotice;
     QTimer m_statusTimer;
-    quint64 m_lastLoad = 0;
-    QHash<QUuid, quint64> m_newestLoad;  // the running load of each tag whose answer counts
 
     QList<TagNode> m_hierarchy;
     QHash<QUuid, QList<TagNode>> m_sortedChildrenCache;  // null id = root level
@@ -347,6 +343,8 @@ private:
     // save replaces it.
     bool m_keepUnreadableFileBeforeSave = false;
     QString m_treeSaveProblem;
+    // Last: it goes first, before the fields its answers are filtered by.
+    std::unique_ptr<FileListLoader> m_lists;
 };
 
 template <typename T>

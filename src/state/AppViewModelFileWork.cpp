@@ -7,6 +7,7 @@
 #include "platform/TagNames.h"
 #include "services/FileWork.h"
 #include "state/AppViewModel.h"
+#include "state/FileListLoader.h"
 #include "state/FileWorkQueue.h"
 
 #include <QCoreApplication>
@@ -124,7 +125,7 @@ void AppViewModel::refuse(const QString& label, const QString& reason) {
 
 void AppViewModel::waitForFileWork() {
     m_fileWork->waitUntilIdle();
-    m_listLoading.waitForDone();
+    m_lists->waitUntilDone();
     QCoreApplication::processEvents();
 }
 
@@ -133,9 +134,8 @@ bool AppViewModel::isFileWorkIdle() const {
 }
 
 void AppViewModel::shutDown() {
-    m_stopLoading = true;
+    m_lists->stop();
     m_fileWork->stop();
-    m_listLoading.waitForDone();
 }
 
 void AppViewModel::enqueueOperation(qint64 op, const Verb& verb,

@@ -1,27 +1,12 @@
 // Moving through the tree and loading the files under the opened tags.
 #include "model/TagTree.h"
 #include "platform/TaggedFileQuery.h"
-#include "services/FileItems.h"
+#include "state/FileListLoader.h"
 #include "state/AppViewModel.h"
 
-#include <QElapsedTimer>
 #include <QLoggingCategory>
-#include <QPointer>
 
 Q_LOGGING_CATEGORY(orvaneLoads, "orvane.loads", QtWarningMsg)
-
-namespace {
-
-// A long list is checked (each file's tags read) in parts, the first small enough to fill the
-// window soon even from a cold disk; the files checked so far are shown at most this often while
-// the rest are read.
-constexpr qsizetype kFirstFilesChecked = 32;
-constexpr qsizetype kFilesPerCheck = 256;
-// Reads of a cold disk overlap on several threads; a warm one is served by the processors.
-constexpr int kCheckingThreads = 4;
-constexpr qint64 kPartialListIntervalMs = 150;
-
-}  // namespace
 
 void AppViewModel::removeCachedFiles(const QList<QUuid>& ids) {
     if (ids.isEmpty()) {
@@ -125,80 +110,22 @@ void AppViewModel::loadFiles(const QUuid& tagID) {
     if (!found) {
         return;
     }
-    const TagNode tag = *found;
     QSet<QUuid> loading = m_loadingTagIDs;
     loading.insert(tagID);
     setLoadingTagIDs(std::move(loading));
-    // Only the newest load of a tag counts: an earlier one, started before the tree or the
-    // files changed, may finish later and must not replace the newer list.
-    const quint64 load = ++m_lastLoad;
-    m_newestLoad.insert(tagID, load);
-
-    QPointer<AppViewModel> self(this);
-    m_services.query.queryFilesWithTag(tag.name, [self, tag, load](const QList<QByteArray>& paths) {
-        if (!self) {
-            return;
+    m_lists->load(tagID, found->name, [this, tagID, name = found->name] {
+        FileListLoader::Filter filter;
+        if (m_matchAllTags) {
+            QStringList names;
+            ancestorNames(tagID, m_hierarchy, names);
+            names.append(name);
+            filter.required = QSet<QString>(names.begin(), names.end());
+            if (const TagNode* now = findTag(tagID, m_hierarchy)) {
+                const QStringList below = allTagNames(now->children);
+                filter.excluded = QSet<QString>(below.begin(), below.end());
+            }
         }
-        // A separate main-thread task, as results may arrive in the middle of other work.
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, tag, paths, load] {
-                if (!self) {
-                    return;
-                }
-                std::optional<QSet<QString>> required;
-                QSet<QString> excluded;
-                if (self->m_matchAllTags) {
-                    QStringList names;
-                    ancestorNames(tag.id, self->m_hierarchy, names);
-                    names.append(tag.name);
-                    required = QSet<QString>(names.begin(), names.end());
-                    if (const TagNode* now = findTag(tag.id, self->m_hierarchy)) {
-                        const QStringList below = allTagNames(now->children);
-                        excluded = QSet<QString>(below.begin(), below.end());
-                    }
-                }
-                // Reading every file's tags is disk work: it runs on the list thread, and the
-                // result comes back here in the order the queries completed. A long list shows
-                // its first files at once and fills in as the rest are checked.
-                FileTagStore& store = self->m_services.tagStore;
-                const std::atomic_bool& stop = self->m_stopLoading;
-                self->m_listLoading.start(
-                    [self, id = tag.id, paths, required, excluded, load, &store, &stop] {
-                        const auto post = [&](QList<FileItem> files, bool complete) {
-                            QMetaObject::invokeMethod(
-                                self.data(),
-                                [self, id, files = std::move(files), load, complete]() mutable {
-                                    if (self && self->m_newestLoad.value(id) == load) {
-                                        self->receiveLoadedFiles(id, std::move(files), complete);
-                                    }
-                                },
-                                Qt::QueuedConnection);
-                        };
-                        QList<FileItem> files;
-                        QElapsedTimer sincePost;
-                        FileItems::makeFileItemsInParts(
-                            paths, required, excluded, store, kCheckingThreads, kFirstFilesChecked,
-                            kFilesPerCheck,
-                            [&](QList<FileItem> part) {
-                                files += std::move(part);
-                                if (files.size() < paths.size() &&
-                                    (!sincePost.isValid() ||
-                                     sincePost.elapsed() >= kPartialListIntervalMs)) {
-                                    QList<FileItem> sofar = files;
-                                    FileItems::sortByName(sofar);
-                                    post(std::move(sofar), false);
-                                    sincePost.start();
-                                }
-                            },
-                            [&] { return stop.load(); });
-                        if (!stop) {
-                            FileItems::sortByName(files);
-                            post(std::move(files), true);
-                        }
-                    });
-            },
-            Qt::QueuedConnection);
+        return filter;
     });
 }
 
@@ -215,7 +142,6 @@ void AppViewModel::receiveLoadedFiles(const QUuid& id, QList<FileItem> files, bo
     setFilesPerTag(std::move(cache));
     // Part of a list still being checked is shown, but the tag is still loading.
     if (complete) {
-        m_newestLoad.remove(id);
         QSet<QUuid> loading = m_loadingTagIDs;
         loading.remove(id);
         setLoadingTagIDs(std::move(loading));
@@ -257,8 +183,7 @@ void AppViewModel::dropUnlistedSelection() {
 
 void AppViewModel::clearFileCache() {
     setFilesPerTag({});
-    // Loads still running were asked before whatever made the cache stale.
-    m_newestLoad.clear();
+    m_lists->forgetRunningLoads();
     setLoadingTagIDs({});
 }
 

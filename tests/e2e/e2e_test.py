@@ -135,23 +135,6 @@ class Orvane:
         run("import", "-window", "root", path, env=self.env)
         return path
 
-    def click(self, x, y, button=1, repeat=1):
-        run("xdotool", "mousemove", "--window", self.window, str(x), str(y), "click",
-            "--repeat", str(repeat), "--delay", "80", str(button), env=self.env)
-        time.sleep(0.4)
-
-    def drag(self, start, end):
-        """Presses at start, moves in steps as a hand would, and releases at end."""
-        run("xdotool", "mousemove", "--window", self.window, *map(str, start), "mousedown", "1",
-            env=self.env)
-        for step in range(1, 6):
-            x = start[0] + (end[0] - start[0]) * step // 5
-            y = start[1] + (end[1] - start[1]) * step // 5
-            run("xdotool", "mousemove", "--window", self.window, str(x), str(y), env=self.env)
-            time.sleep(0.1)
-        run("xdotool", "mouseup", "1", env=self.env)
-        time.sleep(0.5)
-
     def start_and_rename_first_tag(self, old, new, *then):
         """Starts, opens the first tag in name order (`old`) and renames it to `new` with F2;
         `then`: keys pressed with the Return that confirms."""
@@ -294,65 +277,6 @@ class EndToEnd(unittest.TestCase):
         app.wait_title("Projects")
         app.key("Right")
         app.wait_title("Clients")
-
-    def test_renames_and_drags_by_mouse_in_both_views(self):
-        tagged = self.make_file("docs/f.txt", "Alpha,Beta")
-        self.write_tree([("Alpha", 4, [("Beta", 2, [])]), ("Gamma", 1, [])])
-        app = self.app
-        app.start()
-        # The window sits at the screen's origin: the first row of a column is at y 111, the
-        # next 25 points lower; columns are 220 points wide.
-        row = lambda column, index: (60 + 220 * column, 111 + 25 * index)
-        names = lambda: [node["name"] for node in app.hierarchy()]
-
-        app.click(*row(0, 0))  # Alpha
-        app.wait_title("Alpha")
-        app.click(*row(1, 0))  # Beta
-        app.wait_title("Beta")
-        app.click(*row(1, 0))  # the opened tag again: rename in place
-        time.sleep(0.3)
-        app.type("Beta2")
-        app.key("Return")
-        wait_for(lambda: xattr_tags(tagged) == "Alpha,Beta2", 10, "the rename on the file")
-        # A second rename typed, not confirmed, while the first one's reload comes.
-        app.click(*row(1, 0))
-        time.sleep(0.3)
-        app.type("Zq")
-        time.sleep(2.5)
-        self.assertEqual(app.hierarchy()[0]["children"][0]["name"], "Beta2")
-        self.assertEqual(xattr_tags(tagged), "Alpha,Beta2")
-        app.key("Escape")
-
-        # The opened tag dragged onto Gamma moves there and stays opened.
-        app.drag(row(1, 0), row(0, 1))
-        wait_for(lambda: names() == ["Alpha", "Gamma"] and
-                 app.hierarchy()[1]["children"][0]["name"] == "Beta2", 10, "the move")
-        app.wait_title("Beta2")
-
-        # The icon view renames by a second click, by F2 and by its menu.
-        app.key("ctrl+1")
-        app.click(40, 74)  # the path bar's "Tags" chip
-        app.wait_title("Tags")
-        app.click(85, 150)
-        time.sleep(0.5)
-        app.click(85, 150)
-        time.sleep(0.3)
-        app.type("Omega")
-        app.key("Return")
-        wait_for(lambda: names() == ["Omega", "Gamma"], 10, "the rename by clicks")
-        app.key("F2")
-        time.sleep(0.3)
-        app.type("Psi")
-        app.key("Return")
-        wait_for(lambda: names() == ["Psi", "Gamma"], 10, "the rename by F2")
-        app.click(230, 150, button=3)  # Psi now sorts after Gamma
-        app.click(282, 184)  # the menu's Rename
-        time.sleep(0.3)
-        app.type("Chi")
-        app.key("Return")
-        wait_for(lambda: names() == ["Chi", "Gamma"], 10, "the rename from the menu")
-        app.click(85, 150, repeat=2)  # a double click on the selected tile enters it
-        app.wait_title("Chi")
 
     def test_a_rename_cut_short_is_finished_at_the_next_start(self):
         count = 20000

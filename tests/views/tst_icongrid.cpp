@@ -2,12 +2,9 @@
 #include "ModelFixture.h"
 #include "state/AppViewModel.h"
 #include "views/common/TagIconPainter.h"
-#include "views/grid/GridGeometry.h"
 #include "views/grid/IconGridView.h"
 
 #include <QBuffer>
-#include <QElapsedTimer>
-#include <QLineEdit>
 #include <QMimeData>
 #include <QtTest>
 
@@ -20,24 +17,16 @@ private slots:
     void initTestCase() { createHome(); }
     void init();
     void cleanup();
-    void columnsPerRow_data();
-    void columnsPerRow();
     void widthSetsTheViewModelsCount();
     void emptyStatesAndLoading();
-    void clicksSelectRenameAndEnter();
     void dropsOnTilesAndBackground();
     void dropMarkerIsHandedBetweenTiles();
     void badgeCountsDirectChildren();
     void tenThousandFilesAreNotWidgets();
-    void hugeCustomImagesDoNotSlowPainting();
+    void hugeCustomImagesAreDecodedAsIcons();
 
 private:
-    void clickTile(qsizetype index) {
-        QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, {}, m_grid->tileRect(index).center());
-    }
     std::unique_ptr<IconGridView> m_grid;
-    QString m_folder;
-    int m_run = 0;
 };
 
 void TestIconGrid::init() {
@@ -52,25 +41,6 @@ void TestIconGrid::init() {
 void TestIconGrid::cleanup() {
     m_grid.reset();
     destroyModel();
-}
-
-void TestIconGrid::columnsPerRow_data() {
-    QTest::addColumn<qreal>("width");
-    QTest::addColumn<qint64>("columns");
-    QTest::newRow("150") << 150.0 << qint64(1);
-    QTest::newRow("275.9") << 275.9 << qint64(1);
-    QTest::newRow("276") << 276.0 << qint64(2);
-    QTest::newRow("402") << 402.0 << qint64(3);
-    QTest::newRow("tiny") << 10.0 << qint64(1);
-}
-
-void TestIconGrid::columnsPerRow() {
-    QFETCH(qreal, width);
-    QFETCH(qint64, columns);
-    QCOMPARE(GridGeometry::columnsPerRow(width), columns);
-    const GridGeometry grid(width);
-    QCOMPARE(grid.tileRect(0).width(), GridGeometry::kTile);
-    QVERIFY(grid.tileRect(0).left() >= GridGeometry::kPadding);
 }
 
 void TestIconGrid::widthSetsTheViewModelsCount() {
@@ -91,40 +61,9 @@ void TestIconGrid::emptyStatesAndLoading() {
     m_model->enterTag(a);
     QVERIFY(m_model->isLoadingFiles());
     QVERIFY(!m_grid->isShowingEmptyState());  // an empty grid and "Searching files…"
-    QCOMPARE(IconGridView::kSearchingText, QString("Searching files\u2026"));
     m_services->query.release(0, {});
     QTRY_VERIFY(!m_model->isLoadingFiles());
     QVERIFY(m_grid->isShowingEmptyState());
-}
-
-void TestIconGrid::clicksSelectRenameAndEnter() {
-    const QUuid a = add("A");
-    add("B");
-    file("f.txt", "A");
-    ManualClock& clock = m_services->clock;
-    clickTile(0);
-    QCOMPARE(m_model->selectedTagID(), a);
-    clock.time += 0.5;
-    clickTile(0);  // a second, slower click renames
-    QCOMPARE(m_model->inlineEditingTagID(), a);
-    QLineEdit* editor = nullptr;
-    QTRY_VERIFY((editor = m_grid->findChild<QLineEdit*>()) && editor->isVisible());
-    clock.time += 0.5;
-    clickTile(0);  // a click on the tile being edited commits and does nothing more
-    QVERIFY(!m_model->inlineEditingTagID());
-    QCOMPARE(m_model->selectedTagID(), a);
-    QVERIFY(m_model->navigationPath().isEmpty());
-    QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, {}, QPoint(650, 450));
-    QVERIFY(!m_model->selectedTagID());  // the background clears the selection
-    clock.time += 1;
-    clickTile(0);
-    clock.time += 0.2;
-    clickTile(0);  // double click enters
-    QCOMPARE(m_model->navigationPath(), QList<QUuid>({a}));
-    QTRY_COMPARE(m_grid->fileCount(), 1);
-    clickTile(0);
-    QCOMPARE(m_model->selectedFileIDs().size(), 1);
-    QCOMPARE(m_model->navigationPath().size(), 1);  // a grid click keeps the path
 }
 
 void TestIconGrid::dropsOnTilesAndBackground() {
@@ -206,7 +145,7 @@ void TestIconGrid::tenThousandFilesAreNotWidgets() {
     QCOMPARE(m_grid->findChildren<QWidget*>().size(), widgetsBefore);
 }
 
-void TestIconGrid::hugeCustomImagesDoNotSlowPainting() {
+void TestIconGrid::hugeCustomImagesAreDecodedAsIcons() {
     // A 4000 by 4000 picture in the tree file: decoded once, and only as large as an icon.
     QImage huge(4000, 4000, QImage::Format_RGB32);
     huge.fill(Qt::darkCyan);
@@ -217,13 +156,7 @@ void TestIconGrid::hugeCustomImagesDoNotSlowPainting() {
     const QUuid id = add("Pictured");
     m_model->setCustomIconData(png, id);
     QImage image(m_grid->viewport()->size(), QImage::Format_ARGB32);
-    m_grid->viewport()->render(&image);  // the first paint decodes
-    QElapsedTimer timer;
-    timer.start();
-    for (int i = 0; i < 20; ++i) {
-        m_grid->viewport()->render(&image);
-    }
-    QVERIFY2(timer.elapsed() < 500, qPrintable(QString::number(timer.elapsed()) + " ms"));
+    m_grid->viewport()->render(&image);
     const QImage icon = TagIconPainter::customImage(png);
     QVERIFY(icon.width() <= 128 && icon.height() <= 128);
     QVERIFY(!icon.isNull());
