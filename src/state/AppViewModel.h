@@ -3,6 +3,7 @@
 #include "model/FileItem.h"
 #include "model/TagNode.h"
 #include "services/FileWork.h"
+#include "state/FileWorkStatus.h"
 #include "state/NameMerge.h"
 #include "state/UndoHistory.h"
 #include "state/ViewMode.h"
@@ -185,12 +186,6 @@ public:
     void moveInColumns(qint64 step);
     void selectGridItem(qsizetype index);
 
-    // The words of the status line for a kind of file work.
-    struct FileVerb {
-        const char* progress;  // "… %1 of %2 files…"
-        const char* done;      // "… %1 files"
-    };
-
     // The menu bar's commands. The selected tag is the selected tile in the icon view and the
     // tag opened last in the column view.
     const TagNode* selectedTag() const;
@@ -272,7 +267,7 @@ private:
     void dropUnlistedSelection();
     void setFileWorkStatus(const QString& text);
     // Queues a journal operation with the status line's words for it; `then` runs when done.
-    void enqueueOperation(qint64 op, const FileVerb& verb,
+    void enqueueOperation(qint64 op, const FileWorkStatus::Verb& verb,
                           std::function<void(const FileWork::Summary&)> then = {},
                           std::function<void()> started = {});
     void renameOnFiles(qint64 op);

@@ -9,105 +9,21 @@
 #include "state/AppViewModel.h"
 #include "state/FileListLoader.h"
 #include "state/FileWorkQueue.h"
+#include "state/FileWorkStatus.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QLocale>
 #include <QPointer>
 
-#include <cerrno>
-#include <cstring>
 
 namespace {
 
 constexpr int kProgressAfterMs = 500;
 constexpr int kStatusShownMs = 6000;
 
-QString number(qsizetype n) {
-    return QLocale(QLocale::English, QLocale::UnitedStates).toString(static_cast<qlonglong>(n));
-}
-
-QString files(qsizetype n) {
-    return n == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(number(n));
-}
-
-using Verb = AppViewModel::FileVerb;
-
-constexpr Verb kRenaming{"Renaming tag on %1 of %2 files\u2026", "Renamed tag on %1"};
-constexpr Verb kTagging{"Tagging %1 of %2 files\u2026", "Tagged %1"};
-constexpr Verb kUntagging{"Removing tags from %1 of %2 files\u2026", "Removed tags from %1"};
-constexpr Verb kUndoing{"Restoring %1 of %2 files\u2026", "Restored %1"};
-constexpr Verb kKeeping{"Keeping tags on %1 of %2 files\u2026", "Kept tags on %1"};
-constexpr Verb kFinishing{"Finishing an interrupted change on %1 of %2 files\u2026",
-                          "Finished an interrupted change on %1"};
-
-// Why files could not be changed, in the words of the status line.
-QString failureReason(int error) {
-    switch (error) {
-        case EROFS:
-        case EACCES:
-        case EPERM:
-            return QStringLiteral("read-only");
-        case ENOENT:
-        case ENOTDIR:
-            return QStringLiteral("gone");
-        case E2BIG:
-        case ERANGE:
-            return QStringLiteral("the tag list is too long for the file system");
-        case ENOSPC:
-        case EDQUOT:
-            return QStringLiteral("no room left on the file system");
-        case ENOTSUP:
-            return QStringLiteral("this drive cannot store tags");
-        case ENAMETOOLONG:
-            return QStringLiteral("the path is too long");
-        default:
-            return QString::fromUtf8(std::strerror(error)).toLower();
-    }
-}
-
-// The names a drop or lift changed on the files, for its status line.
-QString namesText(const QStringList& names) {
-    return names.size() <= 3 ? names.join(", ") : QStringLiteral("%1 tags").arg(names.size());
-}
-
-QString summaryText(const Verb& verb, const FileWork::Summary& summary) {
-    QStringList parts;
-    parts.append(QString::fromUtf8(verb.done).arg(files(summary.changed)));
-    if (summary.changedElsewhere > 0) {
-        parts.append(summary.changedElsewhere == 1
-                         ? QStringLiteral("1 file changed elsewhere was left as it is")
-                         : QStringLiteral("%1 files changed elsewhere were left as they are")
-                               .arg(number(summary.changedElsewhere)));
-    }
-    // One clause per reason, the most common first.
-    QList<std::pair<qsizetype, QString>> failures;
-    QHash<QString, qsizetype> byReason;
-    for (auto it = summary.failures.cbegin(); it != summary.failures.cend(); ++it) {
-        byReason[failureReason(it.key())] += it.value();
-    }
-    for (auto it = byReason.cbegin(); it != byReason.cend(); ++it) {
-        failures.append({it.value(), it.key()});
-    }
-    std::sort(failures.begin(), failures.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first ? a.first > b.first : a.second < b.second;
-    });
-    for (const auto& [count, reason] : std::as_const(failures)) {
-        parts.append(QStringLiteral("%1 could not be changed (%2)").arg(number(count), reason));
-    }
-    if (summary.unsettled > 0) {
-        parts.append(QStringLiteral("%1 kept being changed by another program")
-                         .arg(number(summary.unsettled)));
-    }
-    if (summary.unrecorded) {
-        parts.append(
-            QStringLiteral("the journal could not keep up (a crash now would not be "
-                           "finished)"));
-    }
-    return parts.join("; ");
-}
-
 }  // namespace
+
+using namespace FileWorkStatus;
 
 void AppViewModel::setFileWorkStatus(const QString& text) {
     assign(m_fileWorkStatus, text, &AppViewModel::fileWorkStatusChanged);
@@ -138,7 +54,7 @@ void AppViewModel::shutDown() {
     m_fileWork->stop();
 }
 
-void AppViewModel::enqueueOperation(qint64 op, const Verb& verb,
+void AppViewModel::enqueueOperation(qint64 op, const FileWorkStatus::Verb& verb,
                                     std::function<void(const FileWork::Summary&)> then,
                                     std::function<void()> started) {
     QPointer<AppViewModel> self(this);
@@ -154,8 +70,7 @@ void AppViewModel::enqueueOperation(qint64 op, const Verb& verb,
             self.data(),
             [self, verb, done, total] {
                 if (self) {
-                    self->setFileWorkStatus(
-                        QString::fromUtf8(verb.progress).arg(number(done), number(total)));
+                    self->setFileWorkStatus(progress(verb, done, total));
                 }
             },
             Qt::QueuedConnection);
@@ -171,10 +86,8 @@ void AppViewModel::enqueueOperation(qint64 op, const Verb& verb,
             self->m_statusTimer.start(kStatusShownMs);
             return;
         }
-        const bool tell = timer->elapsed() >= kProgressAfterMs || summary.failed ||
-                          summary.changedElsewhere || summary.unsettled || summary.unrecorded;
-        if (tell) {
-            self->setFileWorkStatus(summaryText(verb, summary));
+        if (timer->elapsed() >= kProgressAfterMs || hasTrouble(summary)) {
+            self->setFileWorkStatus(FileWorkStatus::summary(verb, summary));
             self->m_statusTimer.start(kStatusShownMs);
         }
         if (then) {
@@ -216,8 +129,7 @@ void AppViewModel::applyTags(const QList<QUrl>& urls, const QStringList& adding,
         }
     }
     const QList<FileJournal::Entry> plan = FileWork::planOf(paths);
-    const QString count = plan.size() == 1 ? QStringLiteral("1 File")
-                                           : QStringLiteral("%1 Files").arg(number(plan.size()));
+    const QString count = fileCountLabel(plan.size());
     const QString label = adding.isEmpty() ? "Remove Tags from " + count : "Tag " + count;
     FileJournal::Operation operation;
     operation.edit = TagEdit{adding, removing, {}, {}};
@@ -233,23 +145,8 @@ void AppViewModel::applyTags(const QList<QUrl>& urls, const QStringList& adding,
                      [self, adding](const FileWork::Summary& summary) {
                          // One short line says what the drop changed, unless the summary has
                          // worse news.
-                         if (!summary.failed && !summary.changedElsewhere && !summary.unsettled &&
-                             !summary.unrecorded) {
-                             const QStringList& names =
-                                 adding.isEmpty() ? summary.namesRemoved : summary.namesAdded;
-                             QString text;
-                             if (summary.changed == 0) {
-                                 text = adding.isEmpty()
-                                            ? QStringLiteral("The files did not have those tags")
-                                            : "The files already had " + namesText(adding);
-                             } else if (adding.isEmpty()) {
-                                 text = QStringLiteral("Removed %1 from %2")
-                                            .arg(namesText(names), files(summary.changed));
-                             } else {
-                                 text = QStringLiteral("Tagged %1 with %2")
-                                            .arg(files(summary.changed), namesText(names));
-                             }
-                             self->setFileWorkStatus(text);
+                         if (!hasTrouble(summary)) {
+                             self->setFileWorkStatus(dropSummary(adding, summary));
                              self->m_statusTimer.start(kStatusShownMs);
                          }
                          self->reloadAfterFileWork();
