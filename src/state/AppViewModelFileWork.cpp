@@ -1,6 +1,5 @@
 // Changes to files: journaled when the user makes them, run one after another on the file
 // thread, shown in the status bar, finished after a crash, and undoable.
-#include "model/TagTree.h"
 #include "platform/FileJournal.h"
 #include "platform/FilePaths.h"
 #include "platform/Log.h"
@@ -10,6 +9,7 @@
 #include "state/FileListLoader.h"
 #include "state/FileWorkQueue.h"
 #include "state/FileWorkStatus.h"
+#include "state/InterruptedWork.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -181,31 +181,19 @@ void AppViewModel::keepTagsThroughSave(const QByteArray& path, const QByteArray&
 }
 
 bool AppViewModel::finishInterruptedWork() {
-    const QList<FileJournal::Operation> unfinished = m_journal->unfinished();
-    if (unfinished.isEmpty()) {
+    InterruptedWork unfinished = InterruptedWork::find(*m_journal, m_hierarchy);
+    if (unfinished.operations.isEmpty()) {
         return false;
     }
-    // A rename's tree side is journaled with it: a crash before the tree was saved leaves the
-    // tag to be renamed here, in the order the renames were made.
-    QList<TagNode> tree = m_hierarchy;
-    bool renamed = false;
-    for (const FileJournal::Operation& operation : unfinished) {
+    for (const FileJournal::Operation& operation : std::as_const(unfinished.operations)) {
         noteNamesLeaving(operation);
-        if (const auto& rename = operation.tree) {
-            TagTree::update(tree, rename->tag, [&](TagNode& node) {
-                if (node.name == rename->from) {
-                    node.name = rename->to;
-                    renamed = true;
-                }
-            });
-        }
     }
-    if (renamed) {
-        setHierarchy(std::move(tree));
+    if (unfinished.tree) {
+        setHierarchy(std::move(*unfinished.tree));
         saveHierarchy();
     }
     auto total = std::make_shared<FileWork::Summary>();
-    for (const FileJournal::Operation& operation : unfinished) {
+    for (const FileJournal::Operation& operation : std::as_const(unfinished.operations)) {
         enqueueOperation(operation.id, kFinishing,
                          [total](const FileWork::Summary& summary) { *total += summary; });
     }
@@ -260,18 +248,7 @@ void AppViewModel::takeBack(bool undo) {
     qint64 op = 0;
     FileJournal::Operation operation;
     if (step.files) {
-        operation.kind = FileJournal::Kind::Undo;
-        operation.undoes = step.files;
-        // What it takes back, in names, kept with it: the operations it takes back may be gone
-        // from the journal by the time a later start finishes it.
-        if (const auto taken = m_journal->operation(step.files)) {
-            operation.edit = taken->edit.inverted();
-        }
-        if (step.rename) {
-            operation.tree =
-                undo ? FileJournal::TreeRename{step.rename->tag, step.rename->to, step.rename->from}
-                     : *step.rename;
-        }
+        operation = UndoHistory::filesOperation(step, undo, *m_journal);
         op = m_journal->begin(operation);
         if (!op) {
             refuse(label, m_journal->lastError());

@@ -29,3 +29,19 @@ void UndoHistory::clear() {
     m_steps.clear();
     m_done = 0;
 }
+
+FileJournal::Operation UndoHistory::filesOperation(const Step& step, bool undo,
+                                                   const FileJournal& journal) {
+    FileJournal::Operation operation;
+    operation.kind = FileJournal::Kind::Undo;
+    operation.undoes = step.files;
+    if (const auto taken = journal.operation(step.files)) {
+        operation.edit = taken->edit.inverted();
+    }
+    if (step.rename) {
+        operation.tree = undo ? FileJournal::TreeRename{step.rename->tag, step.rename->to,
+                                                        step.rename->from}
+                              : *step.rename;
+    }
+    return operation;
+}

@@ -32,6 +32,11 @@ public:
     void stepBack(qint64 files);
     void stepForward(qint64 files);
     void clear();
+    // The journal operation that takes back a step's files (`undo`) or makes them again: what it
+    // takes back is kept with it in names, as the operations it takes back may be gone from the
+    // journal by the time a later start finishes it.
+    static FileJournal::Operation filesOperation(const Step& step, bool undo,
+                                                 const FileJournal& journal);
 
 private:
     QList<Step> m_steps;
