@@ -22,24 +22,7 @@
 
 namespace {
 
-class NoQuery : public TaggedFileQuery {
-public:
-    void queryFilesWithTag(const QString&, Completion completion) override { completion({}); }
-    void queryAllTagNames(NamesCompletion completion, bool) override { completion({}); }
-    void noteTagsWritten(const QByteArray&, const QStringList&) override {}
-};
-
 std::atomic_bool g_stop = false;
-
-void setRaw(const QString& path, const QByteArray& value) {
-    const QByteArray name = QFile::encodeName(path);
-    if (value.isEmpty()) {
-        removexattr(name.constData(), "user.xdg.tags");
-    } else {
-        setxattr(name.constData(), "user.xdg.tags", value.constData(),
-                 static_cast<size_t>(value.size()), 0);
-    }
-}
 
 }  // namespace
 
@@ -124,7 +107,7 @@ void TestFileWork::cutShortRenameIsFinishedAtNextStart() {
             int tell = -1;
         } store;
         store.tell = midBatch ? progress[1] : -1;
-        NoQuery query;
+        FakeQuery query;
         FileJournal journal(journalPath);
         FileWork::Context context{store, journal, query, g_stop, [&](qsizetype, qsizetype) {
                                       if (!midBatch) {
@@ -167,7 +150,7 @@ void TestFileWork::cutShortRenameIsFinishedAtNextStart() {
 
     // The next start finishes what the journal holds, in order.
     XattrTagStore store;
-    NoQuery query;
+    FakeQuery query;
     FileJournal journal(journalPath);
     const auto unfinished = journal.unfinished();
     QCOMPARE(unfinished.size(), undone ? 2 : 1);
@@ -201,7 +184,7 @@ void TestFileWork::startFinishesWhatTheJournalHolds() {
         // A session that planned a rename and ended before writing, and one that ended while
         // still asking which files carry a name.
         XattrTagStore store;
-        NoQuery query;
+        FakeQuery query;
         FileJournal journal(FileJournal::defaultPath());
         std::atomic_bool stop = false;
         FileWork::Context context{store, journal, query, stop, {}};
@@ -361,7 +344,7 @@ void TestFileWork::anotherWriterLosesNothingOfOurs() {
     }
     RacingStore store;
     store.races = 300;
-    NoQuery query;
+    FakeQuery query;
     FileJournal journal(":memory:");
     std::atomic_bool stop = false;
     FileWork::Context context{store, journal, query, stop, {}};

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QStringList>
 
+#include <sys/xattr.h>
+
 // A file's tag attribute as the tests read it: the exact bytes, not following a link.
 inline QByteArray raw(const QString& path) {
     return XattrTagStore::readAttribute(QFile::encodeName(path), false).value_or("<unreadable>");
@@ -19,4 +21,16 @@ inline QStringList namesOn(const QString& path, bool followLink = false) {
         names.append(QString::fromUtf8(name));
     }
     return names;
+}
+
+// Sets a file's tag attribute to exactly `value`, removing it when empty, as another program
+// would.
+inline void setRaw(const QString& path, const QByteArray& value) {
+    const QByteArray name = QFile::encodeName(path);
+    if (value.isEmpty()) {
+        removexattr(name.constData(), "user.xdg.tags");
+    } else {
+        setxattr(name.constData(), "user.xdg.tags", value.constData(),
+                 static_cast<size_t>(value.size()), 0);
+    }
 }

@@ -11,7 +11,6 @@
 #include "views/editing/TagColorMenu.h"
 #include "views/editing/TagIconMenu.h"
 #include "views/window/MainWindow.h"
-#include "views/window/StatusBarView.h"
 
 #include <QColorDialog>
 #include <QDir>
@@ -34,7 +33,6 @@ private slots:
     void newTagSheetShowsTheParent();
     void matchAllTagsReloadsOnEveryToggle();
     void pathBarChipsAndEmphasis();
-    void bannerOnlyWhenSuggested();
     void colourMenuAndPanel();
     void iconMenuAndCustomImages();
     void catalogueSymbolsHaveGlyphs();
@@ -69,6 +67,7 @@ void TestMainWindow::cleanup() {
 
 void TestMainWindow::titleBackAndViewMode() {
     QCOMPARE(m_window->windowTitle(), QString("Tags"));
+    QVERIFY(m_window->findChild<QWidget*>("fullDiskAccessBanner")->isHidden());  // not suggested
     QVERIFY(!action("back")->isEnabled());
     m_model->openTag(m_a, 0);
     QCOMPARE(m_window->windowTitle(), QString("Alpha"));
@@ -97,7 +96,6 @@ void TestMainWindow::newTagSheetTrimsAndCancels() {
     QVERIFY(!sheet->findChild<QLabel*>("parentLine"));
     auto* name = sheet->findChild<QLineEdit*>("tagName");
     auto* create = sheet->findChild<QPushButton*>("create");
-    QCOMPARE(name->placeholderText(), QString("Tag name"));
     QTest::keyClicks(name, "   ");
     QVERIFY(!create->isEnabled());
     QTest::keyClick(name, Qt::Key_Return);
@@ -186,23 +184,11 @@ void TestMainWindow::pathBarChipsAndEmphasis() {
     QCOMPARE(row.last()->text(), QString("A rather long tag name 7"));
 }
 
-void TestMainWindow::bannerOnlyWhenSuggested() {
-    QWidget* banner = m_window->findChild<QWidget*>("fullDiskAccessBanner");
-    QVERIFY(banner->isHidden());
-    QCOMPARE(m_window->findChild<QLabel*>("statusText")->text(),
-             QString("1 tag, 0 folders, 0 files"));
-    QCOMPARE(m_window->findChild<QLabel*>("bannerText")->text(), StatusBarView::kBannerText);
-    QVERIFY(StatusBarView::kBannerText.contains(u'\u2192'));
-}
-
 void TestMainWindow::colourMenuAndPanel() {
     m_model->setCustomColorHex("123456", m_a);
     TagColorMenu menu(*m_model, m_model->hierarchy()[0]);
-    QCOMPARE(menu.title(), QString("Set Color"));
     QList<QAction*> actions = menu.actions();
-    QCOMPARE(actions.size(), 9);
     QCOMPARE(actions[1]->text(), QString("Green"));
-    QCOMPARE(actions[8]->text(), QString("Custom Color\u2026"));
     actions[1]->trigger();
     QCOMPARE(m_model->hierarchy()[0].colorIndex, 2);
     QVERIFY(!m_model->hierarchy()[0].customColorHex);
@@ -247,10 +233,7 @@ void TestMainWindow::iconMenuAndCustomImages() {
 
     {
         TagIconMenu menu(*m_model, m_a);
-        QCOMPARE(menu.actions().last()->text(), QString("Custom Image\u2026"));
-        QCOMPARE(menu.actions().size(), 1 + 1 + 16 + 1 + 1);
         QMenu* symbols = menu.actions()[2]->menu();
-        QCOMPARE(symbols->title(), QString("Symbols"));
         symbols->actions()[3]->trigger();  // Star
         QCOMPARE(m_model->hierarchy()[0].iconName, QString("star.fill"));
     }
