@@ -47,7 +47,10 @@ TagIndex::Options TagIndex::defaultOptions() {
 }
 
 TagIndex::TagIndex(Options options, QObject* parent)
-    : QObject(parent), m_options(std::move(options)), m_table(std::make_unique<TagIndexTable>()) {}
+    : QObject(parent),
+      m_options(std::move(options)),
+      m_table(std::make_unique<TagIndexTable>()),
+      m_rounds(m_options.recheckIntervalMs, m_options.recheckPerRound) {}
 
 TagIndex::~TagIndex() {
     stop();
@@ -249,12 +252,8 @@ void TagIndex::threadMain() {
         // Queries never wait for unwatched folders: those are looked at in rounds.
         int timeout = -1;
         if (!m_unwatched.isEmpty()) {
-            const qint64 now = steadyNow();
-            if (now >= m_nextRecheck) {
-                recheckRound();
-                m_nextRecheck = now + m_options.recheckIntervalMs;
-            }
-            timeout = static_cast<int>(std::max<qint64>(0, m_nextRecheck - steadyNow()));
+            recheckRound();
+            timeout = m_rounds.waitMs(steadyNow());
         }
         pollfd fds[3] = {{m_inotifyFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}, {m_mountsFd, POLLPRI, 0}};
         m_idle = true;
@@ -370,7 +369,7 @@ void TagIndex::crawlFrom(const QList<std::pair<int, QByteArray>>& starts) {
                                  "watch are re-checked in the background every %2 s")
                       .arg(unwatched)
                       .arg(m_options.recheckIntervalMs / 1000));
-        m_nextRecheck = steadyNow() + m_options.recheckIntervalMs;
+        m_rounds.start(steadyNow());
         std::lock_guard lock(m_queueMutex);
         if (m_watchLimitHandler && !m_watchLimitTold) {
             m_watchLimitTold = true;
@@ -685,14 +684,9 @@ void TagIndex::recheckRound() {
     QList<std::pair<int, QByteArray>> folders;
     {
         std::lock_guard lock(m_tableMutex);
-        if (m_recheckQueue.isEmpty()) {
-            m_recheckQueue = QList<int>(m_unwatched.cbegin(), m_unwatched.cend());
-        }
-        while (!m_recheckQueue.isEmpty() && folders.size() < m_options.recheckPerRound) {
-            const int folder = m_recheckQueue.takeFirst();
-            if (m_unwatched.contains(folder) && m_table->isFolderAlive(folder)) {
-                folders.append({folder, m_table->folderPath(folder)});
-            }
+        const auto alive = [this](int folder) { return m_table->isFolderAlive(folder); };
+        for (const int folder : m_rounds.take(steadyNow(), m_unwatched, alive)) {
+            folders.append({folder, m_table->folderPath(folder)});
         }
     }
     for (const auto& [folder, path] : folders) {

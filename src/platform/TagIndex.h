@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/RecheckRounds.h"
 #include "platform/ReplaceGuard.h"
 #include "platform/TagIndexCrawler.h"
 #include "platform/TaggedFileQuery.h"
@@ -149,8 +150,7 @@ private:
     ReplacedHandler m_replacedHandler;
     std::function<void()> m_watchLimitHandler;
     bool m_watchLimitTold = false;
-    QList<int> m_recheckQueue;    // unwatched folders, the longest unchecked first
-    qint64 m_nextRecheck = 0;     // steady milliseconds
+    RecheckRounds m_rounds;
     ReplaceGuard m_replaceGuard;  // the tags of files that went, for the files in their place
     QList<PendingNote> m_notes;
 
