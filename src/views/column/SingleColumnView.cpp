@@ -16,34 +16,20 @@
 #include <QTimer>
 
 SingleColumnView::SingleColumnView(AppViewModel& model, qsizetype column, QWidget* parent)
-    : QListView(parent),
-      m_model(model),
+    : ItemView(model, parent),
       m_column(column),
       m_rows(new ColumnModel(model, column, this)),
       m_delegate(new ColumnRowDelegate(model, *m_rows, this)),
-      m_spinner(new QTimer(this)),
       m_nameField(new NameFieldHost(
           model, *this, [this](const QUuid& id) { return nameFieldRect(id); },
           Qt::AlignLeft | Qt::AlignVCenter)) {
     setObjectName(QStringLiteral("column%1").arg(column));
     setModel(m_rows);
     setItemDelegate(m_delegate);
-    setSelectionMode(QAbstractItemView::NoSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
     setFocusPolicy(Qt::NoFocus);
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setLayoutMode(QListView::Batched);
     setBatchSize(500);
-    setAcceptDrops(true);
-    setDragDropMode(QAbstractItemView::DropOnly);
-    viewport()->setAcceptDrops(true);
-    QPalette colors = palette();
-    colors.setColor(QPalette::Base, Colors::controlBackground(palette()));
-    setPalette(colors);
-    m_spinner->setInterval(80);
-    connect(m_spinner, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
     setupConnections();
     setAccessibleName(m_rows->title());
 }
@@ -51,7 +37,7 @@ SingleColumnView::SingleColumnView(AppViewModel& model, qsizetype column, QWidge
 void SingleColumnView::setupConnections() {
     const auto refresh = [this] {
         m_rows->refresh();
-        m_rows->isLoading() ? m_spinner->start() : m_spinner->stop();
+        setSpinning(m_rows->isLoading());
         setAccessibleName(m_rows->title());
     };
     for (auto signal : {&AppViewModel::hierarchyChanged, &AppViewModel::navigationPathChanged,
@@ -106,45 +92,21 @@ ItemDrag::PressedItem SingleColumnView::itemAt(const QPoint& point) const {
     return item;
 }
 
-void SingleColumnView::mousePressEvent(QMouseEvent* event) {
-    m_press.begin(*event, itemAt(event->position().toPoint()));
-}
-
-void SingleColumnView::mouseDoubleClickEvent(QMouseEvent* event) {
-    // The view model tells double clicks apart itself, by time; this is one more press.
-    mousePressEvent(event);
-}
-
-void SingleColumnView::mouseMoveEvent(QMouseEvent* event) {
-    if (const auto item = m_press.dragStarts(*event)) {
-        ItemDrag::start(this, *item);
-    }
-}
-
-void SingleColumnView::mouseReleaseEvent(QMouseEvent* event) {
-    const auto item = m_press.clickEnds(*event);
-    if (!item) {
-        return;
-    }
-    if (item->tag) {
-        m_model.clickColumnTag(*item->tag, m_column, isEditing(item->tag->id));
-    } else if (item->file) {
-        m_model.clickFile(*item->file, m_column, false, ItemDrag::selectMode(m_press.modifiers()));
+void SingleColumnView::clicked(const ItemDrag::PressedItem& item,
+                               Qt::KeyboardModifiers modifiers) {
+    if (item.tag) {
+        m_model.clickColumnTag(*item.tag, m_column, isEditing(item.tag->id));
+    } else if (item.file) {
+        m_model.clickFile(*item.file, m_column, false, ItemDrag::selectMode(modifiers));
     } else {
         m_model.clickColumnBackground();
-    }
-}
-
-void SingleColumnView::dragEnterEvent(QDragEnterEvent* event) {
-    if (ItemDrag::mayAccept(*event->mimeData())) {
-        event->acceptProposedAction();
     }
 }
 
 void SingleColumnView::dragMoveEvent(QDragMoveEvent* event) {
     const int row = rowAt(event->position().toPoint());
     const TagNode* tag = m_rows->tagAt(row);
-    m_hover.over(m_model, tag ? std::optional(tag->id) : std::nullopt);
+    hover(tag ? std::optional(tag->id) : std::nullopt);
     // File rows take files only; tag rows and the background take tags too.
     const QMimeData& data = *event->mimeData();
     if (data.hasUrls() || (!m_rows->fileAt(row) && data.hasFormat("text/plain"))) {
@@ -154,29 +116,21 @@ void SingleColumnView::dragMoveEvent(QDragMoveEvent* event) {
     }
 }
 
-void SingleColumnView::dragLeaveEvent(QDragLeaveEvent*) {
-    m_hover.leave(m_model);
-}
-
-void SingleColumnView::dropEvent(QDropEvent* event) {
-    m_hover.leave(m_model);
-    const int row = rowAt(event->position().toPoint());
-    bool accepted = false;
+bool SingleColumnView::dropped(const QPoint& point, const QMimeData& data) {
+    const int row = rowAt(point);
     if (const TagNode* tag = m_rows->tagAt(row)) {
         const QUuid target = tag->id;
-        accepted = m_model.handleTagDrop(*event->mimeData(), target);
-    } else if (m_rows->fileAt(row)) {
-        accepted = m_model.handleCurrentFilesDrop(*event->mimeData());
-    } else {
-        accepted = m_model.handleColumnDrop(*event->mimeData(), m_column);
+        return m_model.handleTagDrop(data, target);
     }
-    event->setDropAction(Qt::CopyAction);
-    event->setAccepted(accepted);
+    if (m_rows->fileAt(row)) {
+        return m_model.handleCurrentFilesDrop(data);
+    }
+    return m_model.handleColumnDrop(data, m_column);
 }
 
 void SingleColumnView::paintEvent(QPaintEvent* event) {
     m_delegate->setHighlightedTag(m_model.highlightedTagID(m_column));
-    QListView::paintEvent(event);
+    ItemView::paintEvent(event);
 }
 
 void SingleColumnView::contextMenuEvent(QContextMenuEvent* event) {

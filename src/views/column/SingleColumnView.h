@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/common/ItemDrag.h"
+#include "views/common/ItemView.h"
 
 #include <QListView>
 #include <QPoint>
@@ -12,12 +12,11 @@ class AppViewModel;
 class ColumnModel;
 class ColumnRowDelegate;
 class NameFieldHost;
-class QTimer;
 
 // One column of the column browser: its tag rows, the "Files" section, the loading row, the
 // clicks, drags, drops and context menus. Built once for its index and redrawn from the view
 // model; rows are painted by a delegate, so a column of 10,000 files builds no widget per row.
-class SingleColumnView : public QListView {
+class SingleColumnView : public ItemView<QListView> {
     Q_OBJECT
 
 public:
@@ -34,21 +33,16 @@ public:
     void openColumnMenu() { showColumnMenu(mapToGlobal(rect().center())); }
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    ItemDrag::PressedItem itemAt(const QPoint& point) const override;
+    void clicked(const ItemDrag::PressedItem& item, Qt::KeyboardModifiers modifiers) override;
+    bool dropped(const QPoint& point, const QMimeData& data) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
-    void dragLeaveEvent(QDragLeaveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void updateGeometries() override;
 
 private:
     void setupConnections();
-    ItemDrag::PressedItem itemAt(const QPoint& point) const;
     bool isEditing(const QUuid& id) const;
     std::optional<QRect> nameFieldRect(const QUuid& id) const;
     void showMenuAt(int row, const QPoint& globalPos);  // row -1: the column's own menu
@@ -56,12 +50,8 @@ private:
     void showFileMenu(int row, const QPoint& globalPos);
     void showColumnMenu(const QPoint& globalPos);
 
-    AppViewModel& m_model;
     qsizetype m_column;
     ColumnModel* m_rows;
     ColumnRowDelegate* m_delegate;
-    QTimer* m_spinner;
     NameFieldHost* m_nameField;
-    ItemDrag::Press m_press;
-    ItemDrag::Hover m_hover;
 };

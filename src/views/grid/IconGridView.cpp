@@ -28,14 +28,12 @@ const QString IconGridView::kSearchingText = QStringLiteral("Searching files\u20
 namespace {
 
 constexpr int kDropAnimationMs = 150;
-constexpr int kSpinnerMs = 80;
 constexpr int kScrollStep = 20;
 
 }  // namespace
 
 IconGridView::IconGridView(AppViewModel& model, QWidget* parent)
-    : QAbstractItemView(parent),
-      m_model(model),
+    : ItemView(model, parent),
       m_tiles(new GridModel(model, this)),
       m_delegate(new GridTileDelegate(model, *m_tiles, this)),
       m_nameField(new NameFieldHost(
@@ -45,19 +43,9 @@ IconGridView::IconGridView(AppViewModel& model, QWidget* parent)
     IconGridAccessible::install();
     setModel(m_tiles);
     setItemDelegate(m_delegate);
-    setSelectionMode(QAbstractItemView::NoSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
     // The window's keyboard bridge moves the selection; the view takes no keys itself.
     // Tab reaches the grid; the keys themselves go to the view model through the window.
     setFocusPolicy(Qt::TabFocus);
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setAcceptDrops(true);
-    viewport()->setAcceptDrops(true);
-    setDragDropMode(QAbstractItemView::DropOnly);
-    QPalette colors = palette();
-    colors.setColor(QPalette::Base, Colors::controlBackground(palette()));
-    setPalette(colors);
     verticalScrollBar()->setSingleStep(kScrollStep);
     m_dropAnimation->setDuration(kDropAnimationMs);
     m_dropAnimation->setEasingCurve(QEasingCurve::InOutQuad);
@@ -95,11 +83,8 @@ void IconGridView::setupConnections() {
         viewport()->update();
     });
     // The spinner beside "Searching files…" turns while files load.
-    auto* spinner = new QTimer(this);
-    spinner->setInterval(kSpinnerMs);
-    connect(spinner, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
-    connect(&m_model, &AppViewModel::isLoadingFilesChanged, spinner,
-            [this, spinner] { m_model.isLoadingFiles() ? spinner->start() : spinner->stop(); });
+    connect(&m_model, &AppViewModel::isLoadingFilesChanged, this,
+            [this] { setSpinning(m_model.isLoadingFiles()); });
 }
 
 GridGeometry IconGridView::geometry() const {
@@ -267,45 +252,20 @@ void IconGridView::scrollContentsBy(int, int) {
     viewport()->update();
 }
 
-void IconGridView::mousePressEvent(QMouseEvent* event) {
-    m_press.begin(*event, itemAt(event->position().toPoint()));
-}
-
-void IconGridView::mouseDoubleClickEvent(QMouseEvent* event) {
-    // The view model tells double clicks apart itself, by time; this is one more press.
-    mousePressEvent(event);
-}
-
-void IconGridView::mouseMoveEvent(QMouseEvent* event) {
-    if (const auto item = m_press.dragStarts(*event)) {
-        ItemDrag::start(this, *item);
-    }
-}
-
-void IconGridView::mouseReleaseEvent(QMouseEvent* event) {
-    const auto item = m_press.clickEnds(*event);
-    if (!item) {
-        return;
-    }
-    if (item->tag) {
-        m_model.clickTag(*item->tag);
-    } else if (item->file) {
-        m_model.clickFile(*item->file, 0, true, ItemDrag::selectMode(m_press.modifiers()));
+void IconGridView::clicked(const ItemDrag::PressedItem& item, Qt::KeyboardModifiers modifiers) {
+    if (item.tag) {
+        m_model.clickTag(*item.tag);
+    } else if (item.file) {
+        m_model.clickFile(*item.file, 0, true, ItemDrag::selectMode(modifiers));
     } else {
         m_model.clickGridBackground();
-    }
-}
-
-void IconGridView::dragEnterEvent(QDragEnterEvent* event) {
-    if (ItemDrag::mayAccept(*event->mimeData())) {
-        event->acceptProposedAction();
     }
 }
 
 void IconGridView::dragMoveEvent(QDragMoveEvent* event) {
     const int tile = static_cast<int>(tileAt(event->position().toPoint()));
     const TagNode* tag = m_tiles->tagAt(tile);
-    m_hover.over(m_model, tag ? std::optional(tag->id) : std::nullopt);
+    hover(tag ? std::optional(tag->id) : std::nullopt);
     const QMimeData& data = *event->mimeData();
     bool acceptable = false;
     if (tag) {
@@ -316,22 +276,13 @@ void IconGridView::dragMoveEvent(QDragMoveEvent* event) {
     acceptable ? event->acceptProposedAction() : event->ignore();
 }
 
-void IconGridView::dragLeaveEvent(QDragLeaveEvent*) {
-    m_hover.leave(m_model);
-}
-
-void IconGridView::dropEvent(QDropEvent* event) {
-    m_hover.leave(m_model);
-    const int tile = static_cast<int>(tileAt(event->position().toPoint()));
-    bool accepted = false;
+bool IconGridView::dropped(const QPoint& point, const QMimeData& data) {
+    const int tile = static_cast<int>(tileAt(point));
     if (const TagNode* tag = m_tiles->tagAt(tile)) {
         const QUuid target = tag->id;
-        accepted = m_model.handleTagDrop(*event->mimeData(), target);
-    } else if (!m_tiles->fileAt(tile)) {
-        accepted = m_model.handleCurrentFilesDrop(*event->mimeData());
+        return m_model.handleTagDrop(data, target);
     }
-    event->setDropAction(Qt::CopyAction);
-    event->setAccepted(accepted);
+    return !m_tiles->fileAt(tile) && m_model.handleCurrentFilesDrop(data);
 }
 
 bool IconGridView::viewportEvent(QEvent* event) {
@@ -346,7 +297,7 @@ bool IconGridView::viewportEvent(QEvent* event) {
         }
         return true;
     }
-    return QAbstractItemView::viewportEvent(event);
+    return ItemView::viewportEvent(event);
 }
 
 void IconGridView::contextMenuEvent(QContextMenuEvent* event) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/common/ItemDrag.h"
+#include "views/common/ItemView.h"
 
 #include <QAbstractItemView>
 #include <QHash>
@@ -18,7 +18,7 @@ class QVariantAnimation;
 // files. Like a column, it is a view over a list model with a delegate that paints each tile,
 // so a level of 10,000 files costs no more than the tiles in view. Clicks, drags, drops and
 // menus go to the view model; the tile layout is GridGeometry's.
-class IconGridView : public QAbstractItemView {
+class IconGridView : public ItemView<QAbstractItemView> {
     Q_OBJECT
 
 public:
@@ -55,15 +55,11 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    ItemDrag::PressedItem itemAt(const QPoint& point) const override;
+    void clicked(const ItemDrag::PressedItem& item, Qt::KeyboardModifiers modifiers) override;
+    bool dropped(const QPoint& point, const QMimeData& data) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
-    void dragLeaveEvent(QDragLeaveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
     bool viewportEvent(QEvent* event) override;
 
 private:
@@ -72,17 +68,13 @@ private:
     void animateDropTarget();
     void paintLoadingLine(QPainter& painter, const GridGeometry& grid);
     GridGeometry geometry() const;
-    ItemDrag::PressedItem itemAt(const QPoint& point) const;
     std::optional<QRect> nameFieldRect(const QUuid& id) const;
     void showMenuAt(const QPoint& point, const QPoint& globalPos);  // point: in the viewport
     void showBackgroundMenu(const QPoint& globalPos);
 
-    AppViewModel& m_model;
     GridModel* m_tiles;
     GridTileDelegate* m_delegate;
     NameFieldHost* m_nameField;
-    ItemDrag::Press m_press;
-    ItemDrag::Hover m_hover;
     std::optional<QUuid> m_shownDropTarget;
     QHash<QUuid, qreal> m_emphasis;
     QVariantAnimation* m_dropAnimation;
