@@ -214,7 +214,7 @@ class EndToEnd(unittest.TestCase):
         with open(self.app.hierarchy_path, "w") as file:
             json.dump([node(*entry) for entry in nodes], file)
 
-    def test_build_rename_switch_and_restart(self):
+    def test_build_rename_and_restart(self):
         a = self.make_file("docs/a.txt", "Projects,Client")
         b = self.make_file("docs/b.txt", "Client,Projects")
         app = self.app
@@ -225,11 +225,6 @@ class EndToEnd(unittest.TestCase):
                  "the tags on the files in the tree")
         with open(os.path.join(self.root, "orvane.log")) as log:
             self.assertIn("loadHierarchy: merged 2 new tags found on your files", log.read())
-        # No Full Disk Access banner (an orange strip over the status line) on a Linux home.
-        bottom = run("convert", app.screenshot("first-start"), "-crop", "900x70+0+530",
-                     "-colorspace", "HSL", "-channel", "G", "-separate", "-format",
-                     "%[fx:maxima]", "info:").stdout
-        self.assertLess(float(bottom), 0.2, "a tinted strip at the bottom of the window")
 
         app.focus()
         app.key("Down", "Down")  # opens the second root tag
@@ -255,15 +250,6 @@ class EndToEnd(unittest.TestCase):
                  "the rename on the files")
         self.assertEqual(xattr_tags(a), "Projects,Clients")
         self.assertEqual(xattr_tags(b), "Clients,Projects")
-
-        columns = app.screenshot("columns")
-        app.key("ctrl+1")
-        icons = app.screenshot("icons")
-        app.key("ctrl+2")
-        with open(columns, "rb") as one, open(icons, "rb") as two:
-            self.assertNotEqual(one.read(), two.read())
-        size = run("identify", "-format", "%w %h", columns).stdout.split()
-        self.assertEqual(size, ["1280", "900"])
 
         before = app.hierarchy()
         app.quit()
@@ -391,8 +377,6 @@ class EndToEnd(unittest.TestCase):
         app.key("Up")
         app.wait_title("b.txt", preview)
         app.key("ctrl+shift+m")
-        shot = app.screenshot("preview")
-        self.assertEqual(run("identify", "-format", "%w %h", shot).stdout.split(), ["1280", "900"])
         # Browsing and previewing changed neither the tree nor any file's tags.
         self.assertEqual([node["name"] for node in app.hierarchy()], ["Projects"])
         self.assertEqual(app.hierarchy()[0]["children"][0]["name"], "Client")
