@@ -1,0 +1,104 @@
+// The tag index looking again where no event tells it of changes: the folders past the watch
+// limit, in rounds, or all of them before an answer that must be complete; the files tagged
+// outside the indexed folders before every answer.
+#include "platform/TagIndex.h"
+#include "platform/TagIndexCrawler.h"
+#include "platform/TagIndexTable.h"
+
+#include <cerrno>
+
+void TagIndex::recheckRound() {
+    QList<std::pair<int, QByteArray>> folders;
+    {
+        std::lock_guard lock(m_tableMutex);
+        const auto alive = [this](int folder) { return m_table->isFolderAlive(folder); };
+        for (const int folder : m_rounds.take(steadyNow(), m_unwatched, alive)) {
+            folders.append({folder, m_table->folderPath(folder)});
+        }
+    }
+    for (const auto& [folder, path] : folders) {
+        resyncFolder(folder, path);
+    }
+}
+
+void TagIndex::recheckEverything() {
+    QList<std::pair<int, QByteArray>> folders;
+    {
+        std::lock_guard lock(m_tableMutex);
+        for (const int folder : std::as_const(m_unwatched)) {
+            if (m_table->isFolderAlive(folder)) {
+                folders.append({folder, m_table->folderPath(folder)});
+            }
+        }
+    }
+    for (const auto& [folder, path] : folders) {
+        if (m_stop) {
+            return;
+        }
+        resyncFolder(folder, path);
+    }
+    catchUp();
+}
+
+void TagIndex::resyncFolder(int folder, const QByteArray& path) {
+    const TagIndexCrawler::Listing listing = TagIndexCrawler::list(path, &m_stop);
+    QList<std::pair<int, QByteArray>> added;
+    std::unique_lock lock(m_tableMutex);
+    if (!m_table->isFolderAlive(folder)) {
+        return;
+    }
+    if (!listing.ok && listing.error == EINTR) {
+        return;  // a quit: the folder is as it was
+    }
+    if (!listing.ok) {
+        if (listing.error == ENOENT || listing.error == ENOTDIR) {
+            m_stale.insert(folder);  // moved again: its events tell where to
+        } else {
+            m_table->removeFolder(folder);
+        }
+        return;
+    }
+    QSet<QByteArray> present;
+    for (const TagIndexCrawler::Entry& file : listing.taggedFiles) {
+        present.insert(file.name);
+        m_table->setFileTags(folder, file.name, file.tags, file.value, file.inode);
+    }
+    QSet<QByteArray> folderNames;
+    for (const TagIndexCrawler::Entry& sub : listing.folders) {
+        present.insert(sub.name);
+        folderNames.insert(sub.name);
+        m_table->setFileTags(folder, sub.name, sub.tags, sub.value, sub.inode);
+        if (!m_table->subfolder(folder, sub.name)) {
+            const QByteArray subPath = path + (path.endsWith('/') ? "" : "/") + sub.name;
+            added.append({m_table->addFolder(folder, sub.name), subPath});
+        }
+    }
+    for (const QByteArray& name : m_table->taggedFileNames(folder)) {
+        if (!present.contains(name)) {
+            m_table->setFileTags(folder, name, {});
+        }
+    }
+    for (const int sub : m_table->subfolders(folder)) {
+        const QByteArray subPath = m_table->folderPath(sub);
+        if (!folderNames.contains(subPath.mid(subPath.lastIndexOf('/') + 1))) {
+            m_table->removeFolder(sub);
+        }
+    }
+    if (!added.isEmpty()) {
+        lock.unlock();
+        crawlFrom(added);
+    }
+}
+
+void TagIndex::recheckOutsideFiles() {
+    QList<QByteArray> paths;
+    {
+        std::lock_guard lock(m_tableMutex);
+        paths = m_table->outsideFiles();
+    }
+    for (const QByteArray& path : paths) {
+        const QStringList tags = TagIndexCrawler::readTags(path);
+        std::lock_guard lock(m_tableMutex);
+        m_table->setOutsideFileTags(path, tags);
+    }
+}
