@@ -97,41 +97,32 @@ void TestHierarchy::roundTripKeepsEveryField() {
 
 void TestHierarchy::readerRefusesBrokenTrees_data() {
     QTest::addColumn<QByteArray>("json");
-    const QByteArray child =
-        R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":[]})";
-    auto nested = [&](const QByteArray& inner) {
-        return R"([{"id":"00000000-0000-4000-8000-00000000000A","name":"r","colorIndex":0,"children":[)" +
-               inner + "]}]";
+    // A root holding one child whose members are `members` (its id first unless told).
+    auto child = [](const QByteArray& members, bool withId = true) {
+        const QByteArray id = withId ? R"("id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C",)" : "";
+        return R"([{"id":"00000000-0000-4000-8000-00000000000A","name":"r","colorIndex":0,)"
+               R"("children":[{)" + id + members + "}]}]";
     };
+    const QByteArray rest = R"(,"colorIndex":1,"children":[])";
     QTest::newRow("not an array") << QByteArray(R"({"id":"x"})");
-    QTest::newRow("truncated") << nested(child).chopped(3);
-    QTest::newRow("child without children")
-        << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1})");
-    QTest::newRow("child without id") << nested(R"({"name":"c","colorIndex":1,"children":[]})");
-    QTest::newRow("child without name")
-        << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","colorIndex":1,"children":[]})");
-    QTest::newRow("child without colour")
-        << nested(R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","children":[]})");
-    QTest::newRow("malformed uuid") << nested(
-        R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2","name":"c","colorIndex":1,"children":[]})");
-    QTest::newRow("braced uuid") << nested(
-        R"({"id":"{6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C}","name":"c","colorIndex":1,"children":[]})");
-    QTest::newRow("bad base64") << nested(
-        R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":[],"customIconData":"ab$d"})");
-    QTest::newRow("unpadded base64") << nested(
-        R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":[],"customIconData":"abc"})");
-    QTest::newRow("colour as text") << nested(
-        R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":"1","children":[]})");
-    QTest::newRow("colour beyond 64 bits") << nested(
-        R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":18446744073709551615,"children":[]})");
-    QTest::newRow("colour as fraction") << nested(
-        R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1.5,"children":[]})");
-    QTest::newRow("name as number") << nested(
-        R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":3,"colorIndex":1,"children":[]})");
-    QTest::newRow("icon name as number") << nested(
-        R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":[],"iconName":5})");
-    QTest::newRow("children as object") << nested(
-        R"({"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C","name":"c","colorIndex":1,"children":{}})");
+    QTest::newRow("truncated") << child(R"("name":"c")" + rest).chopped(3);
+    QTest::newRow("child without children") << child(R"("name":"c","colorIndex":1)");
+    QTest::newRow("child without id") << child(R"("name":"c")" + rest, false);
+    QTest::newRow("child without name") << child(R"("colorIndex":1,"children":[])");
+    QTest::newRow("child without colour") << child(R"("name":"c","children":[])");
+    QTest::newRow("malformed uuid")
+        << child(R"("id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2","name":"c")" + rest, false);
+    QTest::newRow("braced uuid")
+        << child(R"("id":"{6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C}","name":"c")" + rest, false);
+    QTest::newRow("bad base64") << child(R"("name":"c","customIconData":"ab$d")" + rest);
+    QTest::newRow("unpadded base64") << child(R"("name":"c","customIconData":"abc")" + rest);
+    QTest::newRow("colour as text") << child(R"("name":"c","colorIndex":"1","children":[])");
+    QTest::newRow("colour beyond 64 bits")
+        << child(R"("name":"c","colorIndex":18446744073709551615,"children":[])");
+    QTest::newRow("colour as fraction") << child(R"("name":"c","colorIndex":1.5,"children":[])");
+    QTest::newRow("name as number") << child(R"("name":3)" + rest);
+    QTest::newRow("icon name as number") << child(R"("name":"c","iconName":5)" + rest);
+    QTest::newRow("children as object") << child(R"("name":"c","colorIndex":1,"children":{})");
     QTest::newRow("invalid utf-8") << QByteArray(
         "[{\"id\":\"00000000-0000-4000-8000-00000000000A\",\"name\":\"\xff\",\"colorIndex\":0,"
         "\"children\":[]}]");
