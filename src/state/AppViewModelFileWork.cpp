@@ -15,7 +15,6 @@
 #include <QElapsedTimer>
 #include <QPointer>
 
-
 namespace {
 
 constexpr int kProgressAfterMs = 500;

@@ -1,8 +1,8 @@
 // Moving through the tree and loading the files under the opened tags.
 #include "model/TagTree.h"
 #include "platform/TaggedFileQuery.h"
-#include "state/FileListLoader.h"
 #include "state/AppViewModel.h"
+#include "state/FileListLoader.h"
 
 #include <QLoggingCategory>
 

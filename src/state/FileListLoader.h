@@ -44,8 +44,7 @@ public:
     void stop();
 
 private:
-    void check(const QUuid& id, const QList<QByteArray>& paths, const Filter& filter,
-               quint64 load);
+    void check(const QUuid& id, const QList<QByteArray>& paths, const Filter& filter, quint64 load);
 
     TaggedFileQuery& m_query;
     FileTagStore& m_store;

@@ -39,9 +39,9 @@ FileJournal::Operation UndoHistory::filesOperation(const Step& step, bool undo,
         operation.edit = taken->edit.inverted();
     }
     if (step.rename) {
-        operation.tree = undo ? FileJournal::TreeRename{step.rename->tag, step.rename->to,
-                                                        step.rename->from}
-                              : *step.rename;
+        operation.tree =
+            undo ? FileJournal::TreeRename{step.rename->tag, step.rename->to, step.rename->from}
+                 : *step.rename;
     }
     return operation;
 }

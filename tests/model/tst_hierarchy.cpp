@@ -101,7 +101,8 @@ void TestHierarchy::readerRefusesBrokenTrees_data() {
     auto child = [](const QByteArray& members, bool withId = true) {
         const QByteArray id = withId ? R"("id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C",)" : "";
         return R"([{"id":"00000000-0000-4000-8000-00000000000A","name":"r","colorIndex":0,)"
-               R"("children":[{)" + id + members + "}]}]";
+               R"("children":[{)" +
+               id + members + "}]}]";
     };
     const QByteArray rest = R"(,"colorIndex":1,"children":[])";
     QTest::newRow("not an array") << QByteArray(R"({"id":"x"})");
@@ -112,8 +113,8 @@ void TestHierarchy::readerRefusesBrokenTrees_data() {
     QTest::newRow("child without colour") << child(R"("name":"c","children":[])");
     QTest::newRow("malformed uuid")
         << child(R"("id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2","name":"c")" + rest, false);
-    QTest::newRow("braced uuid")
-        << child(R"("id":"{6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C}","name":"c")" + rest, false);
+    QTest::newRow("braced uuid") << child(
+        R"("id":"{6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C}","name":"c")" + rest, false);
     QTest::newRow("bad base64") << child(R"("name":"c","customIconData":"ab$d")" + rest);
     QTest::newRow("unpadded base64") << child(R"("name":"c","customIconData":"abc")" + rest);
     QTest::newRow("colour as text") << child(R"("name":"c","colorIndex":"1","children":[])");

@@ -107,8 +107,7 @@ void TestKeyboard::columns_data() {
     // A holds B1 and B2 and the files x and y; "beta" and "Alpha" sort after and before A.
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QStringList>("focus");  // after each key
-    QTest::newRow("the first root tag by name")
-        << "U" << QStringList{"A"};
+    QTest::newRow("the first root tag by name") << "U" << QStringList{"A"};
     QTest::newRow("children, then the parent's own files, and back")
         << "DRDDU" << QStringList{"A", "A/B1", "A/B2", "A:x.txt", "A/B2"};
     QTest::newRow("files to the end of the column")

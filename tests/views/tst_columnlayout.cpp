@@ -59,7 +59,8 @@ void TestColumnLayout::dividersDragByMouseAndClamp() {
     drag({224, 50}, {284, 50});
     QCOMPARE(m_reported, QList<qreal>({280.0}));
     QWidget* inside = m_view->childAt(QPoint(285, 50));  // five points away: the column's
-    QVERIFY(inside && (m_view->columns()[1]->isAncestorOf(inside) || inside == m_view->columns()[1]));
+    QVERIFY(inside &&
+            (m_view->columns()[1]->isAncestorOf(inside) || inside == m_view->columns()[1]));
     m_reported.clear();
     drag({560, 50}, {620, 50});
     QCOMPARE(m_reported, QList<qreal>({310.0}));

@@ -31,7 +31,8 @@ private:
         return QApplication::focusWidget() ? QApplication::focusWidget() : m_window.get();
     }
     // A file holding `bytes`, tagged `tags`.
-    QString content(const QString& name, const QByteArray& bytes, const QByteArray& tags = "Alpha") {
+    QString content(const QString& name, const QByteArray& bytes,
+                    const QByteArray& tags = "Alpha") {
         const QString path = m_home->writeFile(m_folder + "/" + name, bytes);
         setRaw(path, tags);
         return path;
@@ -148,7 +149,8 @@ void TestPreview::kindsOfPreview() {
 }
 
 void TestPreview::hostileFilesNeitherCrashNorStall() {
-    const FilePreview damaged = read(content("damaged.png", "\x89PNG\r\n\x1a\n broken beyond repair"));
+    const FilePreview damaged =
+        read(content("damaged.png", "\x89PNG\r\n\x1a\n broken beyond repair"));
     QCOMPARE(damaged.kind, FilePreview::Kind::Other);
     const QString sparse = m_folder + "/huge.txt";
     QFile big(sparse);

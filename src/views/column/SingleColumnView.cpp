@@ -92,8 +92,7 @@ ItemDrag::PressedItem SingleColumnView::itemAt(const QPoint& point) const {
     return item;
 }
 
-void SingleColumnView::clicked(const ItemDrag::PressedItem& item,
-                               Qt::KeyboardModifiers modifiers) {
+void SingleColumnView::clicked(const ItemDrag::PressedItem& item, Qt::KeyboardModifiers modifiers) {
     if (item.tag) {
         m_model.clickColumnTag(*item.tag, m_column, isEditing(item.tag->id));
     } else if (item.file) {
