@@ -43,7 +43,7 @@ void FileListLoader::load(const QUuid& id, const QString& name, std::function<Fi
         QMetaObject::invokeMethod(
             self.data(),
             [self, id, filter, paths, load] {
-                if (self && self->m_newestLoad.value(id) == load) {
+                if (self && self->isNewest(id, load)) {
                     self->check(id, paths, filter(), load);
                 }
             },
@@ -62,7 +62,7 @@ void FileListLoader::check(const QUuid& id, const QList<QByteArray>& paths, cons
             QMetaObject::invokeMethod(
                 self.data(),
                 [self, id, files = std::move(files), load, complete]() mutable {
-                    if (!self || self->m_newestLoad.value(id) != load) {
+                    if (!self || !self->isNewest(id, load)) {
                         return;
                     }
                     if (complete) {

@@ -44,6 +44,8 @@ public:
     void stop();
 
 private:
+    // Whether `load` is the newest load of the tag: only its answer counts.
+    bool isNewest(const QUuid& id, quint64 load) const { return m_newestLoad.value(id) == load; }
     void check(const QUuid& id, const QList<QByteArray>& paths, const Filter& filter, quint64 load);
 
     TaggedFileQuery& m_query;
