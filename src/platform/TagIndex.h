@@ -69,6 +69,8 @@ public:
 
     // Blocks until the first crawl is done (benchmarks and tests).
     void waitUntilReady();
+    // True while the index's thread waits for news with everything applied (tests).
+    bool isIdle() const { return m_idle; }
     qsizetype folderCount() const;
     qsizetype taggedFileCount() const;
     qsizetype watchedFolderCount() const;

@@ -201,6 +201,15 @@ void TestEditsInWindow::switchingViewsKeepsTheEditUncommitted() {
     QCOMPARE(field->text(), QString("Half"));
     QTest::keyClick(field, Qt::Key_Escape);
     QCOMPARE(nameOf(m_a), QString("Alpha"));
+
+    // A click on the row being renamed, beside its field, keeps the name and opens no new field.
+    clickRow(0, 1);
+    QTest::keyClicks(focusedField(), "Whole");
+    const QRect row = column(0)->visualRect(column(0)->rows().index(1));
+    QTest::mouseClick(column(0)->viewport(), Qt::LeftButton, {},
+                      QPoint(row.right() - 3, row.center().y()));
+    QCOMPARE(nameOf(m_a), QString("Whole"));
+    QVERIFY(!m_model->inlineEditingTagID());
 }
 
 void TestEditsInWindow::pressesThatBecomeDragsChangeNothing() {
