@@ -2,19 +2,14 @@
 
 #include <algorithm>
 
-QList<int> RecheckRounds::take(qint64 nowMs, const QSet<int>& unwatched,
-                               const std::function<bool(int)>& alive) {
-    QList<int> folders;
-    if (nowMs < m_next) {
-        return folders;
-    }
+QList<int> RecheckRounds::take(qint64 nowMs, const QSet<int>& unwatched) {
     m_next = nowMs + m_intervalMs;
     if (m_queue.isEmpty()) {
         m_queue = QList<int>(unwatched.cbegin(), unwatched.cend());
     }
+    QList<int> folders;
     while (!m_queue.isEmpty() && folders.size() < m_perRound) {
-        const int folder = m_queue.takeFirst();
-        if (unwatched.contains(folder) && alive(folder)) {
+        if (const int folder = m_queue.takeFirst(); unwatched.contains(folder)) {
             folders.append(folder);
         }
     }

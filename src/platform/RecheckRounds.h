@@ -3,8 +3,6 @@
 #include <QList>
 #include <QSet>
 
-#include <functional>
-
 // Past the system's limit on watched folders, the folders without a watch are listed again in
 // rounds: a few thousand now and then, the longest unchecked first, so that a change there is
 // seen within minutes without keeping a core busy for as long as Orvane runs.
@@ -15,10 +13,10 @@ public:
 
     // The first round comes an interval after the limit is reached.
     void start(qint64 nowMs) { m_next = nowMs + m_intervalMs; }
-    // The folders of the round due now (none when it is not due yet), those for which
-    // `alive` holds; the next round is due an interval later.
-    QList<int> take(qint64 nowMs, const QSet<int>& unwatched,
-                    const std::function<bool(int)>& alive);
+    bool isDue(qint64 nowMs) const { return nowMs >= m_next; }
+    // The folders of the round due now, those still unwatched; the next round is due an
+    // interval later.
+    QList<int> take(qint64 nowMs, const QSet<int>& unwatched);
     // How long the thread may wait before the next round is due.
     int waitMs(qint64 nowMs) const;
 

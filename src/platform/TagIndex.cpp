@@ -1,15 +1,11 @@
 #include "platform/TagIndex.h"
 
-#include "platform/FilePaths.h"
 #include "platform/Log.h"
-#include "platform/LongPaths.h"
 #include "platform/PrivateFiles.h"
 #include "platform/TagIndexCrawler.h"
 #include "platform/TagIndexStore.h"
 #include "platform/TagIndexTable.h"
-#include "platform/XattrTagStore.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -252,7 +248,9 @@ void TagIndex::threadMain() {
         // Queries never wait for unwatched folders: those are looked at in rounds.
         int timeout = -1;
         if (!m_unwatched.isEmpty()) {
-            recheckRound();
+            if (m_rounds.isDue(steadyNow())) {
+                recheckRound();
+            }
             timeout = m_rounds.waitMs(steadyNow());
         }
         pollfd fds[3] = {{m_inotifyFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}, {m_mountsFd, POLLPRI, 0}};

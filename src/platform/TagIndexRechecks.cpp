@@ -11,9 +11,10 @@ void TagIndex::recheckRound() {
     QList<std::pair<int, QByteArray>> folders;
     {
         std::lock_guard lock(m_tableMutex);
-        const auto alive = [this](int folder) { return m_table->isFolderAlive(folder); };
-        for (const int folder : m_rounds.take(steadyNow(), m_unwatched, alive)) {
-            folders.append({folder, m_table->folderPath(folder)});
+        for (const int folder : m_rounds.take(steadyNow(), m_unwatched)) {
+            if (m_table->isFolderAlive(folder)) {
+                folders.append({folder, m_table->folderPath(folder)});
+            }
         }
     }
     for (const auto& [folder, path] : folders) {

@@ -3,7 +3,6 @@
 #include "model/FileItem.h"
 #include "model/TagNode.h"
 #include "services/FileWork.h"
-#include "state/FileWorkStatus.h"
 #include "state/NameMerge.h"
 #include "state/UndoHistory.h"
 #include "state/ViewMode.h"
@@ -23,6 +22,9 @@ class Clock;
 class FileTagStore;
 class FileListLoader;
 class FileWorkQueue;
+namespace FileWorkStatus {
+struct Verb;
+}
 class PreviewSource;
 struct FilePreview;
 class QMimeData;
@@ -338,7 +340,7 @@ private:
     // save replaces it.
     bool m_keepUnreadableFileBeforeSave = false;
     QString m_treeSaveProblem;
-    // Last: it goes first, before the fields its answers are filtered by.
+    // Declared last, so destroyed first: the lists it delivers are filtered by the fields above.
     std::unique_ptr<FileListLoader> m_lists;
 };
 
