@@ -1,6 +1,7 @@
 #include "platform/TagEdit.h"
 
 #include "platform/TagNames.h"
+#include "platform/TagPaths.h"
 #include "platform/TagValueCodec.h"
 
 #include <QHash>
@@ -11,9 +12,45 @@
 
 namespace {
 
+// A path's key, whether written with KDE's older leading "/" or without.
+QString pathKey(const QStringList& path) {
+    return TagNames::exactKey(u'/' + TagPaths::entry(path));
+}
+
 // The name an entry of a stored list stands for, ready for comparison.
 QString entryKey(const QByteArray& entry) {
-    return TagNames::exactKey(QString::fromUtf8(TagValueCodec::entryName(entry)));
+    const QString name = QString::fromUtf8(TagValueCodec::entryName(entry));
+    const auto path = TagPaths::segments(name);
+    return path ? pathKey(*path) : TagNames::exactKey(name);
+}
+
+// Path entries through `from` begin with `to` instead (keeping their own leading "/", if
+// any), or leave when there is no `to`; an entry that becomes one the list has goes.
+void movePathsIn(QList<QByteArray>& list, const QStringList& from, const QStringList& to) {
+    QSet<QString> kept;
+    for (const QByteArray& entry : list) {
+        kept.insert(entryKey(entry));
+    }
+    QList<QByteArray> result;
+    for (const QByteArray& entry : list) {
+        const QString name = QString::fromUtf8(TagValueCodec::entryName(entry));
+        const auto path = TagPaths::segments(name);
+        if (!path || !TagPaths::startsWith(*path, from)) {
+            result.append(entry);
+            continue;
+        }
+        kept.remove(entryKey(entry));
+        if (to.isEmpty()) {
+            continue;
+        }
+        const QStringList moved = to + path->mid(from.size());
+        if (!kept.contains(pathKey(moved))) {
+            kept.insert(pathKey(moved));
+            const QString prefix = name.startsWith(u'/') ? QStringLiteral("/") : QString();
+            result.append(TagValueCodec::encodeName((prefix + TagPaths::entry(moved)).toUtf8()));
+        }
+    }
+    list = result;
 }
 
 QSet<QString> exactKeys(const QStringList& names) {
@@ -94,6 +131,9 @@ QByteArray TagEdit::apply(const QByteArray& value) const {
     if (!renameFrom.isEmpty()) {
         renameIn(list, renameFrom, renameTo);
     }
+    if (!pathFrom.isEmpty()) {
+        movePathsIn(list, pathFrom, pathTo);
+    }
     addTo(list, adding);
     if (!removing.isEmpty()) {
         const QSet<QString> doomed = exactKeys(removing);
@@ -146,16 +186,28 @@ QByteArray TagEdit::takeBack(const QByteArray& current, const QByteArray& before
     return result == now ? current : joined(result);
 }
 
+QString TagEdit::lookedUpName() const {
+    if (!renameFrom.isEmpty()) {
+        return renameFrom;  // its files are found by their names, path entries among them
+    }
+    return pathFrom.isEmpty() ? QString() : TagPaths::query(pathFrom);
+}
+
 QJsonObject TagEdit::toJson() const {
     QJsonObject object;
     object["adding"] = toArray(adding);
     object["removing"] = toArray(removing);
     object["renameFrom"] = renameFrom;
     object["renameTo"] = renameTo;
+    if (!pathFrom.isEmpty()) {
+        object["pathFrom"] = toArray(pathFrom);
+        object["pathTo"] = toArray(pathTo);
+    }
     return object;
 }
 
 TagEdit TagEdit::fromJson(const QJsonObject& object) {
-    return {fromArray(object["adding"]), fromArray(object["removing"]),
-            object["renameFrom"].toString(), object["renameTo"].toString()};
+    return {fromArray(object["adding"]),     fromArray(object["removing"]),
+            object["renameFrom"].toString(), object["renameTo"].toString(),
+            fromArray(object["pathFrom"]),   fromArray(object["pathTo"])};
 }

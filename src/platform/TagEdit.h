@@ -5,22 +5,34 @@
 #include <QStringList>
 
 // One change to a file's tag list, applied entry by entry: names are added (those the file
-// lacks, at the end), removed, and one renamed in place. Names compare exactly (canonically
-// equivalent Unicode equal); entries the edit does not touch keep their bytes and order.
-// Applying an edit twice gives what applying it once gave.
+// lacks, at the end), removed, and one renamed in place; path entries ("Projects/Client/2024")
+// that run through one path get another beginning in place, or are removed. Names compare exactly
+// (canonically equivalent Unicode equal); entries the edit does not touch keep their bytes and
+// order. Applying an edit twice gives what applying it once gave.
 struct TagEdit {
     QStringList adding;
     QStringList removing;
     QString renameFrom;  // none when empty
     QString renameTo;
+    // Path entries beginning with `pathFrom` begin with `pathTo` instead; with no `pathTo`
+    // they are removed. None when `pathFrom` is empty.
+    QStringList pathFrom;
+    QStringList pathTo;
 
-    static TagEdit add(const QStringList& names) { return {names, {}, {}, {}}; }
-    static TagEdit remove(const QStringList& names) { return {{}, names, {}, {}}; }
-    static TagEdit rename(const QString& from, const QString& to) { return {{}, {}, from, to}; }
+    static TagEdit add(const QStringList& names) { return {names, {}, {}, {}, {}, {}}; }
+    static TagEdit remove(const QStringList& names) { return {{}, names, {}, {}, {}, {}}; }
+    static TagEdit rename(const QString& from, const QString& to) {
+        return {{}, {}, from, to, {}, {}};
+    }
+    static TagEdit movePath(const QStringList& from, const QStringList& to) {
+        return {{}, {}, {}, {}, from, to};
+    }
 
     // The edit that takes this one back, in names: a rename the other way, names added
     // removed and removed added.
-    TagEdit inverted() const { return {removing, adding, renameTo, renameFrom}; }
+    TagEdit inverted() const { return {removing, adding, renameTo, renameFrom, pathTo, pathFrom}; }
+    // The name whose files the edit must look at, when it cannot know them in advance.
+    QString lookedUpName() const;
 
     // The value after the edit: the very same bytes when the edit changes nothing, empty when
     // no name is left.

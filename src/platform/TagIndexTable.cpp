@@ -1,6 +1,7 @@
 #include "platform/TagIndexTable.h"
 
 #include "platform/TagNames.h"
+#include "platform/TagPaths.h"
 
 int TagIndexTable::addRoot(const QByteArray& path) {
     const int folder = addFolder(kNone, path);
@@ -137,7 +138,7 @@ std::optional<int> TagIndexTable::folderForWatch(int watch) const {
 
 QStringList TagIndexTable::keysFor(const QStringList& tags) {
     QSet<QString> keys;
-    for (const QString& tag : tags) {
+    for (const QString& tag : TagPaths::meanings(tags)) {
         const QString folded = TagNames::matchKey(tag);
         keys.insert(folded);
         for (qsizetype i = folded.indexOf(u'\n'); i >= 0; i = folded.indexOf(u'\n', i + 1)) {

@@ -5,6 +5,7 @@
 #include "platform/FileTagStore.h"
 #include "platform/LongPaths.h"
 #include "platform/TagNames.h"
+#include "platform/TagPaths.h"
 #include "services/FileTagging.h"
 
 #include <QHash>
@@ -65,7 +66,7 @@ QList<FileItem> readFileItems(const QList<QByteArray>& paths,
         const QStringList tags = raw ? FileTagging::decodeNames(*raw) : QStringList();
         if (requiredTagNames) {
             QSet<QString> names;
-            for (const QString& tag : tags) {
+            for (const QString& tag : TagPaths::meanings(tags)) {
                 names.insert(TagNames::exactKey(tag));
             }
             if (!names.contains(required) || names.intersects(excluded)) {

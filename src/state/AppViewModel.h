@@ -273,6 +273,11 @@ private:
                           std::function<void(const FileWork::Summary&)> then = {},
                           std::function<void()> started = {});
     void renameOnFiles(qint64 op);
+    // Path entries moved or taken off by a move or delete; `op` is in the journal already.
+    void rewritePathsOnFiles(qint64 op);
+    // The journal's operation for a tree edit's path entries: its id, or -1 when it could not
+    // be written (said in the status line).
+    qint64 beginPathWork(const QString& label, const TagEdit& edit);
     void reloadAfterFileWork();
     void keepTagsThroughSave(const QByteArray& path, const QByteArray& value);
     // The names an operation takes off files (an undo's edit is the one it takes back,

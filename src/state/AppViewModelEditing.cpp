@@ -2,12 +2,23 @@
 #include "model/TagTree.h"
 #include "platform/FileJournal.h"
 #include "platform/TagNames.h"
+#include "platform/TagPaths.h"
 #include "state/AppViewModel.h"
 
 namespace {
 
 QString quoted(const QString& name) {
     return QStringLiteral("\u201c%1\u201d").arg(name);
+}
+
+// The names from the root down to the tag, the tag's own last; empty for an unknown id.
+QStringList pathOf(const QUuid& id, const QList<TagNode>& tree) {
+    QStringList names;
+    const TagNode* tag = TagTree::find(id, tree);
+    if (tag && TagTree::ancestorNames(id, tree, names)) {
+        names.append(tag->name);
+    }
+    return names;
 }
 
 }  // namespace
@@ -126,6 +137,10 @@ void AppViewModel::commitInlineEdit() {
     const QString label = "Rename " + quoted(oldName);
     FileJournal::Operation operation;
     operation.edit = TagEdit::rename(oldName, trimmed);
+    // KDE's path entries through the tag are renamed too ("Projects/Client/2024").
+    operation.edit.pathFrom = pathOf(id, m_hierarchy);
+    operation.edit.pathTo = operation.edit.pathFrom;
+    operation.edit.pathTo.last() = trimmed;
     operation.tree = FileJournal::TreeRename{id, oldName, trimmed};
     const qint64 op = m_journal->begin(operation);
     if (!op) {
@@ -151,12 +166,22 @@ void AppViewModel::deleteTag(QUuid id) {
         return;
     }
     const TagNode deleted = *tag;
-    if (!editTree("Delete " + quoted(deleted.name), {id},
-                  [&](QList<TagNode>& tree) { TagTree::remove(tree, id); })) {
+    const QString label = "Delete " + quoted(deleted.name);
+    // Plain names stay on the files; KDE's path entries of the branch are taken off them.
+    const QStringList path = pathOf(id, m_hierarchy);
+    const qint64 op = beginPathWork(label, TagEdit::movePath(path, {}));
+    if (op < 0) {
         return;
     }
-    // The names stay on the files; the tags they made are not brought back this session.
+    if (!editTree(
+            label, {id}, [&](QList<TagNode>& tree) { TagTree::remove(tree, id); }, op)) {
+        m_journal->finish(op);
+        return;
+    }
+    // The tags the names made are not brought back this session.
     m_nameMerge.noteLeaving(allTagNames({deleted}));
+    m_nameMerge.notePathLeaving(path);
+    rewritePathsOnFiles(op);
     keepNavigationInTree();
 }
 
@@ -195,12 +220,45 @@ void AppViewModel::moveTag(QUuid id, std::optional<QUuid> newParentID) {
         parentLevel + TagTree::height(node) > TagTree::kMaxLevels) {
         return;
     }
-    if (editTree("Move " + quoted(node.name), {id}, [&](QList<TagNode>& tree) {
-            TagTree::remove(tree, id);
-            TagTree::append(tree, newParentID.value_or(QUuid()), node);
-        })) {
-        followMovedTag(id);
+    const QStringList from = pathOf(id, m_hierarchy);
+    QStringList to = newParentID ? pathOf(*newParentID, m_hierarchy) : QStringList();
+    to.append(node.name);
+    const QString label = "Move " + quoted(node.name);
+    // KDE's path entries follow the tag: "Projects/Client/2024" becomes "Archive/Client/2024".
+    const qint64 op = TagPaths::startsWith(to, from) && to.size() == from.size()
+                          ? 0
+                          : beginPathWork(label, TagEdit::movePath(from, to));
+    if (op < 0) {
+        return;
     }
+    if (!editTree(
+            label, {id},
+            [&](QList<TagNode>& tree) {
+                TagTree::remove(tree, id);
+                TagTree::append(tree, newParentID.value_or(QUuid()), node);
+            },
+            op)) {
+        if (op) {
+            m_journal->finish(op);
+        }
+        return;
+    }
+    if (op) {
+        m_nameMerge.notePathLeaving(from);
+        rewritePathsOnFiles(op);
+    }
+    followMovedTag(id);
+}
+
+qint64 AppViewModel::beginPathWork(const QString& label, const TagEdit& edit) {
+    FileJournal::Operation operation;
+    operation.edit = edit;
+    const qint64 op = m_journal->begin(operation);
+    if (!op) {
+        refuse(label, m_journal->lastError());
+        return -1;
+    }
+    return op;
 }
 
 void AppViewModel::followMovedTag(const QUuid& id) {

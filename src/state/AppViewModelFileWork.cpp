@@ -108,12 +108,21 @@ void AppViewModel::renameOnFiles(qint64 op) {
                      [self](const FileWork::Summary&) { self->reloadAfterFileWork(); });
 }
 
+void AppViewModel::rewritePathsOnFiles(qint64 op) {
+    QPointer<AppViewModel> self(this);
+    enqueueOperation(op, kNesting,
+                     [self](const FileWork::Summary&) { self->reloadAfterFileWork(); });
+}
+
 void AppViewModel::noteNamesLeaving(const FileJournal::Operation& operation) {
     QStringList names = operation.edit.removing;
     if (!operation.edit.renameFrom.isEmpty()) {
         names.append(operation.edit.renameFrom);
     }
     m_nameMerge.noteLeaving(names);
+    if (!operation.edit.pathFrom.isEmpty()) {
+        m_nameMerge.notePathLeaving(operation.edit.pathFrom);
+    }
 }
 
 void AppViewModel::applyTags(const QList<QUrl>& urls, const QStringList& adding,
@@ -131,7 +140,7 @@ void AppViewModel::applyTags(const QList<QUrl>& urls, const QStringList& adding,
     const QString count = fileCountLabel(plan.size());
     const QString label = adding.isEmpty() ? "Remove Tags from " + count : "Tag " + count;
     FileJournal::Operation operation;
-    operation.edit = TagEdit{adding, removing, {}, {}};
+    operation.edit = TagEdit{adding, removing, {}, {}, {}, {}};
     const qint64 op = m_journal->begin(operation, plan);
     if (!op) {
         refuse(label, m_journal->lastError());

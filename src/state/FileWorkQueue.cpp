@@ -78,7 +78,7 @@ void FileWorkQueue::start(qint64 op, const Handlers& handlers) {
                     [&journal, op, undoes] { return FileWork::planUndo(journal, op, undoes); });
         return;
     }
-    if (operation->edit.renameFrom.isEmpty()) {
+    if (operation->edit.lookedUpName().isEmpty()) {
         m_journal.finish(op);  // nothing to plan it from
         next();
         return;
@@ -89,7 +89,7 @@ void FileWorkQueue::start(qint64 op, const Handlers& handlers) {
         handlers.waiting();
     }
     QPointer<FileWorkQueue> self(this);
-    m_query.queryEveryFileWithTag(operation->edit.renameFrom,
+    m_query.queryEveryFileWithTag(operation->edit.lookedUpName(),
                                   [self, op, handlers](const QList<QByteArray>& paths) {
                                       if (!self || self->m_stop) {
                                           return;  // planned again at the next start

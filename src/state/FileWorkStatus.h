@@ -18,6 +18,8 @@ struct Verb {
 inline constexpr Verb kRenaming{"Renaming tag on %1 of %2 files\u2026", "Renamed tag on %1"};
 inline constexpr Verb kTagging{"Tagging %1 of %2 files\u2026", "Tagged %1"};
 inline constexpr Verb kUntagging{"Removing tags from %1 of %2 files\u2026", "Removed tags from %1"};
+inline constexpr Verb kNesting{"Updating nested tags on %1 of %2 files\u2026",
+                               "Updated nested tags on %1"};
 inline constexpr Verb kUndoing{"Restoring %1 of %2 files\u2026", "Restored %1"};
 inline constexpr Verb kKeeping{"Keeping tags on %1 of %2 files\u2026", "Kept tags on %1"};
 inline constexpr Verb kFinishing{"Finishing an interrupted change on %1 of %2 files\u2026",

@@ -20,8 +20,11 @@ class NameMerge {
 public:
     // Names an edit is taking off files from now on.
     void noteLeaving(const QStringList& names);
+    // Path entries through `path` that an edit is rewriting or taking off files.
+    void notePathLeaving(const QStringList& path);
 
-    // Appends the names `tree` lacks, in the order given, in one change; returns how many.
+    // Appends the names `tree` lacks, in the order given, in one change; returns how many. A
+    // path entry ("Projects/Client") adds the part of its path the tree lacks, nested.
     // Unless `confirmed`, the tags added wait for the crawl's word (`takeBack`).
     int join(QList<TagNode>& tree, const QList<FinderTag>& tags, bool confirmed);
 
@@ -35,6 +38,14 @@ public:
     static QSet<QString> namesIn(const QList<TagNode>& tree);
 
 private:
+    struct Added {
+        QString name;  // the name it was added with
+        QString key;   // what must be on a file for it to stay
+    };
+    int joinPath(QList<TagNode>& tree, const QStringList& path, bool confirmed);
+    qsizetype takeBackFrom(QList<TagNode>& level, const QSet<QString>& onFiles,
+                           const std::optional<QUuid>& editing) const;
+
     QSet<QString> m_leaving;
-    QHash<QUuid, QString> m_unconfirmed;  // tag → the name it was added with
+    QHash<QUuid, Added> m_unconfirmed;
 };

@@ -277,6 +277,20 @@ void TestFileTags::editsKeepOtherEntriesBytes_data() {
     QTest::newRow("last name removed") << QByteArray(", x ,") << "-x" << QByteArray();
     QTest::newRow("ending backslash written doubled")
         << QByteArray("a") << "+x\\" << QByteArray("a,x\\\\");
+    // KDE's path entries: "~from>to" gives the entries through `from` another beginning.
+    QTest::newRow("path renamed") << QByteArray("Projects/Client/2024,Projects/Client,Client")
+                                  << "~Projects/Client>Projects/Job"
+                                  << QByteArray("Projects/Job/2024,Projects/Job,Client");
+    QTest::newRow("path moved, older KDE's slash kept")
+        << QByteArray("/Projects/Client/a,x") << "~Projects/Client>Archive/Client"
+        << QByteArray("/Archive/Client/a,x");
+    QTest::newRow("path branch removed, whole names only")
+        << QByteArray("Projects/Client/2024,Projects,Projects/Clients") << "~Projects/Client>"
+        << QByteArray("Projects,Projects/Clients");
+    QTest::newRow("path met again merges") << QByteArray("A/B,C/B") << "~A>C" << QByteArray("C/B");
+    QTest::newRow("not a clean path, or another case")
+        << QByteArray("Projects//Client,Projects/Client/,projects/client") << "~Projects/Client>"
+        << QByteArray("Projects//Client,Projects/Client/,projects/client");
 }
 
 void TestFileTags::editsKeepOtherEntriesBytes() {
@@ -288,6 +302,11 @@ void TestFileTags::editsKeepOtherEntriesBytes() {
         QVERIFY(!addTags(m_store, {edit.mid(1)}, url));
     } else if (edit.startsWith('-')) {
         QVERIFY(!::removeTag(m_store, edit.mid(1), url));
+    } else if (edit.startsWith('~')) {
+        const QStringList paths = edit.mid(1).split('>');
+        const QStringList to = paths[1].isEmpty() ? QStringList() : paths[1].split('/');
+        const TagEdit move = TagEdit::movePath(paths[0].split('/'), to);
+        QVERIFY(!FileTagging::edit(m_store, QFile::encodeName(url.toLocalFile()), move).error);
     } else {
         const QStringList names = edit.split('>');
         QVERIFY(!replaceTag(m_store, names[0], names[1], url));

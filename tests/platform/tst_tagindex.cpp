@@ -153,7 +153,17 @@ void TestTagIndex::matchesWholeNamesCaseInsensitively() {
     touch("c/long.txt", (many.join(',') + ",Work").toUtf8());
     touch("folder/inner.txt");
     setTags(m_root + "/folder", "Work");
+    // KDE's nested tags: each name along a path, and the path itself, find the file.
+    touch("k/path.txt", "Projects/Client");
+    touch("k/old.txt", "/Projects/Client/2024");
+    touch("k/odd.txt", "a//b,x/");
     auto index = makeIndex();
+    QCOMPARE(query(*index, "client"), QStringList({"k/old.txt", "k/path.txt"}));
+    QCOMPARE(query(*index, "2024"), QStringList({"k/old.txt"}));
+    QCOMPARE(query(*index, "/projects/Client"), QStringList({"k/old.txt", "k/path.txt"}));
+    QCOMPARE(query(*index, "/Client"), QStringList());
+    QCOMPARE(query(*index, "x"), QStringList());
+    QCOMPARE(query(*index, "a//b"), QStringList({"k/odd.txt"}));
     QCOMPARE(query(*index, "work"),
              QStringList({"a/b/coloured.txt", "a/bare.txt", "c/long.txt", "folder"}));
     QCOMPARE(query(*index, "Work\n4"), QStringList({"a/b/coloured.txt"}));
