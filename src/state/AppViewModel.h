@@ -4,6 +4,7 @@
 #include "model/TagNode.h"
 #include "services/FileWork.h"
 #include "state/NameMerge.h"
+#include "state/NestedTagStyle.h"
 #include "state/UndoHistory.h"
 #include "state/ViewMode.h"
 
@@ -70,6 +71,8 @@ public:
     double columnWidth() const { return m_columnWidth; }
     qint64 iconGridColumnsPerRow() const { return m_iconGridColumnsPerRow; }
     bool matchAllTags() const { return m_matchAllTags; }
+    // Drops write nested tags as KDE's path entries ("Projects/Client") instead of names.
+    bool writesNestedTagsAsPaths() const { return m_nestedTagStyle.writesPaths(); }
     std::optional<QUuid> inlineEditingTagID() const { return m_inlineEditingTagID; }
     const QString& inlineEditingText() const { return m_inlineEditingText; }
     // Why changes to the tree cannot be kept this session; empty when they can.
@@ -126,6 +129,8 @@ public:
     void clearFileCache();
     // Stores the setting and reloads the lists, also when it did not change.
     void applyMatchAllTags(bool on);
+    // The Preferences choice, kept for later sessions; said when it cannot be kept.
+    void chooseNestedTagsAsPaths(bool paths);
     QString statusText() const;
 
     // Tag editing; every change of the tree is saved at once. Ids are taken by value: a caller's
@@ -167,10 +172,12 @@ public:
     void loadPreview(const QUrl& url, QObject* receiver,
                      std::function<void(const FilePreview&)> done);
     void revealFile(const FileItem& file);
-    void applyTags(const QList<QUrl>& urls, const QStringList& adding, const QStringList& removing);
+    void applyTags(const QList<QUrl>& urls, const QStringList& adding, const QStringList& removing,
+                   const QString& note = {});
     struct DropNames {
         QStringList adding;
         QStringList removing;
+        QString note;  // said with the drop's summary
     };
     DropNames dropTargetNames(qsizetype column) const;
     bool handleColumnDrop(const QMimeData& data, qsizetype column);
@@ -229,6 +236,7 @@ signals:
     void columnWidthChanged();
     void iconGridColumnsPerRowChanged();
     void matchAllTagsChanged();
+    void writesNestedTagsAsPathsChanged();
     void inlineEditingTagIDChanged();
     void inlineEditingTextChanged();
     void treeSaveProblemChanged();
@@ -334,6 +342,7 @@ private:
     double m_columnWidth = 220.0;
     qint64 m_iconGridColumnsPerRow = 5;
     bool m_matchAllTags = true;
+    NestedTagStyle m_nestedTagStyle;
     std::optional<QUuid> m_inlineEditingTagID;
     QString m_inlineEditingText;
     std::optional<QString> m_lastClickedFileID;

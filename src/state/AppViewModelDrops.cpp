@@ -6,16 +6,17 @@
 
 AppViewModel::DropNames AppViewModel::dropTargetNames(qsizetype column) const {
     if (column == m_navigationPath.size() && column > 0) {
-        return {pathNames(m_navigationPath.last()), {}};
+        const auto names = m_nestedTagStyle.namesFor(pathNames(m_navigationPath.last()));
+        return {names.adding, {}, names.note};
     }
     if (column == 0) {
-        return {{}, allTagNames(m_hierarchy)};
+        return {{}, allTagNames(m_hierarchy), {}};
     }
     if (column < 1 || column - 1 >= m_navigationPath.size()) {
         return {};
     }
     const TagNode* tag = findTag(m_navigationPath[column - 1], m_hierarchy);
-    return {{}, tag ? allTagNames(tag->children) : QStringList()};
+    return {{}, tag ? allTagNames(tag->children) : QStringList(), {}};
 }
 
 QStringList AppViewModel::pathNames(const QUuid& tagID) const {
@@ -31,8 +32,9 @@ QStringList AppViewModel::pathNames(const QUuid& tagID) const {
 
 void AppViewModel::tagWithPath(const QList<QUrl>& files, const QUuid& tagID) {
     // A tag deleted while the drop loaded adds nothing.
-    if (const QStringList names = pathNames(tagID); !names.isEmpty()) {
-        applyTags(files, names, {});
+    if (const QStringList path = pathNames(tagID); !path.isEmpty()) {
+        const auto names = m_nestedTagStyle.namesFor(path);
+        applyTags(files, names.adding, {}, names.note);
     }
 }
 
@@ -43,7 +45,7 @@ bool AppViewModel::handleColumnDrop(const QMimeData& data, qsizetype column) {
         [self, column](const QList<QUrl>& files) {
             if (self) {
                 const DropNames names = self->dropTargetNames(column);
-                self->applyTags(files, names.adding, names.removing);
+                self->applyTags(files, names.adding, names.removing, names.note);
             }
         },
         [self, column](const QUuid& id) {

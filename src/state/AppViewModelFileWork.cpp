@@ -126,7 +126,7 @@ void AppViewModel::noteNamesLeaving(const FileJournal::Operation& operation) {
 }
 
 void AppViewModel::applyTags(const QList<QUrl>& urls, const QStringList& adding,
-                             const QStringList& removing) {
+                             const QStringList& removing, const QString& note) {
     if (urls.isEmpty() || (adding.isEmpty() && removing.isEmpty())) {
         return;
     }
@@ -150,11 +150,12 @@ void AppViewModel::applyTags(const QList<QUrl>& urls, const QStringList& adding,
     pushUndoStep({label, {}, op, std::nullopt});
     QPointer<AppViewModel> self(this);
     enqueueOperation(op, adding.isEmpty() ? kUntagging : kTagging,
-                     [self, adding](const FileWork::Summary& summary) {
+                     [self, adding, note](const FileWork::Summary& summary) {
                          // One short line says what the drop changed, unless the summary has
                          // worse news.
                          if (!hasTrouble(summary)) {
-                             self->setFileWorkStatus(dropSummary(adding, summary));
+                             const QString said = dropSummary(adding, summary);
+                             self->setFileWorkStatus(note.isEmpty() ? said : said + "; " + note);
                              self->m_statusTimer.start(kStatusShownMs);
                          }
                          self->reloadAfterFileWork();

@@ -1,5 +1,6 @@
 // Moving through the tree and loading the files under the opened tags.
 #include "model/TagTree.h"
+#include "platform/Preferences.h"
 #include "platform/TaggedFileQuery.h"
 #include "state/AppViewModel.h"
 #include "state/FileListLoader.h"
@@ -185,6 +186,17 @@ void AppViewModel::clearFileCache() {
     setFilesPerTag({});
     m_lists->forgetRunningLoads();
     setLoadingTagIDs({});
+}
+
+void AppViewModel::chooseNestedTagsAsPaths(bool paths) {
+    if (paths == m_nestedTagStyle.writesPaths()) {
+        return;
+    }
+    if (!m_nestedTagStyle.choose(paths)) {
+        refuse(QStringLiteral("Change Preferences"),
+               QStringLiteral("%1 could not be written").arg(Preferences::filePath()));
+    }
+    emit writesNestedTagsAsPathsChanged();  // a view showing the refused choice goes back
 }
 
 void AppViewModel::applyMatchAllTags(bool on) {

@@ -125,6 +125,11 @@ void AppViewModel::mergeNamesOnFiles(const QStringList& names, bool crawled) {
         setHierarchy(std::move(tree));
         keepNavigationInTree();
     }
+    if (m_nestedTagStyle.chooseFrom(names, m_hierarchy)) {
+        Log::line(QStringLiteral("loadHierarchy: nested tags are written as %1")
+                      .arg(m_nestedTagStyle.writesPaths() ? "paths" : "names"));
+        emit writesNestedTagsAsPathsChanged();
+    }
     QList<FinderTag> tags;
     for (const QString& name : names) {
         tags.append({name, 0});

@@ -5,8 +5,10 @@
 #include "TestTree.h"
 #include "model/HierarchyFile.h"
 #include "model/TagTree.h"
+#include "platform/Preferences.h"
 
 #include <QDir>
+#include <QMimeData>
 #include <QtTest>
 
 namespace {
@@ -63,6 +65,9 @@ private slots:
     void pathsJoinTheTreeAndListTheirFiles();
     void pathEntriesFollowEditsAndTheirUndo();
     void pathsGoneFromFilesLeaveAgain();
+    void firstStartChoosesTheFormFilesHold_data();
+    void firstStartChoosesTheFormFilesHold();
+    void dropsWriteTheChosenForm();
 
 private:
     QString file(const QString& name, const QByteArray& tags) {
@@ -107,6 +112,7 @@ void TestNestedTags::pathEntriesFollowEditsAndTheirUndo() {
     session.settle();
     AppViewModel& model = *session.model;
     const QUuid client = tagAt(model, {"Projects", "Client"});
+    QVERIFY(!client.isNull());
     const QUuid archive = addTag(model, "Archive");
 
     model.beginRename(*AppViewModel::findTag(client, model.hierarchy()));
@@ -156,6 +162,69 @@ void TestNestedTags::pathsGoneFromFilesLeaveAgain() {
     QTRY_COMPARE(shape(session.model->hierarchy()), QString("Old(Kept Stale(Deeper))"));
     session.settle();
     QTRY_COMPARE(shape(session.model->hierarchy()), QString("Old(Kept)"));
+}
+
+void TestNestedTags::firstStartChoosesTheFormFilesHold_data() {
+    QTest::addColumn<QByteArrayList>("values");
+    QTest::addColumn<bool>("paths");
+    QTest::newRow("KDE's paths") << QByteArrayList{"A/B", "/C/D", "A,B"} << true;
+    QTest::newRow("nested names") << QByteArrayList{"A/B", "A,B", "A,B,C"} << false;
+    QTest::newRow("no nested tags") << QByteArrayList{"A", "B"} << false;
+}
+
+void TestNestedTags::firstStartChoosesTheFormFilesHold() {
+    QFETCH(QByteArrayList, values);
+    QFETCH(bool, paths);
+    QFile::remove(Preferences::filePath());
+    TagNode a = TagNode::make("A", 0);
+    a.children = {TagNode::make("B", 0), TagNode::make("C", 0)};
+    QVERIFY(!HierarchyFile::save({a}));
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        file(QString::number(i), values[i]);
+    }
+    {
+        Session session(*m_home);
+        session.settle();
+        QTRY_COMPARE(session.model->writesNestedTagsAsPaths(), paths);
+    }
+    // Chosen once: what the files hold later does not change it.
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        file(QString::number(i), paths ? "A,B" : "A/B");
+    }
+    Session session(*m_home);
+    session.settle();
+    QCOMPARE(session.model->writesNestedTagsAsPaths(), paths);
+}
+
+void TestNestedTags::dropsWriteTheChosenForm() {
+    TagNode projects = TagNode::make("Projects", 0);
+    projects.children = {TagNode::make("Client", 0), TagNode::make("a/b", 0)};
+    QVERIFY(!HierarchyFile::save({projects}));
+    const QString one = file("one", "Other");
+    const QString two = file("two", "");
+    Session session(*m_home);
+    session.settle();
+    AppViewModel& model = *session.model;
+    model.chooseNestedTagsAsPaths(true);
+    QVERIFY(Preferences::nestedTags() == Preferences::NestedTags::Paths);
+    const auto drop = [&](const QString& path, const QStringList& tag) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        QVERIFY(model.handleTagDrop(data, tagAt(model, tag)));
+        session.settle();
+    };
+    drop(one, {"Projects", "Client"});
+    QCOMPARE(raw(one), QByteArray("Other,Projects/Client"));
+    drop(one, {"Projects"});  // a root tag is a name in either form
+    QCOMPARE(raw(one), QByteArray("Other,Projects/Client,Projects"));
+    // A name with a "/" would read back as a path: written as names, and said.
+    drop(two, {"Projects", "a/b"});
+    QCOMPARE(raw(two), QByteArray("Projects,a/b"));
+    QVERIFY2(model.fileWorkStatus().contains("\u201ca/b\u201d holds a \u201c/\u201d"),
+             qPrintable(model.fileWorkStatus()));
+    model.chooseNestedTagsAsPaths(false);
+    drop(two, {"Projects", "Client"});
+    QCOMPARE(raw(two), QByteArray("Projects,a/b,Client"));
 }
 
 QTEST_GUILESS_MAIN(TestNestedTags)

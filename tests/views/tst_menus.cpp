@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -62,6 +63,16 @@ void TestMenus::menusInTheDesktopsOrderAndTheirKeys() {
     QTest::keyClick(m_window.get(), Qt::Key_2, Qt::ControlModifier);
     QCOMPARE(m_model->viewMode(), ViewMode::Column);
     QVERIFY(action("asColumns")->isChecked());
+
+    // Ctrl+, opens Preferences; a click on a choice applies it.
+    QTest::keyClick(m_window.get(), Qt::Key_Comma, Qt::ControlModifier);
+    auto* paths = m_window->findChild<QRadioButton*>("nestedTagsAsPaths");
+    QVERIFY(paths && paths->isVisible());
+    QVERIFY(m_window->findChild<QRadioButton*>("nestedTagsAsNames")->isChecked());
+    QTest::mouseClick(paths, Qt::LeftButton, {}, QPoint(8, paths->height() / 2));
+    QVERIFY(m_model->writesNestedTagsAsPaths());
+    m_model->chooseNestedTagsAsPaths(false);
+    QVERIFY(!paths->isChecked());
 }
 
 void TestMenus::tagItemsFollowTheSelectedTag() {

@@ -4,6 +4,7 @@
 #include "views/common/MenuText.h"
 #include "views/editing/TagColorMenu.h"
 #include "views/editing/TagIconMenu.h"
+#include "views/window/PreferencesDialog.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -86,6 +87,20 @@ void WindowMenus::setupEditMenu() {
     m_colorMenu = m_edit->addMenu("Set Color");
     m_iconMenu = m_edit->addMenu("Set Icon");
     connect(m_edit, &QMenu::aboutToShow, this, &WindowMenus::rebuildTagSubmenus);
+    m_edit->addSeparator();
+    QAction* preferences =
+        addItem(m_edit, "Preferences\u2026", "preferences", QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    preferences->setMenuRole(QAction::PreferencesRole);
+    connect(preferences, &QAction::triggered, this, &WindowMenus::showPreferences);
+}
+
+void WindowMenus::showPreferences() {
+    if (!m_preferences) {
+        m_preferences = new PreferencesDialog(m_model, &m_window);
+    }
+    m_preferences->show();
+    m_preferences->raise();
+    m_preferences->activateWindow();
 }
 
 void WindowMenus::setupViewMenu() {

@@ -4,6 +4,7 @@
 
 class AppViewModel;
 class QAction;
+class PreferencesDialog;
 class QMainWindow;
 class QMenu;
 
@@ -30,6 +31,7 @@ private:
     void rebuildTagSubmenus();
     void showShortcuts();
     void showAbout();
+    void showPreferences();
     QAction* addItem(QMenu* menu, const QString& text, const char* name, const QKeySequence& key);
 
     AppViewModel& m_model;
@@ -48,4 +50,5 @@ private:
     QAction* m_asColumns = nullptr;
     QAction* m_matchAllTags = nullptr;
     QAction* m_back = nullptr;
+    PreferencesDialog* m_preferences = nullptr;
 };
