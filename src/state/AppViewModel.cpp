@@ -1,4 +1,5 @@
 #include "state/AppViewModel.h"
+#include "state/HiddenFilesCheck.h"
 
 #include "model/NameOrder.h"
 #include "model/TagTree.h"
@@ -29,6 +30,7 @@ AppViewModel::AppViewModel(Services services, Startup startup, QObject* parent)
                                   .arg(m_journal->problem());
     m_fileWork = new FileWorkQueue(services.tagStore, services.query, *m_journal, this);
     connect(m_fileWork, &FileWorkQueue::idle, this, &AppViewModel::fileWorkIdle);
+    m_hiddenFilesCheck = new HiddenFilesCheck(services.query, services.tagStore, this);
     m_statusTimer.setSingleShot(true);
     connect(&m_statusTimer, &QTimer::timeout, this, [this] { setFileWorkStatus(QString()); });
     m_services.query.setTagsReplacedHandler(

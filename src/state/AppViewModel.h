@@ -23,6 +23,7 @@ class Clock;
 class FileTagStore;
 class FileListLoader;
 class FileWorkQueue;
+class HiddenFilesCheck;
 namespace FileWorkStatus {
 struct Verb;
 }
@@ -83,6 +84,8 @@ public:
     const QString& fileWorkStatus() const { return m_fileWorkStatus; }
     // Why changes to files are refused this session (no journal can be kept); empty otherwise.
     const QString& fileWorkProblem() const { return m_fileWorkProblem; }
+    // A button beside the status line ("Tag Them"); empty when there is none.
+    const QString& statusAction() const { return m_statusAction; }
 
     // Plain setters: they store (signalling a change) and start no other work.
     void setViewMode(ViewMode mode);
@@ -131,6 +134,8 @@ public:
     void applyMatchAllTags(bool on);
     // The Preferences choice, kept for later sessions; said when it cannot be kept.
     void chooseNestedTagsAsPaths(bool paths);
+    // The status line's button: tags the files a move hid with the names they lack.
+    void runStatusAction();
     QString statusText() const;
 
     // Tag editing; every change of the tree is saved at once. Ids are taken by value: a caller's
@@ -237,6 +242,7 @@ signals:
     void iconGridColumnsPerRowChanged();
     void matchAllTagsChanged();
     void writesNestedTagsAsPathsChanged();
+    void statusActionChanged();
     void inlineEditingTagIDChanged();
     void inlineEditingTextChanged();
     void treeSaveProblemChanged();
@@ -283,6 +289,8 @@ private:
     void renameOnFiles(qint64 op);
     // Path entries moved or taken off by a move or delete; `op` is in the journal already.
     void rewritePathsOnFiles(qint64 op);
+    // Says in the status line how many files of a tag just nested lack a name along its path.
+    void sayHiddenFiles(const QUuid& id);
     // The journal's operation for a tree edit's path entries: its id, or -1 when it could not
     // be written (said in the status line).
     qint64 beginPathWork(const QString& label, const TagEdit& edit);
@@ -312,6 +320,10 @@ private:
     std::unique_ptr<FileJournal> m_ownJournal;
     FileJournal* m_journal = nullptr;
     FileWorkQueue* m_fileWork = nullptr;
+    HiddenFilesCheck* m_hiddenFilesCheck = nullptr;
+    QString m_statusAction;
+    QList<QByteArray> m_hiddenFiles;  // what the status line's button tags
+    QStringList m_hiddenFilesPath;
     UndoHistory m_history;
     QString m_fileWorkStatus;
     QString m_fileWorkProblem;

@@ -4,6 +4,9 @@
 #include "platform/TagNames.h"
 #include "platform/TagPaths.h"
 #include "state/AppViewModel.h"
+#include "state/FileWorkQueue.h"
+
+#include <QPointer>
 
 namespace {
 
@@ -248,6 +251,14 @@ void AppViewModel::moveTag(QUuid id, std::optional<QUuid> newParentID) {
         rewritePathsOnFiles(op);
     }
     followMovedTag(id);
+    // Once the files' path entries have moved too, and not before, their names tell.
+    QPointer<AppViewModel> self(this);
+    m_fileWork->enqueueStep([self, id](const std::function<void()>& next) {
+        if (self) {
+            self->sayHiddenFiles(id);
+        }
+        next();
+    });
 }
 
 qint64 AppViewModel::beginPathWork(const QString& label, const TagEdit& edit) {

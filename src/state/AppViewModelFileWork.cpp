@@ -9,6 +9,7 @@
 #include "state/FileListLoader.h"
 #include "state/FileWorkQueue.h"
 #include "state/FileWorkStatus.h"
+#include "state/HiddenFilesCheck.h"
 #include "state/InterruptedWork.h"
 
 #include <QCoreApplication>
@@ -25,7 +26,53 @@ constexpr int kStatusShownMs = 6000;
 using namespace FileWorkStatus;
 
 void AppViewModel::setFileWorkStatus(const QString& text) {
+    // A button belongs to the words it came with.
+    if (!m_statusAction.isEmpty()) {
+        m_hiddenFiles.clear();
+        assign(m_statusAction, QString(), &AppViewModel::statusActionChanged);
+    }
     assign(m_fileWorkStatus, text, &AppViewModel::fileWorkStatusChanged);
+}
+
+void AppViewModel::sayHiddenFiles(const QUuid& id) {
+    const QStringList path = pathNames(id);
+    if (path.size() < 2) {
+        return;
+    }
+    QPointer<AppViewModel> self(this);
+    m_hiddenFilesCheck->check(path, [self, id, path](const QList<QByteArray>& hidden) {
+        if (!self || hidden.isEmpty() || self->pathNames(id) != path) {
+            return;  // nothing hidden, or the tag has moved on since
+        }
+        const QString parent = path[path.size() - 2];
+        self->setFileWorkStatus(
+            (hidden.size() == 1 ? QStringLiteral("1 file tagged \u201c%2\u201d is not tagged "
+                                                 "\u201c%3\u201d")
+                                : QStringLiteral("%1 files tagged \u201c%2\u201d are not tagged "
+                                                 "\u201c%3\u201d"))
+                .arg(number(hidden.size()), path.last(), parent));
+        self->m_statusTimer.stop();  // it stays until the user has read it and chosen
+        self->m_hiddenFiles = hidden;
+        self->m_hiddenFilesPath = path;
+        self->assign(self->m_statusAction, QStringLiteral("Tag Them"),
+                     &AppViewModel::statusActionChanged);
+    });
+}
+
+void AppViewModel::runStatusAction() {
+    if (m_statusAction.isEmpty()) {
+        return;
+    }
+    QList<QUrl> files;
+    for (const QByteArray& path : std::as_const(m_hiddenFiles)) {
+        files.append(FilePaths::urlFromRawPath(path));
+    }
+    const QStringList path = m_hiddenFilesPath;
+    setFileWorkStatus(QString());
+    // With paths chosen, the tag's plain name gives way to its path entry.
+    const auto names = m_nestedTagStyle.namesFor(path);
+    const bool asPath = names.adding.size() == 1 && path.size() > 1;
+    applyTags(files, names.adding, asPath ? QStringList{path.last()} : QStringList(), names.note);
 }
 
 void AppViewModel::refuse(const QString& label, const QString& reason) {
@@ -50,6 +97,7 @@ bool AppViewModel::isFileWorkIdle() const {
 
 void AppViewModel::shutDown() {
     m_lists->stop();
+    m_hiddenFilesCheck->stop();
     m_fileWork->stop();
 }
 

@@ -68,6 +68,8 @@ private slots:
     void firstStartChoosesTheFormFilesHold_data();
     void firstStartChoosesTheFormFilesHold();
     void dropsWriteTheChosenForm();
+    void filesHiddenByNestingAreSaidAndTagged_data();
+    void filesHiddenByNestingAreSaidAndTagged();
 
 private:
     QString file(const QString& name, const QByteArray& tags) {
@@ -225,6 +227,41 @@ void TestNestedTags::dropsWriteTheChosenForm() {
     model.chooseNestedTagsAsPaths(false);
     drop(two, {"Projects", "Client"});
     QCOMPARE(raw(two), QByteArray("Projects,a/b,Client"));
+}
+
+void TestNestedTags::filesHiddenByNestingAreSaidAndTagged_data() {
+    QTest::addColumn<bool>("paths");
+    QTest::addColumn<QByteArray>("tagged");
+    QTest::newRow("names") << false << QByteArray("x,Acme,Client");
+    QTest::newRow("paths") << true << QByteArray("x,Client/Acme");
+}
+
+void TestNestedTags::filesHiddenByNestingAreSaidAndTagged() {
+    QFETCH(bool, paths);
+    QFETCH(QByteArray, tagged);
+    QVERIFY(!HierarchyFile::save({TagNode::make("Acme", 0), TagNode::make("Client", 0)}));
+    const QStringList flat = {file("a", "x,Acme"), file("b", "x,acme"), file("c", "x,Acme")};
+    const QString nested = file("d", "Client,Acme");
+    Session session(*m_home);
+    session.settle();
+    AppViewModel& model = *session.model;
+    model.chooseNestedTagsAsPaths(paths);
+    // A file whose name differs in case is not listed under the tag either, and is not counted:
+    // tagging it would not show it.
+    model.moveTag(tagAt(model, {"Acme"}), tagAt(model, {"Client"}));
+    session.settle();
+    QTRY_COMPARE(model.statusAction(), QString("Tag Them"));
+    QCOMPARE(model.fileWorkStatus(),
+             QString("2 files tagged \u201cAcme\u201d are not tagged \u201cClient\u201d"));
+    model.runStatusAction();
+    session.settle();
+    QCOMPARE(raw(flat[0]), tagged);
+    QCOMPARE(raw(flat[1]), QByteArray("x,acme"));
+    QCOMPARE(raw(nested), QByteArray("Client,Acme"));
+    QVERIFY(model.statusAction().isEmpty());
+    model.undo();
+    session.settle();
+    QCOMPARE(raw(flat[2]), QByteArray("x,Acme"));
 }
 
 QTEST_GUILESS_MAIN(TestNestedTags)

@@ -37,6 +37,7 @@ private slots:
     void iconMenuAndCustomImages();
     void catalogueSymbolsHaveGlyphs();
     void arrowKeysAndOutsideClicks();
+    void statusButtonTagsFilesANestingHid();
 
 private:
     QAction* action(const QString& name) { return m_window->findChild<QAction*>(name); }
@@ -285,6 +286,19 @@ void TestMainWindow::arrowKeysAndOutsideClicks() {
     QTest::mouseClick(status, Qt::LeftButton);
     QVERIFY(!m_model->inlineEditingTagID());
     QCOMPARE(m_model->hierarchy()[0].name, QString("AlphXa"));
+}
+
+void TestMainWindow::statusButtonTagsFilesANestingHid() {
+    const QUuid gamma = add("Gamma");
+    const QString flat = file("g.txt", "Gamma");
+    m_model->moveTag(gamma, m_a);
+    auto* button = m_window->findChild<QPushButton*>("statusAction");
+    QTRY_VERIFY(button->isVisible());
+    QCOMPARE(button->text(), QString("Tag Them"));
+    QTest::mouseClick(button, Qt::LeftButton);
+    m_model->waitForFileWork();
+    QCOMPARE(tagsOf(flat), QByteArray("Gamma,Alpha"));
+    QVERIFY(!button->isVisible());
 }
 
 QTEST_MAIN(TestMainWindow)

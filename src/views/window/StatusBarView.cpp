@@ -6,6 +6,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 const QString StatusBarView::kBannerText = QStringLiteral(
@@ -20,7 +21,8 @@ StatusBarView::StatusBarView(AppViewModel& model, QWidget* parent)
          {&AppViewModel::hierarchyChanged, &AppViewModel::navigationPathChanged,
           &AppViewModel::currentFilesChanged, &AppViewModel::suggestFullDiskAccessChanged,
           &AppViewModel::treeSaveProblemChanged, &AppViewModel::fileWorkStatusChanged,
-          &AppViewModel::fileWorkProblemChanged, &AppViewModel::indexNoticeChanged}) {
+          &AppViewModel::fileWorkProblemChanged, &AppViewModel::indexNoticeChanged,
+          &AppViewModel::statusActionChanged}) {
         connect(&m_model, signal, this, &StatusBarView::refresh);
     }
     refresh();
@@ -73,7 +75,16 @@ void StatusBarView::setupWidgets() {
     m_status->setAlignment(Qt::AlignCenter);
     m_status->setContentsMargins(12, 4, 12, 4);
     m_status->setPalette(textColors);
-    column->addWidget(m_status);
+    m_action = new QPushButton(this);
+    m_action->setObjectName("statusAction");
+    m_action->setFont(small);
+    connect(m_action, &QPushButton::clicked, &m_model, &AppViewModel::runStatusAction);
+    auto* statusRow = new QHBoxLayout;
+    statusRow->addStretch();
+    statusRow->addWidget(m_status);
+    statusRow->addWidget(m_action);
+    statusRow->addStretch();
+    column->addLayout(statusRow);
 }
 
 void StatusBarView::refresh() {
@@ -89,4 +100,6 @@ void StatusBarView::refresh() {
     // Work on files, while it runs and for a moment after, says how far it is instead.
     m_status->setText(m_model.fileWorkStatus().isEmpty() ? m_model.statusText()
                                                          : m_model.fileWorkStatus());
+    m_action->setText(m_model.statusAction());
+    m_action->setVisible(!m_model.statusAction().isEmpty());
 }

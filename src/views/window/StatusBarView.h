@@ -4,6 +4,7 @@
 
 class AppViewModel;
 class QLabel;
+class QPushButton;
 
 // The counts of what is on screen and, when the system tag list could not be read at start-up,
 // a banner asking for access to it.
@@ -23,4 +24,5 @@ private:
     QWidget* m_banner = nullptr;
     QLabel* m_saveProblem = nullptr;
     QLabel* m_status = nullptr;
+    QPushButton* m_action = nullptr;
 };
