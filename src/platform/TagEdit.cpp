@@ -95,6 +95,39 @@ void addTo(QList<QByteArray>& list, const QStringList& names) {
     }
 }
 
+// Whether a guard keeps `name` as it is on a file whose names (path entries' names included)
+// are `carried`.
+bool isKept(const QList<TagEdit::Guard>& guards, const QString& name,
+            const QSet<QString>& carried) {
+    const auto carriesAll = [&](const QStringList& names) {
+        return std::all_of(names.cbegin(), names.cend(), [&](const QString& one) {
+            return carried.contains(TagNames::exactKey(one));
+        });
+    };
+    for (const TagEdit::Guard& guard : guards) {
+        if (TagNames::exactKey(guard.name) != TagNames::exactKey(name)) {
+            continue;
+        }
+        if (!carriesAll(guard.onlyWith)) {
+            return true;
+        }
+        for (const QStringList& other : guard.keepWith) {
+            if (!other.isEmpty() && carriesAll(other)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+QSet<QString> carriedNames(const QList<QByteArray>& list) {
+    QStringList names;
+    for (const QByteArray& entry : list) {
+        names.append(QString::fromUtf8(TagValueCodec::entryName(entry)));
+    }
+    return exactKeys(TagPaths::meanings(names));
+}
+
 QJsonArray toArray(const QStringList& names) {
     return QJsonArray::fromStringList(names);
 }
@@ -128,7 +161,8 @@ QHash<QString, QByteArray> byKey(const QList<QByteArray>& list) {
 QByteArray TagEdit::apply(const QByteArray& value) const {
     const QList<QByteArray> before = TagValueCodec::entries(value);
     QList<QByteArray> list = before;
-    if (!renameFrom.isEmpty()) {
+    const QSet<QString> carried = guards.isEmpty() ? QSet<QString>() : carriedNames(before);
+    if (!renameFrom.isEmpty() && !isKept(guards, renameFrom, carried)) {
         renameIn(list, renameFrom, renameTo);
     }
     if (!pathFrom.isEmpty()) {
@@ -136,7 +170,12 @@ QByteArray TagEdit::apply(const QByteArray& value) const {
     }
     addTo(list, adding);
     if (!removing.isEmpty()) {
-        const QSet<QString> doomed = exactKeys(removing);
+        QSet<QString> doomed = exactKeys(removing);
+        for (const QString& name : removing) {
+            if (isKept(guards, name, carried)) {
+                doomed.remove(TagNames::exactKey(name));
+            }
+        }
         list.removeIf([&](const QByteArray& entry) { return doomed.contains(entryKey(entry)); });
     }
     return list == before ? value : joined(list);
@@ -203,11 +242,35 @@ QJsonObject TagEdit::toJson() const {
         object["pathFrom"] = toArray(pathFrom);
         object["pathTo"] = toArray(pathTo);
     }
+    QJsonArray guarded;
+    for (const Guard& guard : guards) {
+        QJsonArray keepWith;
+        for (const QStringList& names : guard.keepWith) {
+            keepWith.append(toArray(names));
+        }
+        guarded.append(QJsonObject{
+            {"name", guard.name}, {"onlyWith", toArray(guard.onlyWith)}, {"keepWith", keepWith}});
+    }
+    if (!guarded.isEmpty()) {
+        object["guards"] = guarded;
+    }
     return object;
 }
 
 TagEdit TagEdit::fromJson(const QJsonObject& object) {
-    return {fromArray(object["adding"]),     fromArray(object["removing"]),
-            object["renameFrom"].toString(), object["renameTo"].toString(),
-            fromArray(object["pathFrom"]),   fromArray(object["pathTo"])};
+    QList<Guard> guards;
+    for (const QJsonValue& value : object["guards"].toArray()) {
+        Guard guard{value["name"].toString(), fromArray(value["onlyWith"]), {}};
+        for (const QJsonValue& names : value["keepWith"].toArray()) {
+            guard.keepWith.append(fromArray(names));
+        }
+        guards.append(guard);
+    }
+    return {fromArray(object["adding"]),
+            fromArray(object["removing"]),
+            object["renameFrom"].toString(),
+            object["renameTo"].toString(),
+            fromArray(object["pathFrom"]),
+            fromArray(object["pathTo"]),
+            guards};
 }

@@ -10,6 +10,16 @@
 // (canonically equivalent Unicode equal); entries the edit does not touch keep their bytes and
 // order. Applying an edit twice gives what applying it once gave.
 struct TagEdit {
+    // Where two tags share a name (Personal › Work, Projects › Work), a file's entry of that
+    // name is renamed or removed only when the file carries every name of `onlyWith`, and
+    // kept when it carries every name of one of `keepWith` (another tag's ancestors).
+    struct Guard {
+        QString name;
+        QStringList onlyWith;
+        QList<QStringList> keepWith;
+        bool operator==(const Guard&) const = default;
+    };
+
     QStringList adding;
     QStringList removing;
     QString renameFrom;  // none when empty
@@ -18,19 +28,22 @@ struct TagEdit {
     // they are removed. None when `pathFrom` is empty.
     QStringList pathFrom;
     QStringList pathTo;
+    QList<Guard> guards;
 
-    static TagEdit add(const QStringList& names) { return {names, {}, {}, {}, {}, {}}; }
-    static TagEdit remove(const QStringList& names) { return {{}, names, {}, {}, {}, {}}; }
+    static TagEdit add(const QStringList& names) { return {names, {}, {}, {}, {}, {}, {}}; }
+    static TagEdit remove(const QStringList& names) { return {{}, names, {}, {}, {}, {}, {}}; }
     static TagEdit rename(const QString& from, const QString& to) {
-        return {{}, {}, from, to, {}, {}};
+        return {{}, {}, from, to, {}, {}, {}};
     }
     static TagEdit movePath(const QStringList& from, const QStringList& to) {
-        return {{}, {}, {}, {}, from, to};
+        return {{}, {}, {}, {}, from, to, {}};
     }
 
     // The edit that takes this one back, in names: a rename the other way, names added
     // removed and removed added.
-    TagEdit inverted() const { return {removing, adding, renameTo, renameFrom, pathTo, pathFrom}; }
+    TagEdit inverted() const {
+        return {removing, adding, renameTo, renameFrom, pathTo, pathFrom, {}};
+    }
     // The name whose files the edit must look at, when it cannot know them in advance.
     QString lookedUpName() const;
 

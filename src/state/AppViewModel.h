@@ -178,11 +178,12 @@ public:
                      std::function<void(const FilePreview&)> done);
     void revealFile(const FileItem& file);
     void applyTags(const QList<QUrl>& urls, const QStringList& adding, const QStringList& removing,
-                   const QString& note = {});
+                   const QString& note = {}, const QList<TagEdit::Guard>& guards = {});
     struct DropNames {
         QStringList adding;
         QStringList removing;
-        QString note;  // said with the drop's summary
+        QString note;                  // said with the drop's summary
+        QList<TagEdit::Guard> guards;  // names other tags share, kept on their files
     };
     DropNames dropTargetNames(qsizetype column) const;
     bool handleColumnDrop(const QMimeData& data, qsizetype column);
@@ -286,7 +287,8 @@ private:
     void enqueueOperation(qint64 op, const FileWorkStatus::Verb& verb,
                           std::function<void(const FileWork::Summary&)> then = {},
                           std::function<void()> started = {});
-    void renameOnFiles(qint64 op);
+    // With `shared`, the status line says how many files kept the old name for another tag.
+    void renameOnFiles(qint64 op, bool shared = false);
     // Path entries moved or taken off by a move or delete; `op` is in the journal already.
     void rewritePathsOnFiles(qint64 op);
     // Says in the status line how many files of a tag just nested lack a name along its path.

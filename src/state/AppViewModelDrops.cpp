@@ -1,22 +1,26 @@
 // Drops of files and tags on tags, columns and the current tag's files.
 #include "services/DropRoutine.h"
 #include "state/AppViewModel.h"
+#include "state/SharedNames.h"
 
 #include <QPointer>
 
 AppViewModel::DropNames AppViewModel::dropTargetNames(qsizetype column) const {
     if (column == m_navigationPath.size() && column > 0) {
         const auto names = m_nestedTagStyle.namesFor(pathNames(m_navigationPath.last()));
-        return {names.adding, {}, names.note};
+        return {names.adding, {}, names.note, {}};
     }
     if (column == 0) {
-        return {{}, allTagNames(m_hierarchy), {}};
+        return {{}, allTagNames(m_hierarchy), {}, {}};
     }
     if (column < 1 || column - 1 >= m_navigationPath.size()) {
         return {};
     }
     const TagNode* tag = findTag(m_navigationPath[column - 1], m_hierarchy);
-    return {{}, tag ? allTagNames(tag->children) : QStringList(), {}};
+    return {{},
+            tag ? allTagNames(tag->children) : QStringList(),
+            {},
+            SharedNames::forLift(m_hierarchy, m_navigationPath[column - 1])};
 }
 
 QStringList AppViewModel::pathNames(const QUuid& tagID) const {
@@ -45,7 +49,7 @@ bool AppViewModel::handleColumnDrop(const QMimeData& data, qsizetype column) {
         [self, column](const QList<QUrl>& files) {
             if (self) {
                 const DropNames names = self->dropTargetNames(column);
-                self->applyTags(files, names.adding, names.removing, names.note);
+                self->applyTags(files, names.adding, names.removing, names.note, names.guards);
             }
         },
         [self, column](const QUuid& id) {

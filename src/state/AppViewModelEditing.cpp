@@ -5,6 +5,7 @@
 #include "platform/TagPaths.h"
 #include "state/AppViewModel.h"
 #include "state/FileWorkQueue.h"
+#include "state/SharedNames.h"
 
 #include <QPointer>
 
@@ -144,6 +145,11 @@ void AppViewModel::commitInlineEdit() {
     operation.edit.pathFrom = pathOf(id, m_hierarchy);
     operation.edit.pathTo = operation.edit.pathFrom;
     operation.edit.pathTo.last() = trimmed;
+    // Another tag of the old name keeps it on its files.
+    const auto shared = SharedNames::forRename(m_hierarchy, id);
+    if (shared) {
+        operation.edit.guards = {*shared};
+    }
     operation.tree = FileJournal::TreeRename{id, oldName, trimmed};
     const qint64 op = m_journal->begin(operation);
     if (!op) {
@@ -160,7 +166,7 @@ void AppViewModel::commitInlineEdit() {
         return;
     }
     noteNamesLeaving(operation);
-    renameOnFiles(op);
+    renameOnFiles(op, shared.has_value());
 }
 
 void AppViewModel::deleteTag(QUuid id) {

@@ -150,10 +150,23 @@ void AppViewModel::reloadAfterFileWork() {
     loadFilesForCurrentTag();
 }
 
-void AppViewModel::renameOnFiles(qint64 op) {
+void AppViewModel::renameOnFiles(qint64 op, bool shared) {
     QPointer<AppViewModel> self(this);
-    enqueueOperation(op, kRenaming,
-                     [self](const FileWork::Summary&) { self->reloadAfterFileWork(); });
+    const auto operation = m_journal->operation(op);
+    const QString name = operation ? operation->edit.renameFrom : QString();
+    enqueueOperation(op, kRenaming, [self, shared, name](const FileWork::Summary& summary) {
+        // Files of the other tag of that name were left as they are: said, always.
+        if (shared && summary.unchanged > 0 && !hasTrouble(summary)) {
+            self->setFileWorkStatus(
+                FileWorkStatus::summary(kRenaming, summary) + "; " +
+                (summary.unchanged == 1
+                     ? QStringLiteral("1 file kept \u201c%1\u201d for the other tag").arg(name)
+                     : QStringLiteral("%1 files kept \u201c%2\u201d for the other tag")
+                           .arg(number(summary.unchanged), name)));
+            self->m_statusTimer.start(kStatusShownMs);
+        }
+        self->reloadAfterFileWork();
+    });
 }
 
 void AppViewModel::rewritePathsOnFiles(qint64 op) {
@@ -174,7 +187,8 @@ void AppViewModel::noteNamesLeaving(const FileJournal::Operation& operation) {
 }
 
 void AppViewModel::applyTags(const QList<QUrl>& urls, const QStringList& adding,
-                             const QStringList& removing, const QString& note) {
+                             const QStringList& removing, const QString& note,
+                             const QList<TagEdit::Guard>& guards) {
     if (urls.isEmpty() || (adding.isEmpty() && removing.isEmpty())) {
         return;
     }
@@ -188,7 +202,7 @@ void AppViewModel::applyTags(const QList<QUrl>& urls, const QStringList& adding,
     const QString count = fileCountLabel(plan.size());
     const QString label = adding.isEmpty() ? "Remove Tags from " + count : "Tag " + count;
     FileJournal::Operation operation;
-    operation.edit = TagEdit{adding, removing, {}, {}, {}, {}};
+    operation.edit = TagEdit{adding, removing, {}, {}, {}, {}, guards};
     const qint64 op = m_journal->begin(operation, plan);
     if (!op) {
         refuse(label, m_journal->lastError());

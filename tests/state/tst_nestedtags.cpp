@@ -70,6 +70,7 @@ private slots:
     void dropsWriteTheChosenForm();
     void filesHiddenByNestingAreSaidAndTagged_data();
     void filesHiddenByNestingAreSaidAndTagged();
+    void sharedNamesStayWithTheOtherTag();
 
 private:
     QString file(const QString& name, const QByteArray& tags) {
@@ -262,6 +263,44 @@ void TestNestedTags::filesHiddenByNestingAreSaidAndTagged() {
     model.undo();
     session.settle();
     QCOMPARE(raw(flat[2]), QByteArray("x,Acme"));
+}
+
+void TestNestedTags::sharedNamesStayWithTheOtherTag() {
+    TagNode personal = TagNode::make("Personal", 0);
+    personal.children = {TagNode::make("Work", 0)};
+    TagNode projects = TagNode::make("Projects", 0);
+    projects.children = {TagNode::make("Work", 0)};
+    QVERIFY(!HierarchyFile::save({personal, projects}));
+    const QString mine = file("personal", "Personal,Work");
+    const QString job = file("projects", "Projects,Work");
+    const QString kde = file("kde", "Projects/Work");
+    const QString both = file("both", "Personal,Projects,Work");
+    const QString lifted = file("lifted", "Projects,Work,x");
+    Session session(*m_home);
+    session.settle();
+    AppViewModel& model = *session.model;
+    const QUuid work = tagAt(model, {"Projects", "Work"});
+
+    // Lifted out of Projects › Work onto Projects: Personal › Work keeps its file.
+    model.setMatchAllTags(false);
+    shownNames(model, {"Projects", "Work"});
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(both), QUrl::fromLocalFile(lifted)});
+    QVERIFY(model.handleColumnDrop(data, 1));
+    session.settle();
+    QCOMPARE(raw(both), QByteArray("Personal,Projects,Work"));
+    QCOMPARE(raw(lifted), QByteArray("Projects,x"));
+
+    model.beginRename(*AppViewModel::findTag(work, model.hierarchy()));
+    model.setInlineEditingText("Job");
+    model.commitInlineEdit();
+    session.settle();
+    QCOMPARE(raw(job), QByteArray("Projects,Job"));
+    QCOMPARE(raw(kde), QByteArray("Projects/Job"));
+    QCOMPARE(raw(mine), QByteArray("Personal,Work"));
+    QCOMPARE(raw(both), QByteArray("Personal,Projects,Work"));
+    QVERIFY2(model.fileWorkStatus().endsWith("; 2 files kept \u201cWork\u201d for the other tag"),
+             qPrintable(model.fileWorkStatus()));
 }
 
 QTEST_GUILESS_MAIN(TestNestedTags)

@@ -11,6 +11,7 @@
 #include "platform/TagValueCodec.h"
 #include "platform/XattrTagStore.h"
 #include "state/AppViewModel.h"
+#include "state/SharedNames.h"
 
 #include <QMimeData>
 #include <QRandomGenerator>
@@ -38,6 +39,24 @@ void collectIds(const QList<TagNode>& nodes, QList<QUuid>& ids) {
 
 QStringList fileTags(const QString& path) {
     return namesOn(path, true);
+}
+
+// The rule for a name two tags share: a file keeps it unless it carries the edited tag's
+// ancestors and none of the other tags' ancestors.
+bool keptForAnother(const QList<TagEdit::Guard>& guards, const QString& name,
+                    const QSet<QString>& carried) {
+    const auto carriesAll = [&](const QStringList& names) {
+        return !names.isEmpty() &&
+               QSet<QString>(names.begin(), names.end()).subtract(carried).isEmpty();
+    };
+    for (const TagEdit::Guard& guard : guards) {
+        if (guard.name == name &&
+            ((!guard.onlyWith.isEmpty() && !carriesAll(guard.onlyWith)) ||
+             std::any_of(guard.keepWith.cbegin(), guard.keepWith.cend(), carriesAll))) {
+            return true;
+        }
+    }
+    return false;
 }
 
 QSet<QString> canonical(const QStringList& names) {
@@ -102,12 +121,16 @@ void TestRandomOps::randomOperationsKeepTheInvariants() {
                 if (tag) {
                     // Renaming in place renames on the files that carry the exact old name.
                     const QString newName = names[random.bounded(names.size())];
+                    const auto shared = SharedNames::forRename(model.hierarchy(), tag->id);
+                    const QList<TagEdit::Guard> guards =
+                        shared ? QList<TagEdit::Guard>{*shared} : QList<TagEdit::Guard>();
+                    const QString oldName = tag->name;
                     model.beginRename(*tag);
                     model.setInlineEditingText(newName);
                     model.commitInlineEdit();
-                    if (tag->name != newName) {
+                    if (oldName != newName) {
                         for (auto& tags : expected) {
-                            if (tags.remove(tag->name))
+                            if (!keptForAnother(guards, oldName, tags) && tags.remove(oldName))
                                 tags.insert(newName);
                         }
                     }
@@ -158,8 +181,11 @@ void TestRandomOps::randomOperationsKeepTheInvariants() {
                 if (model.handleColumnDrop(data, column)) {
                     for (const QString& name : drop.adding)
                         expected[file].insert(name);
-                    for (const QString& name : drop.removing)
-                        expected[file].remove(name);
+                    const QSet<QString> carried = expected[file];
+                    for (const QString& name : drop.removing) {
+                        if (!keptForAnother(drop.guards, name, carried))
+                            expected[file].remove(name);
+                    }
                 }
                 break;
             }
