@@ -12,9 +12,10 @@
 
 namespace {
 
-// A path's key, whether written with KDE's older leading "/" or without.
+// A path's key, whether written with KDE's older leading "/" or without; a path of one name is
+// that name.
 QString pathKey(const QStringList& path) {
-    return TagNames::exactKey(u'/' + TagPaths::entry(path));
+    return TagNames::exactKey(path.size() == 1 ? path.first() : u'/' + TagPaths::entry(path));
 }
 
 // The name an entry of a stored list stands for, ready for comparison.
@@ -43,7 +44,7 @@ void movePathsIn(QList<QByteArray>& list, const QStringList& from, const QString
         if (to.isEmpty()) {
             continue;
         }
-        const QStringList moved = to + path->mid(from.size());
+        const QStringList moved = to == from ? to : to + path->mid(from.size());
         if (!kept.contains(pathKey(moved))) {
             kept.insert(pathKey(moved));
             const QString prefix = name.startsWith(u'/') ? QStringLiteral("/") : QString();

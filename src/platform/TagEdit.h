@@ -25,7 +25,8 @@ struct TagEdit {
     QString renameFrom;  // none when empty
     QString renameTo;
     // Path entries beginning with `pathFrom` begin with `pathTo` instead; with no `pathTo`
-    // they are removed. None when `pathFrom` is empty.
+    // they are removed; with `pathTo` the same as `pathFrom`, those below it are cut back to
+    // it (a lift). None when `pathFrom` is empty.
     QStringList pathFrom;
     QStringList pathTo;
     QList<Guard> guards;

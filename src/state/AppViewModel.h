@@ -177,14 +177,17 @@ public:
     void loadPreview(const QUrl& url, QObject* receiver,
                      std::function<void(const FilePreview&)> done);
     void revealFile(const FileItem& file);
-    void applyTags(const QList<QUrl>& urls, const QStringList& adding, const QStringList& removing,
-                   const QString& note = {}, const QList<TagEdit::Guard>& guards = {});
+    void applyTags(const QList<QUrl>& urls, const QStringList& adding, const QStringList& removing);
     struct DropNames {
         QStringList adding;
         QStringList removing;
         QString note;                  // said with the drop's summary
         QList<TagEdit::Guard> guards;  // names other tags share, kept on their files
+        QStringList cutBelow;          // KDE's path entries below this path are cut back to it
+        TagEdit edit() const { return {adding, removing, {}, {}, cutBelow, cutBelow, guards}; }
     };
+    // A drop's or lift's edit of the files, journaled and undoable; `note` is said with it.
+    void applyEdit(const QList<QUrl>& urls, const TagEdit& edit, const QString& note = {});
     DropNames dropTargetNames(qsizetype column) const;
     bool handleColumnDrop(const QMimeData& data, qsizetype column);
     bool handleTagDrop(const QMimeData& data, const QUuid& tagID);

@@ -8,19 +8,21 @@
 AppViewModel::DropNames AppViewModel::dropTargetNames(qsizetype column) const {
     if (column == m_navigationPath.size() && column > 0) {
         const auto names = m_nestedTagStyle.namesFor(pathNames(m_navigationPath.last()));
-        return {names.adding, {}, names.note, {}};
+        return {names.adding, {}, names.note, {}, {}};
     }
     if (column == 0) {
-        return {{}, allTagNames(m_hierarchy), {}, {}};
+        return {{}, allTagNames(m_hierarchy), {}, {}, {}};
     }
     if (column < 1 || column - 1 >= m_navigationPath.size()) {
         return {};
     }
-    const TagNode* tag = findTag(m_navigationPath[column - 1], m_hierarchy);
+    const QUuid lifted = m_navigationPath[column - 1];
+    const TagNode* tag = findTag(lifted, m_hierarchy);
     return {{},
             tag ? allTagNames(tag->children) : QStringList(),
             {},
-            SharedNames::forLift(m_hierarchy, m_navigationPath[column - 1])};
+            SharedNames::forLift(m_hierarchy, lifted),
+            pathNames(lifted)};
 }
 
 QStringList AppViewModel::pathNames(const QUuid& tagID) const {
@@ -38,7 +40,7 @@ void AppViewModel::tagWithPath(const QList<QUrl>& files, const QUuid& tagID) {
     // A tag deleted while the drop loaded adds nothing.
     if (const QStringList path = pathNames(tagID); !path.isEmpty()) {
         const auto names = m_nestedTagStyle.namesFor(path);
-        applyTags(files, names.adding, {}, names.note);
+        applyEdit(files, TagEdit::add(names.adding), names.note);
     }
 }
 
@@ -49,7 +51,7 @@ bool AppViewModel::handleColumnDrop(const QMimeData& data, qsizetype column) {
         [self, column](const QList<QUrl>& files) {
             if (self) {
                 const DropNames names = self->dropTargetNames(column);
-                self->applyTags(files, names.adding, names.removing, names.note, names.guards);
+                self->applyEdit(files, names.edit(), names.note);
             }
         },
         [self, column](const QUuid& id) {

@@ -72,7 +72,11 @@ void AppViewModel::runStatusAction() {
     // With paths chosen, the tag's plain name gives way to its path entry.
     const auto names = m_nestedTagStyle.namesFor(path);
     const bool asPath = names.adding.size() == 1 && path.size() > 1;
-    applyTags(files, names.adding, asPath ? QStringList{path.last()} : QStringList(), names.note);
+    applyEdit(
+        files,
+        TagEdit{
+            names.adding, asPath ? QStringList{path.last()} : QStringList(), {}, {}, {}, {}, {}},
+        names.note);
 }
 
 void AppViewModel::refuse(const QString& label, const QString& reason) {
@@ -187,9 +191,14 @@ void AppViewModel::noteNamesLeaving(const FileJournal::Operation& operation) {
 }
 
 void AppViewModel::applyTags(const QList<QUrl>& urls, const QStringList& adding,
-                             const QStringList& removing, const QString& note,
-                             const QList<TagEdit::Guard>& guards) {
-    if (urls.isEmpty() || (adding.isEmpty() && removing.isEmpty())) {
+                             const QStringList& removing) {
+    applyEdit(urls, TagEdit{adding, removing, {}, {}, {}, {}, {}});
+}
+
+void AppViewModel::applyEdit(const QList<QUrl>& urls, const TagEdit& edit, const QString& note) {
+    const QStringList& adding = edit.adding;
+    if (urls.isEmpty() ||
+        (adding.isEmpty() && edit.removing.isEmpty() && edit.pathFrom.isEmpty())) {
         return;
     }
     QList<QByteArray> paths;
@@ -202,7 +211,7 @@ void AppViewModel::applyTags(const QList<QUrl>& urls, const QStringList& adding,
     const QString count = fileCountLabel(plan.size());
     const QString label = adding.isEmpty() ? "Remove Tags from " + count : "Tag " + count;
     FileJournal::Operation operation;
-    operation.edit = TagEdit{adding, removing, {}, {}, {}, {}, guards};
+    operation.edit = edit;
     const qint64 op = m_journal->begin(operation, plan);
     if (!op) {
         refuse(label, m_journal->lastError());

@@ -288,6 +288,8 @@ void TestFileTags::editsKeepOtherEntriesBytes_data() {
         << QByteArray("Projects/Client/2024,Projects,Projects/Clients") << "~Projects/Client>"
         << QByteArray("Projects,Projects/Clients");
     QTest::newRow("path met again merges") << QByteArray("A/B,C/B") << "~A>C" << QByteArray("C/B");
+    QTest::newRow("paths cut back to where the file is lifted")
+        << QByteArray("A/B/C,A,x,/A/D") << "~A>A" << QByteArray("A,x");
     QTest::newRow("not a clean path, or another case")
         << QByteArray("Projects//Client,Projects/Client/,projects/client") << "~Projects/Client>"
         << QByteArray("Projects//Client,Projects/Client/,projects/client");

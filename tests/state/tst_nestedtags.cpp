@@ -276,6 +276,7 @@ void TestNestedTags::sharedNamesStayWithTheOtherTag() {
     const QString kde = file("kde", "Projects/Work");
     const QString both = file("both", "Personal,Projects,Work");
     const QString lifted = file("lifted", "Projects,Work,x");
+    const QString liftedKde = file("lifted-kde", "Projects/Work/2024,x");
     Session session(*m_home);
     session.settle();
     AppViewModel& model = *session.model;
@@ -285,11 +286,13 @@ void TestNestedTags::sharedNamesStayWithTheOtherTag() {
     model.setMatchAllTags(false);
     shownNames(model, {"Projects", "Work"});
     QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(both), QUrl::fromLocalFile(lifted)});
+    data.setUrls(
+        {QUrl::fromLocalFile(both), QUrl::fromLocalFile(lifted), QUrl::fromLocalFile(liftedKde)});
     QVERIFY(model.handleColumnDrop(data, 1));
     session.settle();
     QCOMPARE(raw(both), QByteArray("Personal,Projects,Work"));
     QCOMPARE(raw(lifted), QByteArray("Projects,x"));
+    QCOMPARE(raw(liftedKde), QByteArray("Projects,x"));  // a path is cut back to where it lands
 
     model.beginRename(*AppViewModel::findTag(work, model.hierarchy()));
     model.setInlineEditingText("Job");
