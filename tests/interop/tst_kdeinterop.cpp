@@ -135,6 +135,7 @@ void TestKdeInterop::orvaneNamesReadTheSameInKde_data() {
     QTest::newRow("blanks inside") << QStringList{"My Project", "Q3 2026 plan"};
     QTest::newRow("single backslashes") << QStringList{"C:\\temp", "a\\b\\c"};
     QTest::newRow("outside ASCII") << QStringList{"Café", "日本語", "☃ snow"};
+    QTest::newRow("a nested tag as KDE's path") << QStringList{"Projects/Client", "Other"};
 }
 
 void TestKdeInterop::orvaneNamesReadTheSameInKde() {
