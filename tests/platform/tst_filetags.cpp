@@ -278,12 +278,6 @@ void TestFileTags::editsKeepOtherEntriesBytes_data() {
     QTest::newRow("ending backslash written doubled")
         << QByteArray("a") << "+x\\" << QByteArray("a,x\\\\");
     // KDE's path entries: "~from>to" gives the entries through `from` another beginning.
-    QTest::newRow("path renamed") << QByteArray("Projects/Client/2024,Projects/Client,Client")
-                                  << "~Projects/Client>Projects/Job"
-                                  << QByteArray("Projects/Job/2024,Projects/Job,Client");
-    QTest::newRow("path moved, older KDE's slash kept")
-        << QByteArray("/Projects/Client/a,x") << "~Projects/Client>Archive/Client"
-        << QByteArray("/Archive/Client/a,x");
     QTest::newRow("path branch removed, whole names only")
         << QByteArray("Projects/Client/2024,Projects,Projects/Clients") << "~Projects/Client>"
         << QByteArray("Projects,Projects/Clients");

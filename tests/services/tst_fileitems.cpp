@@ -59,10 +59,6 @@ void TestFileItems::filterComparesExactly_data() {
     QTest::newRow("only one") << QByteArray("Client") << false;
     QTest::newRow("other case") << QByteArray("Projects,client") << false;
     QTest::newRow("untagged") << QByteArray() << false;
-    QTest::newRow("KDE's path") << QByteArray("Projects/Client") << true;
-    QTest::newRow("older KDE's path") << QByteArray("/Projects/Client,Other") << true;
-    QTest::newRow("a path below") << QByteArray("Projects/Client/Invoices") << false;
-    QTest::newRow("a path that does not split") << QByteArray("Projects/Client/") << false;
 }
 
 void TestFileItems::filterComparesExactly() {
