@@ -177,7 +177,13 @@ QByteArray TagEdit::apply(const QByteArray& value) const {
                 doomed.remove(TagNames::exactKey(name));
             }
         }
-        list.removeIf([&](const QByteArray& entry) { return doomed.contains(entryKey(entry)); });
+        // A path entry means each name along it: it goes when every one of them does.
+        list.removeIf([&](const QByteArray& entry) {
+            const auto path =
+                TagPaths::segments(QString::fromUtf8(TagValueCodec::entryName(entry)));
+            return doomed.contains(entryKey(entry)) ||
+                   (path && exactKeys(*path).subtract(doomed).isEmpty());
+        });
     }
     return list == before ? value : joined(list);
 }

@@ -6,7 +6,8 @@
 
 // One change to a file's tag list, applied entry by entry: names are added (those the file
 // lacks, at the end), removed, and one renamed in place; path entries ("Projects/Client/2024")
-// that run through one path get another beginning in place, or are removed. Names compare exactly
+// that run through one path get another beginning in place, or are removed, as is a path entry
+// whose every name is removed. Names compare exactly
 // (canonically equivalent Unicode equal); entries the edit does not touch keep their bytes and
 // order. Applying an edit twice gives what applying it once gave.
 struct TagEdit {

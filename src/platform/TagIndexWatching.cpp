@@ -125,12 +125,16 @@ void TagIndex::catchUp() {
         }
         crawlFrom(starts);
     }
-    // Still not where the table says: looked at again in the rounds for unwatched folders.
+    // Still not where the table says, as folders keep moving. Their parents' events tell where
+    // they went: they are looked for again at the next catch-up, which comes before any answer.
+    // Past the watch limit no event may ever tell, and the rounds look at them instead.
     std::lock_guard lock(m_tableMutex);
-    m_unwatched.unite(m_missed).unite(m_stale);
-    m_missed.clear();
-    m_stale.clear();
-    m_seenTwice.clear();
+    if (m_watchLimitLogged) {
+        m_unwatched.unite(m_missed).unite(m_stale);
+        m_missed.clear();
+        m_stale.clear();
+        m_seenTwice.clear();
+    }
     m_table->recycleRemovedFolders();
 }
 

@@ -284,6 +284,8 @@ void TestFileTags::editsKeepOtherEntriesBytes_data() {
     QTest::newRow("path met again merges") << QByteArray("A/B,C/B") << "~A>C" << QByteArray("C/B");
     QTest::newRow("paths cut back to where the file is lifted")
         << QByteArray("A/B/C,A,x,/A/D") << "~A>A" << QByteArray("A,x");
+    QTest::newRow("path whose every name goes")
+        << QByteArray("A/B,A/C,/A/B/B,x") << "-A,B" << QByteArray("A/C,x");
     QTest::newRow("not a clean path, or another case")
         << QByteArray("Projects//Client,Projects/Client/,projects/client") << "~Projects/Client>"
         << QByteArray("Projects//Client,Projects/Client/,projects/client");
@@ -297,7 +299,9 @@ void TestFileTags::editsKeepOtherEntriesBytes() {
     if (edit.startsWith('+')) {
         QVERIFY(!addTags(m_store, {edit.mid(1)}, url));
     } else if (edit.startsWith('-')) {
-        QVERIFY(!::removeTag(m_store, edit.mid(1), url));
+        QVERIFY(!FileTagging::edit(m_store, QFile::encodeName(url.toLocalFile()),
+                                   TagEdit::remove(edit.mid(1).split(',')))
+                     .error);
     } else if (edit.startsWith('~')) {
         const QStringList paths = edit.mid(1).split('>');
         const QStringList to = paths[1].isEmpty() ? QStringList() : paths[1].split('/');

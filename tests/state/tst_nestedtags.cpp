@@ -39,6 +39,14 @@ QUuid tagAt(const AppViewModel& model, const QStringList& path) {
     return id;
 }
 
+// Renames as the user does, in the tag's field, and waits for the files.
+void renameTo(Session& session, const QUuid& id, const QString& name) {
+    session.model->beginRename(*AppViewModel::findTag(id, session.model->hierarchy()));
+    session.model->setInlineEditingText(name);
+    session.model->commitInlineEdit();
+    session.settle();
+}
+
 QStringList shownNames(AppViewModel& model, const QStringList& path) {
     for (qsizetype i = 0; i < path.size(); ++i) {
         model.openTag(tagAt(model, path.first(i + 1)), i);
@@ -118,10 +126,7 @@ void TestNestedTags::pathEntriesFollowEditsAndTheirUndo() {
     QVERIFY(!client.isNull());
     const QUuid archive = addTag(model, "Archive");
 
-    model.beginRename(*AppViewModel::findTag(client, model.hierarchy()));
-    model.setInlineEditingText("Job");
-    model.commitInlineEdit();
-    session.settle();
+    renameTo(session, client, "Job");
     QCOMPARE(raw(deep), QByteArray("Projects/Job/2024,Projects/Clients,Other"));
     QCOMPARE(raw(old), QByteArray("/Projects/Job"));
     QCOMPARE(raw(names), QByteArray("Projects,Job"));
@@ -286,10 +291,7 @@ void TestNestedTags::sharedNamesStayWithTheOtherTag() {
     QCOMPARE(raw(lifted), QByteArray("Projects,x"));
     QCOMPARE(raw(liftedKde), QByteArray("Projects,x"));  // a path is cut back to where it lands
 
-    model.beginRename(*AppViewModel::findTag(work, model.hierarchy()));
-    model.setInlineEditingText("Job");
-    model.commitInlineEdit();
-    session.settle();
+    renameTo(session, work, "Job");
     QCOMPARE(raw(job), QByteArray("Projects,Job"));
     QCOMPARE(raw(kde), QByteArray("Projects/Job"));
     QCOMPARE(raw(mine), QByteArray("Personal,Work"));
