@@ -290,8 +290,8 @@ private:
     void enqueueOperation(qint64 op, const FileWorkStatus::Verb& verb,
                           std::function<void(const FileWork::Summary&)> then = {},
                           std::function<void()> started = {});
-    // With `shared`, the status line says how many files kept the old name for another tag.
-    void renameOnFiles(qint64 op, bool shared = false);
+    // With the name another tag shares, the status line says how many files kept it for that tag.
+    void renameOnFiles(qint64 op, const QString& sharedName = {});
     // Path entries moved or taken off by a move or delete; `op` is in the journal already.
     void rewritePathsOnFiles(qint64 op);
     // Says in the status line how many files of a tag just nested lack a name along its path.

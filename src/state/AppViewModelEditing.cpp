@@ -166,7 +166,7 @@ void AppViewModel::commitInlineEdit() {
         return;
     }
     noteNamesLeaving(operation);
-    renameOnFiles(op, shared.has_value());
+    renameOnFiles(op, shared ? oldName : QString());
 }
 
 void AppViewModel::deleteTag(QUuid id) {

@@ -46,11 +46,11 @@ void AppViewModel::sayHiddenFiles(const QUuid& id) {
         }
         const QString parent = path[path.size() - 2];
         self->setFileWorkStatus(
-            (hidden.size() == 1 ? QStringLiteral("1 file tagged \u201c%2\u201d is not tagged "
-                                                 "\u201c%3\u201d")
-                                : QStringLiteral("%1 files tagged \u201c%2\u201d are not tagged "
-                                                 "\u201c%3\u201d"))
-                .arg(number(hidden.size()), path.last(), parent));
+            hidden.size() == 1
+                ? QStringLiteral("1 file tagged \u201c%1\u201d is not tagged \u201c%2\u201d")
+                      .arg(path.last(), parent)
+                : QStringLiteral("%1 files tagged \u201c%2\u201d are not tagged \u201c%3\u201d")
+                      .arg(number(hidden.size()), path.last(), parent));
         self->m_statusTimer.stop();  // it stays until the user has read it and chosen
         self->m_hiddenFiles = hidden;
         self->m_hiddenFilesPath = path;
@@ -154,13 +154,11 @@ void AppViewModel::reloadAfterFileWork() {
     loadFilesForCurrentTag();
 }
 
-void AppViewModel::renameOnFiles(qint64 op, bool shared) {
+void AppViewModel::renameOnFiles(qint64 op, const QString& sharedName) {
     QPointer<AppViewModel> self(this);
-    const auto operation = m_journal->operation(op);
-    const QString name = operation ? operation->edit.renameFrom : QString();
-    enqueueOperation(op, kRenaming, [self, shared, name](const FileWork::Summary& summary) {
+    enqueueOperation(op, kRenaming, [self, name = sharedName](const FileWork::Summary& summary) {
         // Files of the other tag of that name were left as they are: said, always.
-        if (shared && summary.unchanged > 0 && !hasTrouble(summary)) {
+        if (!name.isEmpty() && summary.unchanged > 0 && !hasTrouble(summary)) {
             self->setFileWorkStatus(
                 FileWorkStatus::summary(kRenaming, summary) + "; " +
                 (summary.unchanged == 1

@@ -295,6 +295,8 @@ void TestMainWindow::statusButtonTagsFilesANestingHid() {
     auto* button = m_window->findChild<QPushButton*>("statusAction");
     QTRY_VERIFY(button->isVisible());
     QCOMPARE(button->text(), QString("Tag Them"));
+    QCOMPARE(m_window->findChild<QLabel*>("statusText")->text(),
+             QString("1 file tagged \u201cGamma\u201d is not tagged \u201cAlpha\u201d"));
     QTest::mouseClick(button, Qt::LeftButton);
     m_model->waitForFileWork();
     QCOMPARE(tagsOf(flat), QByteArray("Gamma,Alpha"));
