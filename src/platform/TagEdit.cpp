@@ -12,17 +12,11 @@
 
 namespace {
 
-// A path's key, whether written with KDE's older leading "/" or without; a path of one name is
-// that name.
-QString pathKey(const QStringList& path) {
-    return TagNames::exactKey(path.size() == 1 ? path.first() : u'/' + TagPaths::entry(path));
-}
-
 // The name an entry of a stored list stands for, ready for comparison.
 QString entryKey(const QByteArray& entry) {
     const QString name = QString::fromUtf8(TagValueCodec::entryName(entry));
     const auto path = TagPaths::segments(name);
-    return path ? pathKey(*path) : TagNames::exactKey(name);
+    return path ? TagPaths::key(*path) : TagNames::exactKey(name);
 }
 
 // Path entries through `from` begin with `to` instead (keeping their own leading "/", if
@@ -45,8 +39,8 @@ void movePathsIn(QList<QByteArray>& list, const QStringList& from, const QString
             continue;
         }
         const QStringList moved = to == from ? to : to + path->mid(from.size());
-        if (!kept.contains(pathKey(moved))) {
-            kept.insert(pathKey(moved));
+        if (!kept.contains(TagPaths::key(moved))) {
+            kept.insert(TagPaths::key(moved));
             const QString prefix = name.startsWith(u'/') ? QStringLiteral("/") : QString();
             result.append(TagValueCodec::encodeName((prefix + TagPaths::entry(moved)).toUtf8()));
         }
@@ -179,10 +173,11 @@ QByteArray TagEdit::apply(const QByteArray& value) const {
         }
         // A path entry means each name along it: it goes when every one of them does.
         list.removeIf([&](const QByteArray& entry) {
-            const auto path =
-                TagPaths::segments(QString::fromUtf8(TagValueCodec::entryName(entry)));
-            return doomed.contains(entryKey(entry)) ||
-                   (path && exactKeys(*path).subtract(doomed).isEmpty());
+            const QString name = QString::fromUtf8(TagValueCodec::entryName(entry));
+            const auto path = TagPaths::segments(name);
+            return path ? doomed.contains(TagPaths::key(*path)) ||
+                              exactKeys(*path).subtract(doomed).isEmpty()
+                        : doomed.contains(TagNames::exactKey(name));
         });
     }
     return list == before ? value : joined(list);

@@ -33,6 +33,12 @@ inline QString entry(const QStringList& names) {
     return names.join(u'/');
 }
 
+// A path's key for comparing paths as the tree compares names, whether written with KDE's older
+// leading "/" or without; a path of one name is that name.
+inline QString key(const QStringList& names) {
+    return TagNames::exactKey(names.size() == 1 ? names.first() : u'/' + entry(names));
+}
+
 // A query for the files whose path entries run through `names` (a prefix of their path): the
 // leading "/" keeps it apart from any plain name that would fold to the same key.
 inline QString query(const QStringList& names) {

@@ -15,16 +15,6 @@ QString quoted(const QString& name) {
     return QStringLiteral("\u201c%1\u201d").arg(name);
 }
 
-// The names from the root down to the tag, the tag's own last; empty for an unknown id.
-QStringList pathOf(const QUuid& id, const QList<TagNode>& tree) {
-    QStringList names;
-    const TagNode* tag = TagTree::find(id, tree);
-    if (tag && TagTree::ancestorNames(id, tree, names)) {
-        names.append(tag->name);
-    }
-    return names;
-}
-
 }  // namespace
 
 bool AppViewModel::editTree(const QString& label, const QList<QUuid>& ids,
@@ -142,7 +132,7 @@ void AppViewModel::commitInlineEdit() {
     FileJournal::Operation operation;
     operation.edit = TagEdit::rename(oldName, trimmed);
     // KDE's path entries through the tag are renamed too ("Projects/Client/2024").
-    operation.edit.pathFrom = pathOf(id, m_hierarchy);
+    operation.edit.pathFrom = pathNames(id);
     operation.edit.pathTo = operation.edit.pathFrom;
     operation.edit.pathTo.last() = trimmed;
     // Another tag of the old name keeps it on its files.
@@ -177,7 +167,7 @@ void AppViewModel::deleteTag(QUuid id) {
     const TagNode deleted = *tag;
     const QString label = "Delete " + quoted(deleted.name);
     // Plain names stay on the files; KDE's path entries of the branch are taken off them.
-    const QStringList path = pathOf(id, m_hierarchy);
+    const QStringList path = pathNames(id);
     const qint64 op = beginPathWork(label, TagEdit::movePath(path, {}));
     if (op < 0) {
         return;
@@ -229,8 +219,8 @@ void AppViewModel::moveTag(QUuid id, std::optional<QUuid> newParentID) {
         parentLevel + TagTree::height(node) > TagTree::kMaxLevels) {
         return;
     }
-    const QStringList from = pathOf(id, m_hierarchy);
-    QStringList to = newParentID ? pathOf(*newParentID, m_hierarchy) : QStringList();
+    const QStringList from = pathNames(id);
+    QStringList to = newParentID ? pathNames(*newParentID) : QStringList();
     to.append(node.name);
     const QString label = "Move " + quoted(node.name);
     // KDE's path entries follow the tag: "Projects/Client/2024" becomes "Archive/Client/2024".

@@ -6,15 +6,6 @@
 
 namespace {
 
-// A path's key: its names' exact keys after a "/", so that no plain name can equal it.
-QString pathKey(const QStringList& names) {
-    QStringList keys;
-    for (const QString& name : names) {
-        keys.append(TagNames::exactKey(name));
-    }
-    return u'/' + keys.join(u'/');
-}
-
 const TagNode* childNamed(const QList<TagNode>& level, const QString& name) {
     const QString key = TagNames::exactKey(name);
     for (const TagNode& node : level) {
@@ -34,12 +25,12 @@ void NameMerge::noteLeaving(const QStringList& names) {
 }
 
 void NameMerge::notePathLeaving(const QStringList& path) {
-    m_leaving.insert(pathKey(path));
+    m_leaving.insert(TagPaths::key(path));
 }
 
 int NameMerge::joinPath(QList<TagNode>& tree, const QStringList& path, bool confirmed) {
     for (qsizetype length = 1; length <= path.size(); ++length) {
-        if (m_leaving.contains(pathKey(path.first(length)))) {
+        if (m_leaving.contains(TagPaths::key(path.first(length)))) {
             return 0;
         }
     }
@@ -63,7 +54,7 @@ int NameMerge::joinPath(QList<TagNode>& tree, const QStringList& path, bool conf
         const TagNode node = TagNode::make(path[i], 0);
         TagTree::append(tree, parent, node);
         if (!confirmed) {
-            m_unconfirmed.insert(node.id, {path[i], pathKey(path.first(i + 1))});
+            m_unconfirmed.insert(node.id, {path[i], TagPaths::key(path.first(i + 1))});
         }
         parent = node.id;
     }
@@ -105,7 +96,7 @@ qsizetype NameMerge::takeBack(QList<TagNode>& tree, const QStringList& crawledNa
         onFiles.insert(TagNames::exactKey(name));
         if (const auto path = TagPaths::segments(name)) {
             for (qsizetype length = 1; length <= path->size(); ++length) {
-                onFiles.insert(pathKey(path->first(length)));
+                onFiles.insert(TagPaths::key(path->first(length)));
             }
         }
     }

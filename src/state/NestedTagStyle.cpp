@@ -7,20 +7,24 @@
 
 #include <QSet>
 
-NestedTagStyle::NestedTagStyle()
-    : m_paths(Preferences::nestedTags() == Preferences::NestedTags::Paths) {}
+NestedTagStyle::NestedTagStyle() {
+    const auto stored = Preferences::nestedTags();
+    m_chosen = stored.has_value();
+    m_paths = stored == Preferences::NestedTags::Paths;
+}
 
 bool NestedTagStyle::choose(bool paths) {
     if (!Preferences::setNestedTags(paths ? Preferences::NestedTags::Paths
                                           : Preferences::NestedTags::Names)) {
         return false;
     }
+    m_chosen = true;
     m_paths = paths;
     return true;
 }
 
 bool NestedTagStyle::chooseFrom(const QStringList& namesOnFiles, const QList<TagNode>& tree) {
-    if (Preferences::nestedTags()) {
+    if (m_chosen) {
         return false;
     }
     QSet<QString> nested;

@@ -26,5 +26,6 @@ public:
     Names namesFor(const QStringList& path) const;
 
 private:
+    bool m_chosen = false;  // read once: the file is not asked again at every merge
     bool m_paths = false;
 };
