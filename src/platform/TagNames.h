@@ -2,8 +2,8 @@
 
 #include <QString>
 
-// When two tag names are the same, side by side, and what of a typed name counts. Order is another matter: names are sorted by
-// NameOrder, in the user's language and without regard to case.
+// When two tag names are the same, side by side, and what of a typed name counts. Order is another
+// matter: names are sorted by NameOrder, in the user's language and without regard to case.
 namespace TagNames {
 
 // The same name exactly: canonically equivalent Unicode spellings (a composed "é" and "e" with
@@ -17,6 +17,20 @@ inline QString exactKey(const QString& name) {
 // so that opening "Work" lists the files tagged "work" too.
 inline QString matchKey(const QString& name) {
     return name.toCaseFolded().normalized(QString::NormalizationForm_C);
+}
+
+// The same name for finding a tag by what was typed: case and accents fold away ("cafe" finds
+// "Café").
+inline QString searchKey(const QString& name) {
+    const QString decomposed = name.normalized(QString::NormalizationForm_KD);
+    QString folded;
+    folded.reserve(decomposed.size());
+    for (const QChar c : decomposed) {
+        if (c.category() != QChar::Mark_NonSpacing && c.category() != QChar::Mark_Enclosing) {
+            folded.append(c);
+        }
+    }
+    return folded.toCaseFolded();
 }
 
 // A typed name without the spaces and tabs around it; line breaks are kept, as typed.

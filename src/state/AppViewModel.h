@@ -5,6 +5,7 @@
 #include "services/FileWork.h"
 #include "state/NameMerge.h"
 #include "state/NestedTagStyle.h"
+#include "state/TagChoices.h"
 #include "state/UndoHistory.h"
 #include "state/ViewMode.h"
 
@@ -171,6 +172,7 @@ public:
     void clickColumnBackground();
     std::optional<QUuid> highlightedTagID(qsizetype column) const;
     QList<QUrl> selectedFileURLs() const;
+    QList<FileItem> selectedFiles() const;
     void openFile(const FileItem& file);
     // Reads a file's preview off the user interface thread; `done` runs on `receiver`'s thread
     // unless it is gone.
@@ -203,6 +205,36 @@ public:
     void moveInGrid(qint64 step);
     void moveInColumns(qint64 step);
     void selectGridItem(qsizetype index);
+    // Type-ahead: selects the next tag or file of the focused column (or the grid) whose name
+    // begins with what was typed; the same letter again steps to the next such item.
+    void selectByPrefix(const QString& typed);
+
+    // Finding a tag anywhere in the tree by part of its name, case and accents aside; every tag
+    // in the tree's order when nothing is typed.
+    struct FoundTag {
+        QUuid id;
+        QString name;
+        QString path;  // "Projects › Client": the names from the root, the tag's own last
+    };
+    QList<FoundTag> findTags(const QString& text) const;
+    // Opens a tag where it stands in the tree, in either view.
+    void showTag(QUuid id);
+
+    // Untagging: the tag whose list holds the selected files, and the menu's words for taking
+    // its name off them ("Remove “Client” from 3 Files"; empty when there is none).
+    std::optional<QUuid> selectedFilesTagID();
+    QString removeFromFilesLabel();
+    void removeTagFromSelectedFiles();
+    // The Tags dialog: what the selected files carry, and the changes the user checked, made
+    // to every selected file as one undoable step. A tag checked gives its ancestors' names too.
+    TagChoices tagChoicesForSelection() const;
+    struct TagChanges {
+        QList<QUuid> checked;
+        QList<QUuid> unchecked;
+        QStringList namesChecked;  // names the tree lacks
+        QStringList namesUnchecked;
+    };
+    void applyTagChanges(const TagChanges& changes);
 
     // The menu bar's commands. The selected tag is the selected tile in the icon view and the
     // tag opened last in the column view.
@@ -316,10 +348,23 @@ private:
         QList<FileItem> files;
     };
     GridItems gridItems();
+    std::optional<qsizetype> gridFocus(const GridItems& items) const;
+    // The column holding the keyboard focus: its tags, then its files, and where the focus is.
+    struct ColumnFocus {
+        qsizetype column = -1;  // none when the selected file is in no column
+        QList<TagNode> tags;
+        QList<FileItem> files;
+        std::optional<qsizetype> position;
+    };
+    ColumnFocus columnFocus();
+    void selectInColumn(const ColumnFocus& focus, qsizetype index);
     void selectOnlyFile(const QString& id);
     // The names from the root down to the tag, the tag's own last; empty when it is gone.
     QStringList pathNames(const QUuid& tagID) const;
     void tagWithPath(const QList<QUrl>& files, const QUuid& tagID);
+    // Taking the tag at the end of `path` off files: its name, and KDE's path entries through it
+    // cut to its parent's path.
+    static TagEdit untagging(const QStringList& path);
 
     Services m_services;
     std::unique_ptr<FileJournal> m_ownJournal;

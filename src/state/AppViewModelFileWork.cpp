@@ -219,11 +219,11 @@ void AppViewModel::applyEdit(const QList<QUrl>& urls, const TagEdit& edit, const
     pushUndoStep({label, {}, op, std::nullopt});
     QPointer<AppViewModel> self(this);
     enqueueOperation(op, adding.isEmpty() ? kUntagging : kTagging,
-                     [self, adding, note](const FileWork::Summary& summary) {
+                     [self, edit, note](const FileWork::Summary& summary) {
                          // One short line says what the drop changed, unless the summary has
                          // worse news.
                          if (!hasTrouble(summary)) {
-                             const QString said = dropSummary(adding, summary);
+                             const QString said = dropSummary(edit, summary);
                              self->setFileWorkStatus(note.isEmpty() ? said : said + "; " + note);
                              self->m_statusTimer.start(kStatusShownMs);
                          }

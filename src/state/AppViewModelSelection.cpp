@@ -117,15 +117,15 @@ std::optional<QUuid> AppViewModel::highlightedTagID(qsizetype column) const {
     return m_navigationPath[column];
 }
 
-QList<QUrl> AppViewModel::selectedFileURLs() const {
+QList<FileItem> AppViewModel::selectedFiles() const {
     if (m_selectedFileIDs.isEmpty()) {
         return {};
     }
-    QHash<QString, QUrl> urlByID;
+    QHash<QString, FileItem> byID;
     auto collect = [&](const QList<FileItem>& files) {
         for (const FileItem& file : files) {
-            if (m_selectedFileIDs.contains(file.id) && !urlByID.contains(file.id)) {
-                urlByID.insert(file.id, file.url);
+            if (m_selectedFileIDs.contains(file.id) && !byID.contains(file.id)) {
+                byID.insert(file.id, file);
             }
         }
     };
@@ -133,11 +133,19 @@ QList<QUrl> AppViewModel::selectedFileURLs() const {
     for (const QList<FileItem>& files : m_filesPerTag) {
         collect(files);
     }
-    QList<QUrl> urls;
+    QList<FileItem> selected;
     for (const QString& id : m_selectedFileIDs) {
-        if (const auto it = urlByID.constFind(id); it != urlByID.cend()) {
-            urls.append(*it);
+        if (const auto it = byID.constFind(id); it != byID.cend()) {
+            selected.append(*it);
         }
+    }
+    return selected;
+}
+
+QList<QUrl> AppViewModel::selectedFileURLs() const {
+    QList<QUrl> urls;
+    for (const FileItem& file : selectedFiles()) {
+        urls.append(file.url);
     }
     return urls;
 }

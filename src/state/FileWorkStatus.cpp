@@ -99,8 +99,13 @@ QString summary(const Verb& verb, const FileWork::Summary& summary) {
     return parts.join("; ");
 }
 
-QString dropSummary(const QStringList& adding, const FileWork::Summary& summary) {
-    const QStringList& names = adding.isEmpty() ? summary.namesRemoved : summary.namesAdded;
+QString dropSummary(const TagEdit& edit, const FileWork::Summary& summary) {
+    const QStringList& adding = edit.adding;
+    // Untagging cuts a tag out of KDE's paths ("A/B" becomes "A"): the tag is what went.
+    const bool cutOut = !edit.removing.isEmpty() && edit.pathTo != edit.pathFrom;
+    const QStringList& names = !adding.isEmpty() ? summary.namesAdded
+                               : cutOut          ? edit.removing
+                                                 : summary.namesRemoved;
     if (summary.changed == 0) {
         return adding.isEmpty() ? QStringLiteral("The files did not have those tags")
                                 : "The files already had " + namesText(adding);

@@ -35,6 +35,6 @@ QString summary(const Verb& verb, const FileWork::Summary& summary);
 // True when the summary has news worse than what was changed.
 bool hasTrouble(const FileWork::Summary& summary);
 // The short line of a drop or lift that went well: "Tagged 3 files with A, B".
-QString dropSummary(const QStringList& adding, const FileWork::Summary& summary);
+QString dropSummary(const TagEdit& edit, const FileWork::Summary& summary);
 
 }  // namespace FileWorkStatus

@@ -1,5 +1,7 @@
 #include "FakeServices.h"
 
+#include "platform/TagPaths.h"
+
 #include "platform/FilePaths.h"
 #include "platform/TagIndexCrawler.h"
 
@@ -17,7 +19,7 @@ void FakeQuery::queryFilesWithTag(const QString& name, Completion completion) {
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        for (const QString& tag : TagIndexCrawler::readTags(path.toUtf8())) {
+        for (const QString& tag : TagPaths::meanings(TagIndexCrawler::readTags(path.toUtf8()))) {
             if (tag.compare(name, Qt::CaseInsensitive) == 0) {
                 urls.append(QUrl::fromLocalFile(path));
                 break;

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTimer>
 
 SingleColumnView::SingleColumnView(AppViewModel& model, qsizetype column, QWidget* parent)
@@ -60,6 +61,8 @@ void SingleColumnView::setupConnections() {
 
 void SingleColumnView::updateGeometries() {
     QListView::updateGeometries();
+    // A wheel notch moves the desktop's number of lines (three) by whole rows, not by pixels.
+    verticalScrollBar()->setSingleStep(ColumnRowDelegate::kSpacing + ColumnRowDelegate::kRowHeight);
     // The rows were laid out again (a reload, a resize): the name field follows its row.
     m_nameField->sync();
 }

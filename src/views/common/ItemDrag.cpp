@@ -1,7 +1,7 @@
 #include "views/common/ItemDrag.h"
 
-#include "model/TagNode.h"
 #include "model/FileItem.h"
+#include "model/TagNode.h"
 #include "state/AppViewModel.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/TagNode.h"
 #include "model/FileItem.h"
+#include "model/TagNode.h"
 
 #include <QAbstractListModel>
 

@@ -8,6 +8,7 @@
 #include "views/window/PathBarView.h"
 #include "views/window/PreviewWindow.h"
 #include "views/window/StatusBarView.h"
+#include "views/window/TagFinder.h"
 #include "views/window/WindowInputBridge.h"
 #include "views/window/WindowMenus.h"
 
@@ -134,6 +135,8 @@ void MainWindow::setupContent() {
     stack->addWidget(divider(central));
     stack->addWidget(new StatusBarView(m_model, central));
     setCentralWidget(central);
+    m_finder = new TagFinder(m_model, *m_content);
+    connect(m_menus->findTag(), &QAction::triggered, m_finder, &TagFinder::open);
 }
 
 void MainWindow::setupConnections() {

@@ -9,6 +9,7 @@ class IconGridView;
 class NewTagSheet;
 class PathBarView;
 class PreviewWindow;
+class TagFinder;
 class WindowMenus;
 class QStackedWidget;
 class QToolButton;
@@ -25,6 +26,7 @@ public:
     ColumnBrowserView& columnBrowser() const { return *m_columns; }
     NewTagSheet* newTagSheet() const;
     PreviewWindow& preview() const;
+    TagFinder& finder() const { return *m_finder; }
     // The context menu of the selected item in the view showing, opened from the keyboard.
     void openMenuForSelection();
 
@@ -52,4 +54,5 @@ private:
     ColumnBrowserView* m_columns = nullptr;
     QPointer<NewTagSheet> m_sheet;
     PreviewWindow* m_preview = nullptr;
+    TagFinder* m_finder = nullptr;
 };

@@ -60,6 +60,9 @@ bool WindowInputBridge::handleKey(QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     switch (key->key()) {
         case Qt::Key_Space: {
+            if (isTyping()) {
+                return typeAhead(*key, focus);  // a space within a name being typed
+            }
             if (key->modifiers() & Qt::ControlModifier) {
                 return false;
             }
@@ -105,9 +108,33 @@ bool WindowInputBridge::handleKey(QEvent* event) {
             m_model.moveUp();
             break;
         default:
-            return false;
+            if (!typeAhead(*key, focus)) {
+                return false;
+            }
     }
     refreshPreview();
+    return true;
+}
+
+bool WindowInputBridge::isTyping() const {
+    return !m_typed.isEmpty() && m_typedTimer.isValid() &&
+           m_typedTimer.elapsed() <= QApplication::keyboardInputInterval();
+}
+
+bool WindowInputBridge::typeAhead(const QKeyEvent& key, QWidget* focus) {
+    // Letters typed in the tags select by name, as in a file manager; a pause starts afresh.
+    const QString text = key.text();
+    if (!qobject_cast<QAbstractScrollArea*>(focus) || text.isEmpty() || !text.front().isPrint() ||
+        (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) ||
+        (m_typed.isEmpty() && text.front().isSpace())) {
+        return false;
+    }
+    if (!isTyping()) {
+        m_typed.clear();
+    }
+    m_typedTimer.start();
+    m_typed += text;
+    m_model.selectByPrefix(m_typed);
     return true;
 }
 

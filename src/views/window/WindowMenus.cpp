@@ -2,6 +2,8 @@
 
 #include "state/AppViewModel.h"
 #include "views/common/MenuText.h"
+#include "views/editing/FileTagsDialog.h"
+#include "views/editing/MoveToDialog.h"
 #include "views/editing/TagColorMenu.h"
 #include "views/editing/TagIconMenu.h"
 #include "views/window/PreferencesDialog.h"
@@ -22,7 +24,10 @@ namespace {
 // Keys that act on items without a menu item of their own.
 const std::pair<const char*, const char*> kItemKeys[] = {
     {"Move the selection", "Arrow keys"},
-    {"Quick Look at the selected files", "Space"},
+    {"Open the selected files, or the selected tag", "Return"},
+    {"Preview the selected files", "Space"},
+    {"Close the preview", "Space, Escape, Return"},
+    {"Select the next item whose name begins with the letters typed", "Letters"},
     {"Open the menu of the selected item", "Menu, Shift+F10"},
     {"Move between toolbar, path bar and tags", "Tab, Shift+Tab"},
 };
@@ -61,10 +66,19 @@ void WindowMenus::setupFileMenu() {
     m_newTag = addItem(file, "New Tag", "newTag", QKeySequence::New);
     connect(m_newTag, &QAction::triggered, &m_model, &AppViewModel::requestNewTag);
     file->addSeparator();
-    m_open = addItem(file, "Open", "open", {});
+    // Return opens, where the tags have the focus; a window-wide key would take it from fields.
+    m_open = addItem(file, "Open\tReturn", "open", {});
     connect(m_open, &QAction::triggered, &m_model, &AppViewModel::openSelection);
     m_reveal = addItem(file, "Open Containing Folder", "openContainingFolder", {});
     connect(m_reveal, &QAction::triggered, &m_model, &AppViewModel::revealSelection);
+    file->addSeparator();
+    m_fileTags = addItem(file, "Tags\u2026", "fileTags", QKeySequence(Qt::CTRL | Qt::Key_T));
+    connect(m_fileTags, &QAction::triggered, this, &WindowMenus::showFileTags);
+    // Delete takes the opened tag off the selected files; with no file selected it deletes the
+    // tag (Edit → Delete), so only one of the two is ever enabled.
+    m_removeFromFiles = addItem(file, "Remove from Files", "removeFromFiles", QKeySequence::Delete);
+    connect(m_removeFromFiles, &QAction::triggered, &m_model,
+            &AppViewModel::removeTagFromSelectedFiles);
     file->addSeparator();
     QAction* quit = addItem(file, "Quit", "quit", QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
@@ -82,6 +96,10 @@ void WindowMenus::setupEditMenu() {
     connect(m_rename, &QAction::triggered, &m_model, &AppViewModel::beginRenameOfSelection);
     m_delete = addItem(m_edit, "Delete", "delete", QKeySequence::Delete);
     connect(m_delete, &QAction::triggered, &m_model, &AppViewModel::deleteSelectedTag);
+    m_moveTo = addItem(m_edit, "Move To\u2026", "moveTo", QKeySequence(Qt::CTRL | Qt::Key_M));
+    connect(m_moveTo, &QAction::triggered, this, &WindowMenus::showMoveTo);
+    m_edit->addSeparator();
+    m_findTag = addItem(m_edit, "Find Tag", "findTag", QKeySequence::Find);
     m_edit->addSeparator();
     // Filled for the selected tag when the menu opens: the catalogue is not built per click.
     m_colorMenu = m_edit->addMenu("Set Color");
@@ -101,6 +119,23 @@ void WindowMenus::showPreferences() {
     m_preferences->show();
     m_preferences->raise();
     m_preferences->activateWindow();
+}
+
+void WindowMenus::showFileTags() {
+    if (m_model.selectedFileIDs().isEmpty()) {
+        return;
+    }
+    auto* dialog = new FileTagsDialog(m_model, &m_window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
+void WindowMenus::showMoveTo() {
+    if (const TagNode* tag = m_model.selectedTag()) {
+        auto* dialog = new MoveToDialog(m_model, tag->id, &m_window);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->open();
+    }
 }
 
 void WindowMenus::setupViewMenu() {
@@ -149,6 +184,12 @@ void WindowMenus::refresh() {
     m_reveal->setEnabled(filesSelected);
     m_rename->setEnabled(tag != nullptr);
     m_delete->setEnabled(tag != nullptr);
+    m_moveTo->setEnabled(tag != nullptr);
+    m_fileTags->setEnabled(filesSelected);
+    const QString removeLabel = m_model.removeFromFilesLabel();
+    m_removeFromFiles->setText(removeLabel.isEmpty() ? QStringLiteral("Remove from Files")
+                                                     : menuText(removeLabel));
+    m_removeFromFiles->setEnabled(!removeLabel.isEmpty());
     m_colorMenu->menuAction()->setEnabled(tag != nullptr);
     m_iconMenu->menuAction()->setEnabled(tag != nullptr);
     m_asIcons->setChecked(m_model.viewMode() == ViewMode::Icon);

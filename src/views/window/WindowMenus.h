@@ -19,6 +19,7 @@ public:
 
     QAction* newTag() const { return m_newTag; }
     QAction* back() const { return m_back; }
+    QAction* findTag() const { return m_findTag; }
 
 private:
     void setupFileMenu();
@@ -32,6 +33,8 @@ private:
     void showShortcuts();
     void showAbout();
     void showPreferences();
+    void showFileTags();
+    void showMoveTo();
     QAction* addItem(QMenu* menu, const QString& text, const char* name, const QKeySequence& key);
 
     AppViewModel& m_model;
@@ -44,6 +47,10 @@ private:
     QAction* m_redo = nullptr;
     QAction* m_rename = nullptr;
     QAction* m_delete = nullptr;
+    QAction* m_findTag = nullptr;
+    QAction* m_moveTo = nullptr;
+    QAction* m_fileTags = nullptr;
+    QAction* m_removeFromFiles = nullptr;
     QMenu* m_colorMenu = nullptr;
     QMenu* m_iconMenu = nullptr;
     QAction* m_asIcons = nullptr;

@@ -1,0 +1,134 @@
+// Finding a tag by name, opening it where it stands, and taking a tag off selected files.
+#include "model/TagTree.h"
+#include "platform/TagNames.h"
+#include "state/AppViewModel.h"
+#include "state/FileWorkStatus.h"
+
+#include <algorithm>
+
+namespace {
+
+void collectMatches(const QList<TagNode>& nodes, const QString& key, const QString& above,
+                    QList<AppViewModel::FoundTag>& found) {
+    for (const TagNode& node : nodes) {
+        const QString path =
+            above.isEmpty() ? node.name : above + QStringLiteral(" \u203a ") + node.name;
+        if (key.isEmpty() || TagNames::searchKey(node.name).contains(key)) {
+            found.append({node.id, node.name, path});
+        }
+        collectMatches(node.children, key, path, found);
+    }
+}
+
+}  // namespace
+
+QList<AppViewModel::FoundTag> AppViewModel::findTags(const QString& text) const {
+    const QString key = TagNames::searchKey(TagNames::trimmed(text));
+    QList<FoundTag> found;
+    collectMatches(m_hierarchy, key, {}, found);
+    if (key.isEmpty()) {
+        return found;  // every tag, in the tree's order
+    }
+    // Names that begin with what was typed come first, then the shallower, then by path.
+    const auto rank = [&key](const FoundTag& tag) {
+        return !TagNames::searchKey(tag.name).startsWith(key);
+    };
+    std::stable_sort(found.begin(), found.end(), [&](const FoundTag& a, const FoundTag& b) {
+        if (rank(a) != rank(b)) {
+            return rank(a) < rank(b);
+        }
+        const auto depth = [](const FoundTag& tag) { return tag.path.count(u'\u203a'); };
+        if (depth(a) != depth(b)) {
+            return depth(a) < depth(b);
+        }
+        return a.path.localeAwareCompare(b.path) < 0;
+    });
+    return found;
+}
+
+void AppViewModel::showTag(QUuid id) {
+    if (!findTag(id, m_hierarchy)) {
+        return;  // deleted while the finder was open
+    }
+    commitInlineEdit();
+    QList<QUuid> path = TagTree::ancestorIDs(id, m_hierarchy);
+    path.append(id);
+    setNavigationPath(std::move(path));
+    clearSelection();
+    loadFilesForCurrentTag();
+}
+
+std::optional<QUuid> AppViewModel::selectedFilesTagID() {
+    if (m_selectedFileIDs.isEmpty() || m_navigationPath.isEmpty()) {
+        return std::nullopt;
+    }
+    if (m_viewMode == ViewMode::Icon) {
+        return m_navigationPath.last();
+    }
+    const ColumnFocus focus = columnFocus();
+    if (focus.column < 1) {
+        return std::nullopt;
+    }
+    return m_navigationPath[focus.column - 1];
+}
+
+QString AppViewModel::removeFromFilesLabel() {
+    const auto id = selectedFilesTagID();
+    const TagNode* tag = id ? findTag(*id, m_hierarchy) : nullptr;
+    if (!tag) {
+        return {};
+    }
+    return QStringLiteral("Remove \u201c%1\u201d from %2")
+        .arg(tag->name, FileWorkStatus::fileCountLabel(m_selectedFileIDs.size()));
+}
+
+void AppViewModel::removeTagFromSelectedFiles() {
+    const auto id = selectedFilesTagID();
+    const QStringList path = id ? pathNames(*id) : QStringList();
+    if (path.isEmpty()) {
+        return;
+    }
+    // KDE's path entries through the tag lose it and keep the rest ("A/B/C" becomes "A/B"), so
+    // the files leave its list whichever way they carry it.
+    const QList<QUrl> urls = selectedFileURLs();
+    setSelectedFileIDs({});
+    applyEdit(urls, untagging(path));
+}
+
+TagEdit AppViewModel::untagging(const QStringList& path) {
+    TagEdit edit = TagEdit::remove({path.last()});
+    edit.pathFrom = path;
+    edit.pathTo = path.mid(0, path.size() - 1);
+    return edit;
+}
+
+TagChoices AppViewModel::tagChoicesForSelection() const {
+    return TagChoices(m_hierarchy, selectedFiles());
+}
+
+void AppViewModel::applyTagChanges(const TagChanges& changes) {
+    // One tag unchecked also takes KDE's path entries through it, as untagging does; more are
+    // taken off by name, a path entry going when all its names go.
+    TagEdit edit;
+    if (changes.unchecked.size() == 1) {
+        if (const QStringList path = pathNames(changes.unchecked.first()); !path.isEmpty()) {
+            edit = untagging(path);
+        }
+    } else {
+        for (const QUuid& id : changes.unchecked) {
+            if (const TagNode* tag = findTag(id, m_hierarchy)) {
+                edit.removing.append(tag->name);
+            }
+        }
+    }
+    edit.removing += changes.namesUnchecked;
+    for (const QUuid& id : changes.checked) {
+        for (const QString& name : m_nestedTagStyle.namesFor(pathNames(id)).adding) {
+            if (!edit.adding.contains(name)) {
+                edit.adding.append(name);
+            }
+        }
+    }
+    edit.adding += changes.namesChecked;
+    applyEdit(selectedFileURLs(), edit);
+}

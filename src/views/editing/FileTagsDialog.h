@@ -1,0 +1,36 @@
+#pragma once
+
+#include "state/TagChoices.h"
+
+#include <QDialog>
+
+class AppViewModel;
+class QLineEdit;
+class QListWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// File → Tags…: the tree's tags as check boxes for the selected files (checked: every file
+// carries the tag; partly: some do), with a find field, and below them the names on the files
+// that the tree lacks. OK makes every file carry what is checked, as one undoable step; a box
+// left partly checked leaves each file as it was.
+class FileTagsDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit FileTagsDialog(AppViewModel& model, QWidget* parent = nullptr);
+
+    QTreeWidget& tags() const { return *m_tags; }
+    QListWidget& otherNames() const { return *m_others; }
+
+private:
+    void fill(const QList<TagNode>& nodes, QTreeWidgetItem* parent);
+    void filter(const QString& text);
+    void apply();
+
+    AppViewModel& m_model;
+    TagChoices m_choices;
+    QLineEdit* m_find;
+    QTreeWidget* m_tags;
+    QListWidget* m_others;
+};
