@@ -1,6 +1,7 @@
 #include "app/DesktopServices.h"
 #include "app/ShutdownSignals.h"
 #include "state/AppViewModel.h"
+#include "views/window/ColorSchemeFollower.h"
 #include "views/window/MainWindow.h"
 
 #include <QApplication>
@@ -51,6 +52,12 @@ int main(int argc, char* argv[]) {
     // Outside a full desktop session no icon theme may be set; file icons come from Adwaita.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == "hicolor") {
         QIcon::setThemeName("Adwaita");
+    }
+
+    // GNOME's dark choice comes from its settings portal, read before the window is drawn.
+    ColorSchemeFollower colorScheme;
+    if (ColorSchemeFollower::isWanted()) {
+        colorScheme.follow();
     }
 
     DesktopServices services;

@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QToolButton>
+#include <QMenu>
 #include <QtTest>
 
 class TestMainWindow : public QObject, public WindowFixture {
@@ -50,7 +51,9 @@ private:
         QList<QToolButton*> result;
         QWidget* bar = m_window->findChild<QWidget*>("pathBar");
         for (QToolButton* button : bar->findChildren<QToolButton*>()) {
-            result.append(button);
+            if (!button->isHidden()) {
+                result.append(button);
+            }
         }
         std::sort(result.begin(), result.end(),
                   [](QToolButton* a, QToolButton* b) { return a->x() < b->x(); });
@@ -170,19 +173,25 @@ void TestMainWindow::pathBarChipsAndEmphasis() {
     QTest::mouseClick(chips()[0], Qt::LeftButton);
     QVERIFY(m_model->navigationPath().isEmpty());
 
-    // A path wider than the bar: the first chips are cut with "…", the last stays whole, and
-    // every chip tells its whole name.
+    // A path wider than the bar: the chips after "Tags" fold into one "…" chip whose menu opens
+    // them; "Tags" and the current tag stay whole.
     QList<QUuid> deep;
-    for (int i = 0; i < 8; ++i) {
-        deep.append(add(QString("A rather long tag name %1").arg(i),
+    for (int i = 0; i < 11; ++i) {
+        deep.append(add(QString("Level %1 with a rather long name").arg(i),
                         deep.isEmpty() ? std::nullopt : std::optional(deep.last())));
         m_model->openTag(deep.last(), i);
     }
     QTRY_VERIFY(chips().last()->geometry().right() <= chips().last()->parentWidget()->width());
     row = chips();
-    QVERIFY(row[1]->text().endsWith(u'…'));
-    QCOMPARE(row[1]->toolTip(), QString("A rather long tag name 0"));
-    QCOMPARE(row.last()->text(), QString("A rather long tag name 7"));
+    QCOMPARE(row[0]->text(), QString("Tags"));
+    QCOMPARE(row[1]->objectName(), QString("pathChipMore"));
+    QCOMPARE(row.last()->text(), QString("Level 10 with a rather long name"));
+    const QList<QAction*> folded = row[1]->menu()->actions();
+    QCOMPARE(folded.size(), 11 - (row.size() - 2));  // every tag chip not shown is in the menu
+    QCOMPARE(folded.first()->text(), QString("Level 0 with a rather long name"));
+    folded[1]->trigger();
+    QCOMPARE(m_model->navigationPath(), deep.mid(0, 2));
+    QCOMPARE(chips().size(), 3);  // a short path shows whole again
 }
 
 void TestMainWindow::colourMenuAndPanel() {
@@ -252,11 +261,20 @@ void TestMainWindow::iconMenuAndCustomImages() {
 
 void TestMainWindow::catalogueSymbolsHaveGlyphs() {
     QStringList missing;
+    QHash<QByteArray, QString> drawn;  // each picture with the symbol that drew it
     for (const auto& category : IconCatalog::iconCatalog()) {
         for (const auto& symbol : category.symbols) {
             if (SymbolGlyphs::glyphFor(symbol.symbol).isEmpty()) {
                 missing.append(symbol.symbol);
+                continue;
             }
+            const QImage image = SymbolGlyphs::pixmap(symbol.symbol, Qt::black, 24).toImage();
+            const QByteArray bits(reinterpret_cast<const char*>(image.constBits()),
+                                  image.sizeInBytes());
+            // No two symbols of the menu look the same.
+            QVERIFY2(!drawn.contains(bits),
+                     qPrintable(symbol.symbol + " draws as " + drawn.value(bits)));
+            drawn.insert(bits, symbol.symbol);
         }
     }
     QVERIFY2(missing.isEmpty(), qPrintable(missing.join(", ")));

@@ -134,7 +134,8 @@ void ColumnRowDelegate::paintFileRow(QPainter& painter, const QStyleOptionViewIt
 void ColumnRowDelegate::paintHeader(QPainter& painter, const QStyleOptionViewItem& option) const {
     const QRect text = option.rect.adjusted(14, kSpacing + 8, -14, -2);
     painter.setFont(sized(option.font, 11, QFont::Medium));
-    painter.setPen(option.palette.color(QPalette::PlaceholderText));
+    painter.setPen(
+        Colors::secondaryText(option.palette, Colors::controlBackground(option.palette)));
     painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Files"));
 }
 
@@ -146,7 +147,8 @@ void ColumnRowDelegate::paintLoading(QPainter& painter, const QStyleOptionViewIt
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(
-        QPen(option.palette.color(QPalette::PlaceholderText), 2, Qt::SolidLine, Qt::RoundCap));
+        QPen(Colors::secondaryText(option.palette, Colors::controlBackground(option.palette)), 2,
+             Qt::SolidLine, Qt::RoundCap));
     painter.drawArc(circle, -angle * 16, 270 * 16);
     painter.restore();
 }

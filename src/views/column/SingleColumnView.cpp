@@ -7,11 +7,13 @@
 #include "views/common/ItemDrag.h"
 #include "views/common/ItemMenus.h"
 #include "views/common/NameFieldHost.h"
+#include "views/grid/GridEmptyState.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
 #include <QPointer>
 #include <QScrollBar>
 #include <QTimer>
@@ -112,7 +114,7 @@ void SingleColumnView::dragMoveEvent(QDragMoveEvent* event) {
     // File rows take files only; tag rows and the background take tags too.
     const QMimeData& data = *event->mimeData();
     if (data.hasUrls() || (!m_rows->fileAt(row) && data.hasFormat("text/plain"))) {
-        event->acceptProposedAction();
+        ItemDrag::acceptAsCopy(*event);
     } else {
         event->ignore();
     }
@@ -133,6 +135,11 @@ bool SingleColumnView::dropped(const QPoint& point, const QMimeData& data) {
 void SingleColumnView::paintEvent(QPaintEvent* event) {
     m_delegate->setHighlightedTag(m_model.highlightedTagID(m_column));
     ItemView::paintEvent(event);
+    // An empty home: the same help as the icon view gives.
+    if (m_column == 0 && m_model.hierarchy().isEmpty()) {
+        QPainter painter(viewport());
+        GridEmptyState::paint(painter, viewport()->rect(), false, palette(), devicePixelRatioF());
+    }
 }
 
 void SingleColumnView::contextMenuEvent(QContextMenuEvent* event) {

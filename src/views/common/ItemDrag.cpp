@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDrag>
+#include <QDropEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QWidget>
@@ -29,6 +30,18 @@ void start(QWidget* source, const PressedItem& item) {
 
 bool mayAccept(const QMimeData& data) {
     return data.hasUrls() || data.hasFormat("text/plain");
+}
+
+bool acceptAsCopy(QDropEvent& event) {
+    for (const Qt::DropAction action : {Qt::CopyAction, Qt::LinkAction}) {
+        if (event.possibleActions() & action) {
+            event.setDropAction(action);
+            event.accept();
+            return true;
+        }
+    }
+    event.ignore();
+    return false;
 }
 
 AppViewModel::SelectMode selectMode(Qt::KeyboardModifiers modifiers) {

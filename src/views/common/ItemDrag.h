@@ -9,6 +9,7 @@
 
 #include <optional>
 
+class QDropEvent;
 class QMimeData;
 class QMouseEvent;
 class QWidget;
@@ -28,6 +29,10 @@ void start(QWidget* source, const PressedItem& item);
 
 // Files, or plain text that may hold a tag id.
 bool mayAccept(const QMimeData& data);
+
+// Accepts a drop as a copy, or a link where the source offers no copy: files stay where they
+// are, so the cursor must not say they move. False (and ignored) when neither is offered.
+bool acceptAsCopy(QDropEvent& event);
 
 // Ctrl adds to or removes from the file selection, as in the desktop's file managers.
 AppViewModel::SelectMode selectMode(Qt::KeyboardModifiers modifiers);

@@ -62,15 +62,15 @@ protected:
     }
     void dragEnterEvent(QDragEnterEvent* event) override {
         if (ItemDrag::mayAccept(*event->mimeData())) {
-            event->acceptProposedAction();
+            ItemDrag::acceptAsCopy(*event);
         }
     }
     void dragLeaveEvent(QDragLeaveEvent*) override { m_hover.leave(m_model); }
     void dropEvent(QDropEvent* event) override {
         m_hover.leave(m_model);
-        const bool accepted = dropped(event->position().toPoint(), *event->mimeData());
-        event->setDropAction(Qt::CopyAction);
-        event->setAccepted(accepted);
+        if (ItemDrag::acceptAsCopy(*event)) {
+            event->setAccepted(dropped(event->position().toPoint(), *event->mimeData()));
+        }
     }
 
     AppViewModel& m_model;

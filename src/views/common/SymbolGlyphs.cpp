@@ -3,6 +3,7 @@
 #include <QGlyphRun>
 #include <QHash>
 #include <QPainter>
+#include <QPainterPath>
 #include <QRawFont>
 #include <QTextLayout>
 
@@ -48,7 +49,7 @@ const QHash<QString, QString>& ligatures() {
         {"hand.point.up.left.fill", "touch_app"},
         {"brain.fill", "psychology"},
         {"eye.fill", "visibility"},
-        {"eyes.inverse", "remove_red_eye"},
+        {"eyes.inverse", "preview"},
         {"desktopcomputer", "desktop_windows"},
         {"laptopcomputer", "laptop"},
         {"apple.terminal.fill", "terminal"},
@@ -65,10 +66,10 @@ const QHash<QString, QString>& ligatures() {
         {"externaldrive.fill", "storage"},
         {"wifi", "wifi"},
         {"globe", "language"},
-        {"globe.americas.fill", "public"},
+        {"globe.americas.fill", "south_america"},
         {"globe.europe.africa.fill", "public"},
-        {"globe.asia.australia.fill", "public"},
-        {"globe.central.south.asia.fill", "public"},
+        {"globe.asia.australia.fill", "travel_explore"},
+        {"globe.central.south.asia.fill", "explore"},
         {"mappin.and.ellipse", "place"},
         {"map.fill", "map"},
         {"shield.fill", "shield"},
@@ -128,8 +129,6 @@ const QHash<QString, QString>& ligatures() {
         {"camera.macro", "local_florist"},
         {"leaf.fill", "eco"},
         {"tree.fill", "park"},
-        {"dog.fill", "pets"},
-        {"cat.fill", "pets"},
         {"pawprint.fill", "pets"},
         {"bird.fill", "flutter_dash"},
         {"fish.fill", "set_meal"},
@@ -207,9 +206,41 @@ bool hasSingleGlyph(const QString& ligature) {
     return single;
 }
 
+// The font has no cat or dog: their heads are drawn, on a 24-unit square.
+QPainterPath drawnShape(const QString& symbol) {
+    QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
+    if (symbol == QLatin1String("cat.fill")) {
+        path.addEllipse(QRectF(4, 7, 16, 14));
+        path.addPolygon(QPolygonF({{4.5, 12}, {5, 2.5}, {11, 8}}));
+        path.addPolygon(QPolygonF({{19.5, 12}, {19, 2.5}, {13, 8}}));
+    } else if (symbol == QLatin1String("dog.fill")) {
+        path.addRoundedRect(QRectF(6, 4, 12, 15), 6, 6);
+        path.addEllipse(QRectF(9, 14, 6, 7));
+        QTransform left;
+        left.translate(5, 11).rotate(20);
+        path.addPath(left.map([] {
+            QPainterPath ear;
+            ear.addEllipse(QRectF(-3, -7, 5, 13));
+            return ear;
+        }()));
+        QTransform right;
+        right.translate(19, 11).rotate(-20);
+        path.addPath(right.map([] {
+            QPainterPath ear;
+            ear.addEllipse(QRectF(-2, -7, 5, 13));
+            return ear;
+        }()));
+    }
+    return path;
+}
+
 }  // namespace
 
 QString glyphFor(const QString& symbol) {
+    if (!drawnShape(symbol).isEmpty()) {
+        return symbol;  // drawn, not taken from the font
+    }
     const QString ligature = ligatures().value(symbol);
     return !ligature.isEmpty() && hasSingleGlyph(ligature) ? ligature : QString();
 }
@@ -223,6 +254,12 @@ QPixmap pixmap(const QString& symbol, const QColor& color, int size, qreal devic
     image.setDevicePixelRatio(devicePixelRatio);
     image.fill(Qt::transparent);
     QPainter painter(&image);
+    if (const QPainterPath drawn = drawnShape(symbol); !drawn.isEmpty()) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(size / 24.0, size / 24.0);
+        painter.fillPath(drawn, color);
+        return image;
+    }
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setPen(color);
     QSizeF box;

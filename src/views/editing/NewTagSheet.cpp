@@ -2,6 +2,7 @@
 
 #include "platform/TagNames.h"
 #include "state/AppViewModel.h"
+#include "views/common/Colors.h"
 #include "views/editing/ColorSwatchRow.h"
 
 #include <QHBoxLayout>
@@ -47,7 +48,7 @@ void NewTagSheet::setupWidgets() {
         caption.setPixelSize(10);
         parentLine->setFont(caption);
         QPalette colors = parentLine->palette();
-        colors.setColor(QPalette::WindowText, colors.color(QPalette::PlaceholderText));
+        colors.setColor(QPalette::WindowText, Colors::secondaryText(colors));
         parentLine->setPalette(colors);
         stack->addWidget(parentLine, 0, Qt::AlignHCenter);
     }

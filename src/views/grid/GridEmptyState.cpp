@@ -1,5 +1,6 @@
 #include "views/grid/GridEmptyState.h"
 
+#include "views/common/Colors.h"
 #include "views/common/SymbolGlyphs.h"
 #include "views/common/TagIconPainter.h"
 
@@ -16,7 +17,8 @@ constexpr int kGap = 12;
 constexpr int kTitlePixels = 17;
 constexpr int kCaptionPixels = 10;
 constexpr float kIconAlpha = 0.25f;
-constexpr float kCaptionAlpha = 0.45f;
+constexpr int kMessageFlags = Qt::AlignCenter | Qt::TextWordWrap;
+constexpr double kCaptionEmphasis = 0.45;  // fainter than the title, as far as it stays readable
 
 }  // namespace
 
@@ -36,7 +38,10 @@ void paint(QPainter& painter, const QRect& bounds, bool inTag, const QPalette& p
     QFont captionFont = painter.font();
     captionFont.setPixelSize(kCaptionPixels);
     const int titleHeight = QFontMetrics(titleFont).height();
-    const int messageHeight = QFontMetrics(captionFont).height() * (inTag ? 1 : 2);
+    // The help wraps further where the width is less (a column).
+    const QRect messageBox(area.left(), 0, area.width(), area.height());
+    const int messageHeight =
+        QFontMetrics(captionFont).boundingRect(messageBox, kMessageFlags, message).height();
     const int total = kIcon + kGap + titleHeight + kGap + messageHeight;
     int y = area.center().y() - total / 2;
     const QRectF icon(area.center().x() - kIcon / 2.0, y, kIcon, kIcon);
@@ -48,14 +53,13 @@ void paint(QPainter& painter, const QRect& bounds, bool inTag, const QPalette& p
     }
     y += kIcon + kGap;
     painter.setFont(titleFont);
-    painter.setPen(palette.color(QPalette::PlaceholderText));
+    const QColor background = Colors::controlBackground(palette);
+    painter.setPen(Colors::secondaryText(palette, background));
     painter.drawText(QRect(area.left(), y, area.width(), titleHeight), Qt::AlignCenter, title);
     y += titleHeight + kGap;
     painter.setFont(captionFont);
-    QColor tertiary = palette.color(QPalette::Text);
-    tertiary.setAlphaF(kCaptionAlpha);
-    painter.setPen(tertiary);
-    painter.drawText(QRect(area.left(), y, area.width(), messageHeight), Qt::AlignCenter, message);
+    painter.setPen(Colors::secondaryText(palette, background, kCaptionEmphasis));
+    painter.drawText(QRect(area.left(), y, area.width(), messageHeight), kMessageFlags, message);
 }
 
 }  // namespace GridEmptyState

@@ -232,11 +232,11 @@ void IconGridView::paintLoadingLine(QPainter& painter, const GridGeometry& grid)
     const int angle = static_cast<int>((QDateTime::currentMSecsSinceEpoch() / 4) % 360);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(
-        QPen(palette().color(QPalette::PlaceholderText), 2, Qt::SolidLine, Qt::RoundCap));
+    painter.setPen(QPen(Colors::secondaryText(palette(), Colors::controlBackground(palette())), 2,
+                        Qt::SolidLine, Qt::RoundCap));
     painter.drawArc(arc, -angle * 16, 270 * 16);
     painter.restore();
-    painter.setPen(palette().color(QPalette::PlaceholderText));
+    painter.setPen(Colors::secondaryText(palette(), Colors::controlBackground(palette())));
     painter.drawText(line, Qt::AlignCenter, kSearchingText);
 }
 
@@ -273,7 +273,11 @@ void IconGridView::dragMoveEvent(QDragMoveEvent* event) {
     } else if (!m_tiles->fileAt(tile)) {
         acceptable = data.hasUrls() && m_model.currentTag().has_value();  // the background
     }
-    acceptable ? event->acceptProposedAction() : event->ignore();
+    if (acceptable) {
+        ItemDrag::acceptAsCopy(*event);
+    } else {
+        event->ignore();
+    }
 }
 
 bool IconGridView::dropped(const QPoint& point, const QMimeData& data) {

@@ -2,6 +2,7 @@
 
 #include "state/AppViewModel.h"
 #include "views/column/ColumnBrowserView.h"
+#include "views/common/Colors.h"
 #include "views/common/SymbolGlyphs.h"
 #include "views/editing/NewTagSheet.h"
 #include "views/grid/IconGridView.h"
@@ -30,6 +31,10 @@ QFrame* divider(QWidget* parent) {
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Plain);
     line->setFixedHeight(1);
+    // The theme's separator colour, as the column dividers use, not the text's black.
+    QPalette colors = line->palette();
+    colors.setColor(QPalette::WindowText, Colors::separator(colors));
+    line->setPalette(colors);
     return line;
 }
 

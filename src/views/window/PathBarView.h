@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QUuid>
 #include <QWidget>
 
 class AppViewModel;
 class QHBoxLayout;
+class QLabel;
 class QToolButton;
 
 // Where the user is in the tree: a "Tags" chip and one chip per tag of the path, separated by
@@ -18,15 +20,25 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void rebuild();
-    // Cuts the tag chips' names with "…" when the path is wider than the bar, the leftmost
-    // first, so that the last chips stay readable.
+    // When the path is wider than the bar, folds the chips after "Tags" into one "…" chip
+    // whose menu opens them, the leftmost first, so that "Tags" and the current tag stay whole.
     void fitChips();
+    QLabel* separator();
 
+    struct Chip {
+        QToolButton* button;
+        QLabel* separator;  // the chevron before it
+        QString name;
+        QUuid id;
+    };
     AppViewModel& m_model;
     QHBoxLayout* m_row;
     QToolButton* m_root = nullptr;
-    QList<std::pair<QToolButton*, QString>> m_chips;  // each tag chip with its full name
+    QToolButton* m_more = nullptr;
+    QLabel* m_moreSeparator = nullptr;
+    QList<Chip> m_chips;
 };

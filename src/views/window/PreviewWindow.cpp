@@ -49,7 +49,7 @@ void PreviewWindow::setupWidgets() {
     m_image->setMinimumSize(1, 1);
     m_text = new QPlainTextEdit(m_pages);
     m_text->setReadOnly(true);
-    m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_text->setFocusPolicy(Qt::NoFocus);
     m_entries = new QListWidget(m_pages);
     m_entries->setFocusPolicy(Qt::NoFocus);
@@ -98,7 +98,12 @@ void PreviewWindow::showCurrent() {
                            : QString());
     m_shown.reset();
     if (m_items.isEmpty()) {
+        // Nothing selected: no name of a file that is no longer shown.
         m_title->clear();
+        setWindowTitle(QStringLiteral("Preview"));
+        m_info->setText(QStringLiteral("No Selection"));
+        m_infoIcon->clear();
+        m_pages->setCurrentWidget(m_info->parentWidget());
         return;
     }
     const QUrl url = m_items[m_index];

@@ -34,7 +34,7 @@ void StatusBarView::setupWidgets() {
     column->setSpacing(0);
     QFont small = font();
     small.setPixelSize(11);
-    const QColor secondary = palette().color(QPalette::PlaceholderText);
+    const QColor secondary = Colors::secondaryText(palette());
 
     m_banner = new QWidget(this);
     m_banner->setObjectName("fullDiskAccessBanner");
