@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QToolBar>
 #include <QtTest>
 
 // What a screen reader and a keyboard-only user meet in the real window.
@@ -95,12 +96,26 @@ void TestAccessibility::tabMovesFromToolbarToPathBarToContent() {
     QCOMPARE(visited, QStringList({"Icon View", "New Tag", "Tags", "Alpha", "Alpha", "Back",
                                    "Icon View", "New Tag", "Tags"}));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);  // past the "Alpha" chip
-    QCOMPARE(QApplication::focusWidget(), m_window->findChild<QWidget*>("iconGrid"));
+    QWidget* grid = m_window->findChild<QWidget*>("iconGrid");
+    QCOMPARE(QApplication::focusWidget(), grid);
+    // A view reached with Tab shows a ring; the path chips show theirs by style.
+    QVERIFY(grid->findChild<QWidget*>("focusRing")->isVisible());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
     QCOMPARE(m_model->selectedFileIDs().size(), 1);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QCOMPARE(m_services->workspace.opened, QList<QUrl>{QUrl::fromLocalFile(m_folder + "/f.txt")});
+
+    // In the columns, Tab from Back lands on the checked segment, and the arrows change the mode.
+    m_model->setViewMode(ViewMode::Column);
+    QVERIFY(!grid->findChild<QWidget*>("focusRing")->isVisible());
+    m_window->findChild<QToolBar*>("toolbar")
+        ->widgetForAction(m_window->findChild<QAction*>("back"))
+        ->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QString("columnViewSegment"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+    QCOMPARE(m_model->viewMode(), ViewMode::Icon);
 }
 
 QTEST_MAIN(TestAccessibility)

@@ -112,6 +112,22 @@ void TestMainWindow::newTagSheetTrimsAndCancels() {
     QCOMPARE(swatches->colorIndex(), 0);
     QTest::mouseClick(swatches, Qt::LeftButton, {}, swatches->swatchRect(5).center());
     QCOMPARE(swatches->colorIndex(), 6);  // Red
+    // The keyboard reaches the swatches too, and they say the colour chosen.
+    sheet->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), sheet);
+    name->setFocus();
+    QTest::keyClick(name, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), swatches);
+    QTest::keyClick(swatches, Qt::Key_Home);
+    QTest::keyClick(swatches, Qt::Key_Right);
+    QCOMPARE(swatches->colorIndex(), TagColors::finderColorPalette()[1].index);
+    QCOMPARE(swatches->accessibleDescription(), TagColors::finderColorPalette()[1].name);
+    QTest::keyClick(swatches, Qt::Key_End);
+    QTest::keyClick(swatches, Qt::Key_Right);  // stays on the last
+    QCOMPARE(swatches->colorIndex(), TagColors::finderColorPalette().last().index);
+    QTest::keyClick(swatches, Qt::Key_Left);
+    QCOMPARE(swatches->colorIndex(), 6);  // Red
+    QVERIFY(sheet->width() >= 320);
     QTest::keyClick(name, Qt::Key_Return);
     QTRY_VERIFY(!m_window->newTagSheet());
     QVERIFY(!m_model->showNewTagSheet());

@@ -3,6 +3,7 @@
 #include "model/TagColors.h"
 
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
@@ -20,6 +21,46 @@ ColorSwatchRow::ColorSwatchRow(QWidget* parent)
         update();
     });
     setMinimumSize(sizeHint());
+    // The keyboard chooses too: Tab reaches the row, the arrows move the choice.
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName("Color");
+    refreshName();
+}
+
+void ColorSwatchRow::refreshName() {
+    for (const auto& swatch : TagColors::finderColorPalette()) {
+        if (swatch.index == m_colorIndex) {
+            setAccessibleDescription(swatch.name);
+        }
+    }
+}
+
+void ColorSwatchRow::keyPressEvent(QKeyEvent* event) {
+    const auto& palette = TagColors::finderColorPalette();
+    qsizetype position = 0;
+    for (qsizetype i = 0; i < palette.size(); ++i) {
+        position = palette[i].index == m_colorIndex ? i : position;
+    }
+    switch (event->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Up:
+            position = std::max<qsizetype>(0, position - 1);
+            break;
+        case Qt::Key_Right:
+        case Qt::Key_Down:
+            position = std::min<qsizetype>(palette.size() - 1, position + 1);
+            break;
+        case Qt::Key_Home:
+            position = 0;
+            break;
+        case Qt::Key_End:
+            position = palette.size() - 1;
+            break;
+        default:
+            QWidget::keyPressEvent(event);
+            return;
+    }
+    setColorIndex(palette[position].index);
 }
 
 QSize ColorSwatchRow::sizeHint() const {
@@ -40,6 +81,7 @@ void ColorSwatchRow::setColorIndex(qint64 index) {
     m_colorIndex = index;
     m_animation->stop();
     m_animation->start();
+    refreshName();
     emit colorIndexChanged(index);
 }
 
@@ -66,6 +108,11 @@ void ColorSwatchRow::paintEvent(QPaintEvent*) {
             painter.setPen(QPen(ring, 2));
             painter.setBrush(Qt::NoBrush);
             painter.drawEllipse(scaled.adjusted(1, 1, -1, -1));
+        }
+        if (hasFocus() && index == m_colorIndex) {
+            painter.setPen(QPen(this->palette().color(QPalette::Highlight), 2));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawEllipse(scaled.adjusted(-2, -2, 2, 2));  // where the arrows act
         }
     }
 }

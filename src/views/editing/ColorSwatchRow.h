@@ -5,7 +5,7 @@
 class QVariantAnimation;
 
 // The palette as a row of 22-point circles; the chosen one is scaled by 1.15 and ringed, with
-// a 0.12 s ease-in-out change. Clicking a swatch chooses it.
+// a 0.12 s ease-in-out change. Clicking a swatch chooses it, as do the arrow keys.
 class ColorSwatchRow : public QWidget {
     Q_OBJECT
 
@@ -26,9 +26,13 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
+    // The accessible description says the chosen colour's name.
+    void refreshName();
+
     qint64 m_colorIndex = 0;
     qint64 m_previousIndex = 0;
     qreal m_progress = 1.0;  // of the change from the previous choice to the current one

@@ -18,12 +18,19 @@ NewTagSheet::NewTagSheet(AppViewModel& model, QWidget* parent) : QDialog(parent)
     setupWidgets();
 }
 
+namespace {
+
+constexpr int kWidth = 320;
+constexpr int kMargin = 28;
+
+}  // namespace
+
 void NewTagSheet::setupWidgets() {
     auto* stack = new QVBoxLayout(this);
-    stack->setContentsMargins(28, 28, 28, 28);
+    stack->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
     stack->setSpacing(20);
+    // The sheet is as large as its content, which the name field makes 320 wide.
     stack->setSizeConstraint(QLayout::SetFixedSize);
-    setMinimumWidth(320);
 
     auto* title = new QLabel("New Tag", this);
     QFont headline = title->font();
@@ -35,7 +42,7 @@ void NewTagSheet::setupWidgets() {
     m_name = new QLineEdit(this);
     m_name->setObjectName("tagName");
     m_name->setPlaceholderText("Tag name");
-    m_name->setFixedWidth(260);
+    m_name->setFixedWidth(kWidth - 2 * kMargin);
     stack->addWidget(m_name, 0, Qt::AlignHCenter);
 
     m_swatches = new ColorSwatchRow(this);

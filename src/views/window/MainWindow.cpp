@@ -3,6 +3,7 @@
 #include "state/AppViewModel.h"
 #include "views/column/ColumnBrowserView.h"
 #include "views/common/Colors.h"
+#include "views/common/FocusRing.h"
 #include "views/common/SymbolGlyphs.h"
 #include "views/editing/NewTagSheet.h"
 #include "views/grid/IconGridView.h"
@@ -136,6 +137,8 @@ void MainWindow::setupContent() {
     m_columns = new ColumnBrowserView(m_model, m_content);
     m_content->addWidget(m_grid);
     m_content->addWidget(m_columns);
+    new FocusRing(*m_grid);
+    new FocusRing(*m_columns);
     stack->addWidget(m_content, 1);
     stack->addWidget(divider(central));
     stack->addWidget(new StatusBarView(m_model, central));
@@ -174,6 +177,10 @@ void MainWindow::refreshViewMode() {
     m_content->setCurrentWidget(icon ? static_cast<QWidget*>(m_grid) : m_columns);
     m_iconMode->setChecked(icon);
     m_columnMode->setChecked(!icon);
+    // Tab stops at the chosen segment only, as at a group of radio buttons; the arrows move
+    // between the two.
+    m_iconMode->setFocusPolicy(icon ? Qt::TabFocus : Qt::ClickFocus);
+    m_columnMode->setFocusPolicy(icon ? Qt::ClickFocus : Qt::TabFocus);
     // The keys act on the tags: the shown view takes the focus, unless a name is being typed.
     if (!qobject_cast<QLineEdit*>(focusWidget())) {
         m_content->currentWidget()->setFocus();
