@@ -5,7 +5,7 @@ packages=(
     cmake ninja-build g++ clang pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-svg-dev qt6-pdf-dev qt6-image-formats-plugins
     qt6-qpa-plugins libplist-dev libsqlite3-dev nlohmann-json3-dev
-    fonts-material-design-icons-iconfont adwaita-icon-theme shared-mime-info attr xvfb xauth xdotool x11-utils imagemagick python3 desktop-file-utils appstream dpkg-dev
+    fonts-material-design-icons-iconfont adwaita-icon-theme shared-mime-info attr dbus-daemon xvfb xauth xdotool x11-utils imagemagick python3 desktop-file-utils appstream dpkg-dev
 )
 # KDE's tag library, the other program in the interop test; that test skips without it, so a
 # failure to install it does not stop the rest.

@@ -1,9 +1,17 @@
 #include "ModelFixture.h"
 #include "state/AppViewModel.h"
+#include "views/column/ColumnRowDelegate.h"
+#include "views/column/SingleColumnView.h"
+#include "views/common/Colors.h"
 #include "views/grid/IconGridView.h"
+#include "views/window/ColorSchemeFollower.h"
 #include "views/window/MainWindow.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QDir>
+#include <QSettings>
 #include <QStyleFactory>
 #include <QToolButton>
 #include <QtTest>
@@ -17,12 +25,20 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void bothViewsFollowThePalette_data();
+    void bothViewsFollowThePalette_data() { palettes(); }
     void bothViewsFollowThePalette();
+    void everyTextIsReadable_data() { palettes(); }
+    void everyTextIsReadable();
     void symbolsAreDrawnForTheScreen();
+    void gnomeDarkChoiceIsFollowed();
 
 private:
+    // The palettes of this run: KDE's as Qt read it, or Fusion's light and dark.
+    void palettes();
     void showWindow(const QPalette& colors);
+    // Every line of text inside the widget reads at 4.5:1 or better on its background.
+    void checkReadable(const QImage& shot, const QWidget& widget, const QString& where);
+    QRect areaOf(const QImage& shot, const QWidget& widget, QRect part = {}) const;
     QImage shoot(const QString& name);
     // Luminance (0…1) statistics of a widget's part of a window picture.
     struct Light {
@@ -32,30 +48,76 @@ private:
 
     std::unique_ptr<MainWindow> m_window;
     QUuid m_projects, m_client;
+    QPalette m_desktop;  // as the run started
+};
+
+// The desktop's settings portal, answering the colour scheme it is told.
+class FakeSettingsPortal : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+
+public:
+    uint scheme = 0;
+
+public slots:
+    QDBusVariant Read(const QString& group, const QString& key) {
+        const QVariant value = group == "org.freedesktop.appearance" && key == "color-scheme"
+                                   ? QVariant(scheme)
+                                   : QVariant();
+        return QDBusVariant(QVariant::fromValue(QDBusVariant(value)));
+    }
 };
 
 namespace {
 
-QPalette darkPalette() {
-    QPalette colors;
-    const QColor window(0x2d, 0x2d, 0x2d), base(0x1e, 0x1e, 0x1e), text(0xe8, 0xe8, 0xe8);
-    colors.setColor(QPalette::Window, window);
-    colors.setColor(QPalette::WindowText, text);
-    colors.setColor(QPalette::Base, base);
-    colors.setColor(QPalette::AlternateBase, window);
-    colors.setColor(QPalette::Text, text);
-    colors.setColor(QPalette::Button, window);
-    colors.setColor(QPalette::ButtonText, text);
-    colors.setColor(QPalette::Highlight, QColor(0x35, 0x84, 0xe4));
-    colors.setColor(QPalette::HighlightedText, Qt::white);
-    colors.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9a));
-    colors.setColor(QPalette::Mid, QColor(0x44, 0x44, 0x44));
-    colors.setColor(QPalette::ToolTipBase, base);
-    colors.setColor(QPalette::ToolTipText, text);
-    colors.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x77, 0x77, 0x77));
-    colors.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x77, 0x77, 0x77));
-    colors.setColor(QPalette::Disabled, QPalette::Text, QColor(0x77, 0x77, 0x77));
-    return colors;
+// What the run's desktop gives: KDE's colours when the run names KDE (Qt reads them from the
+// kdeglobals in the run's config folder), else Fusion's light and dark.
+bool isKdeRun() {
+    return qEnvironmentVariable("XDG_CURRENT_DESKTOP") == "KDE";
+}
+
+// A contrast ratio read off a picture: the background is the commonest colour of the area, and
+// a line of text counts by its strongest pixel.
+QColor commonest(const QImage& shot, const QRect& area) {
+    QHash<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            ++counts[shot.pixel(x, y)];
+        }
+    }
+    QRgb best = 0;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            best = it.key();
+            most = it.value();
+        }
+    }
+    return QColor::fromRgb(best);
+}
+
+// Each band of rows with ink in it (a line of text, or a symbol) and its strongest contrast.
+QList<std::pair<QRect, double>> inkBands(const QImage& shot, const QRect& area) {
+    const QColor background = commonest(shot, area);
+    QList<std::pair<QRect, double>> bands;
+    int top = -1;
+    double strongest = 1;
+    for (int y = area.top(); y <= area.bottom() + 1; ++y) {
+        double row = 1;
+        for (int x = area.left(); y <= area.bottom() && x <= area.right(); ++x) {
+            row = std::max(row, Colors::contrast(QColor::fromRgb(shot.pixel(x, y)), background));
+        }
+        if (row > 1.3 && top < 0) {
+            top = y;
+            strongest = row;
+        } else if (row > 1.3) {
+            strongest = std::max(strongest, row);
+        } else if (top >= 0) {
+            bands.append({QRect(area.left(), top, area.width(), y - top), strongest});
+            top = -1;
+        }
+    }
+    return bands;
 }
 
 double luminance(QRgb pixel) {
@@ -67,6 +129,24 @@ double luminance(QRgb pixel) {
 void TestAppearance::initTestCase() {
     createHome();
     QApplication::setStyle(QStyleFactory::create("Fusion"));
+    m_desktop = QApplication::palette();
+    if (isKdeRun()) {
+        // Qt read the kdeglobals the run points at, not a palette of the test's own.
+        const QSettings kde(qEnvironmentVariable("ORVANE_KDEGLOBALS"), QSettings::IniFormat);
+        const QStringList window = kde.value("Colors:Window/BackgroundNormal").toStringList();
+        QCOMPARE(m_desktop.color(QPalette::Window),
+                 QColor(window.value(0).toInt(), window.value(1).toInt(), window.value(2).toInt()));
+    }
+}
+
+void TestAppearance::palettes() {
+    QTest::addColumn<QPalette>("colors");
+    if (isKdeRun()) {
+        QTest::newRow(qPrintable(qEnvironmentVariable("ORVANE_THEME"))) << m_desktop;
+    } else {
+        QTest::newRow("fusion-light") << QApplication::style()->standardPalette();
+        QTest::newRow("fusion-dark") << ColorSchemeFollower::darkPalette();
+    }
 }
 
 void TestAppearance::init() {
@@ -87,7 +167,7 @@ void TestAppearance::init() {
 void TestAppearance::cleanup() {
     m_window.reset();
     destroyModel();
-    QApplication::setPalette(QApplication::style()->standardPalette());
+    QApplication::setPalette(m_desktop);
 }
 
 void TestAppearance::showWindow(const QPalette& colors) {
@@ -130,16 +210,11 @@ TestAppearance::Light TestAppearance::lightOf(const QImage& shot, const char* ob
     return light;
 }
 
-void TestAppearance::bothViewsFollowThePalette_data() {
-    QTest::addColumn<bool>("dark");
-    QTest::newRow("light") << false;
-    QTest::newRow("dark") << true;
-}
-
 void TestAppearance::bothViewsFollowThePalette() {
-    QFETCH(bool, dark);
-    showWindow(dark ? darkPalette() : QApplication::style()->standardPalette());
-    const QString theme = dark ? "dark" : "light";
+    QFETCH(QPalette, colors);
+    showWindow(colors);
+    const bool dark = colors.color(QPalette::Window).lightness() < 128;
+    const QString theme = QTest::currentDataTag();
 
     m_model->setViewMode(ViewMode::Icon);
     m_model->enterTag(m_projects);
@@ -164,8 +239,115 @@ void TestAppearance::bothViewsFollowThePalette() {
     }
 }
 
+QRect TestAppearance::areaOf(const QImage& shot, const QWidget& widget, QRect part) const {
+    const qreal scale = shot.devicePixelRatio();
+    if (part.isNull()) {
+        part = widget.rect();
+    }
+    const QPoint origin = widget.mapTo(m_window.get(), part.topLeft());
+    return QRect((QPointF(origin) * scale).toPoint(), (QSizeF(part.size()) * scale).toSize())
+        .intersected(shot.rect());
+}
+
+void TestAppearance::checkReadable(const QImage& shot, const QWidget& widget,
+                                   const QString& where) {
+    const QList<std::pair<QRect, double>> bands = inkBands(shot, areaOf(shot, widget));
+    QVERIFY2(!bands.isEmpty(), qPrintable(where + " shows no text"));
+    for (const auto& [band, contrast] : bands) {
+        QVERIFY2(contrast >= Colors::kReadable,
+                 qPrintable(QString("%1: %2:1").arg(where).arg(contrast, 0, 'f', 2)));
+    }
+}
+
+void TestAppearance::everyTextIsReadable() {
+    QFETCH(QPalette, colors);
+    showWindow(colors);
+    const QString theme = QTest::currentDataTag();
+    m_model->setViewMode(ViewMode::Column);
+    m_model->openTag(m_projects, 0);
+    m_model->openTag(m_client, 1);
+    settle();
+    QImage shot = shoot(theme + "-texts");
+    // The status line and every chip of the path bar, the current one and the others.
+    checkReadable(shot, *m_window->findChild<QWidget*>("statusText"), theme + " status line");
+    for (QToolButton* chip :
+         m_window->findChild<QWidget*>("pathBar")->findChildren<QToolButton*>()) {
+        if (chip->isVisible()) {
+            checkReadable(shot, *chip, theme + " path chip " + chip->text());
+        }
+    }
+    // The text of each row of the columns (tags, the "Files" header, files), without the
+    // symbol before it.
+    for (const char* name : {"column0", "column1", "column2"}) {
+        auto* column = m_window->findChild<SingleColumnView*>(name);
+        for (int row = 0; row < column->model()->rowCount(); ++row) {
+            const QRect rect = column->visualRect(column->model()->index(row, 0));
+            if (rect.height() > 10) {
+                const auto bands = inkBands(
+                    shot, areaOf(shot, *column->viewport(), ColumnRowDelegate::nameRect(rect)));
+                for (const auto& [band, contrast] : bands) {
+                    QVERIFY2(contrast >= Colors::kReadable,
+                             qPrintable(QString("%1 %2 row %3: %4:1")
+                                            .arg(theme, name)
+                                            .arg(row)
+                                            .arg(contrast, 0, 'f', 2)));
+                }
+            }
+        }
+    }
+    // An empty home: the help in both views, line by line (the faint symbol above is no text).
+    m_window.reset();
+    destroyModel();
+    createModel();
+    showWindow(colors);
+    for (const ViewMode mode : {ViewMode::Icon, ViewMode::Column}) {
+        m_model->setViewMode(mode);
+        shot = shoot(theme + "-empty");
+        QWidget* view =
+            mode == ViewMode::Icon
+                ? static_cast<QWidget*>(m_window->findChild<IconGridView*>("iconGrid")->viewport())
+                : m_window->findChild<SingleColumnView*>("column0")->viewport();
+        int lines = 0;
+        for (const auto& [band, contrast] : inkBands(shot, areaOf(shot, *view))) {
+            if (band.height() < 30 * shot.devicePixelRatio()) {
+                ++lines;
+                QVERIFY2(contrast >= Colors::kReadable,
+                         qPrintable(QString("%1 empty home, line %2: %3:1")
+                                        .arg(theme)
+                                        .arg(lines)
+                                        .arg(contrast, 0, 'f', 2)));
+            }
+        }
+        QVERIFY2(lines >= 3, qPrintable(theme + " empty home says too little"));
+    }
+}
+
+void TestAppearance::gnomeDarkChoiceIsFollowed() {
+    // The portal lives on a connection of its own, as another process would.
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "portal");
+    if (!bus.isConnected() || !bus.registerService("org.freedesktop.portal.Desktop")) {
+        QSKIP("no session bus of the test's own (run under dbus-run-session)");
+    }
+    FakeSettingsPortal portal;
+    QVERIFY(bus.registerObject("/org/freedesktop/portal/desktop", &portal,
+                               QDBusConnection::ExportAllSlots));
+    portal.scheme = ColorSchemeFollower::Dark;
+    ColorSchemeFollower follower;
+    follower.follow();
+    QVERIFY(QApplication::palette().color(QPalette::Window).lightness() < 128);
+    // The user switches to light while Orvane runs.
+    QDBusMessage changed = QDBusMessage::createSignal(
+        "/org/freedesktop/portal/desktop", "org.freedesktop.portal.Settings", "SettingChanged");
+    changed << QString("org.freedesktop.appearance") << QString("color-scheme")
+            << QVariant::fromValue(QDBusVariant(uint(ColorSchemeFollower::Light)));
+    QVERIFY(bus.send(changed));
+    QTRY_VERIFY(QApplication::palette().color(QPalette::Window).lightness() >= 128);
+    bus.unregisterObject("/org/freedesktop/portal/desktop");
+    bus.unregisterService("org.freedesktop.portal.Desktop");
+}
+
 void TestAppearance::symbolsAreDrawnForTheScreen() {
-    showWindow(darkPalette());
+    showWindow(ColorSchemeFollower::darkPalette());
     m_model->setViewMode(ViewMode::Icon);
     const QImage shot = shoot("dark-tags");
     const qreal scale = shot.devicePixelRatio();

@@ -47,14 +47,17 @@ inline double contrast(const QColor& a, const QColor& b) {
 }
 
 inline constexpr double kReadable = 4.5;
+// What the fainter text aims at: above the line, since small glyphs are drawn partly covered
+// pixels, lighter than their colour.
+inline constexpr double kFaintTarget = 5.0;
 
-// Text that says less than the main text, yet reads at 4.5:1 on `background`: the palette's
+// Text that says less than the main text, yet reads at 4.5:1 or better on `background`: the palette's
 // faint text where it does (some themes make it black at half opacity, unreadable on dark
 // grey), else the main text mixed with the background only as far as it stays readable.
 inline QColor secondaryText(const QPalette& palette, const QColor& background,
                             double emphasis = 0.7) {
     const QColor placeholder = over(palette.color(QPalette::PlaceholderText), background);
-    if (emphasis >= 0.7 && contrast(placeholder, background) >= kReadable) {
+    if (emphasis >= 0.7 && contrast(placeholder, background) >= kFaintTarget) {
         return placeholder;
     }
     QColor text = palette.color(QPalette::WindowText);
@@ -63,7 +66,7 @@ inline QColor secondaryText(const QPalette& palette, const QColor& background,
     }
     for (double amount = emphasis; amount < 1.0; amount += 0.05) {
         const QColor mixed = over(withAlpha(text, amount), background);
-        if (contrast(mixed, background) >= kReadable) {
+        if (contrast(mixed, background) >= kFaintTarget) {
             return mixed;
         }
     }

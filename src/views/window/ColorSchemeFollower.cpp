@@ -33,18 +33,19 @@ bool ColorSchemeFollower::isWanted() {
 }
 
 void ColorSchemeFollower::follow() {
-    QDBusConnection::sessionBus().connect(kService, kPath, kSettings,
-                                          QStringLiteral("SettingChanged"), this,
-                                          SLOT(settingChanged(QString, QString, QDBusVariant)));
-
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kPath, kSettings, QStringLiteral("Read"));
     call << kGroup << kKey;
     const QDBusMessage reply =
-        QDBusConnection::sessionBus().call(call, QDBus::Block, kReadTimeoutMs);
+        QDBusConnection::sessionBus().call(call, QDBus::BlockWithGui, kReadTimeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
         apply(unwrapped(reply.arguments().first()).toUInt());
     }
+    // Connected once the bus has answered: Qt 6.4 refuses a signal connection made on a
+    // session bus connection that has not carried a call yet.
+    QDBusConnection::sessionBus().connect(
+        kService, kPath, kSettings, QStringLiteral("SettingChanged"), QStringLiteral("ssv"), this,
+        SLOT(settingChanged(QString, QString, QDBusVariant)));
 }
 
 void ColorSchemeFollower::settingChanged(const QString& group, const QString& key,
