@@ -23,3 +23,16 @@ inline void sendHover(QWidget* target, const QPoint& at, QMimeData* data) {
     QDragMoveEvent move(at, Qt::CopyAction, data, Qt::LeftButton, {});
     QApplication::sendEvent(target, &move);
 }
+
+// The action a view takes for a drag that offers `offered` and proposes `proposed`; no action
+// when it refuses the drag.
+inline Qt::DropAction acceptedAction(QWidget* target, const QPoint& at, QMimeData* data,
+                                     Qt::DropActions offered, Qt::DropAction proposed) {
+    QDragEnterEvent enter(at, offered, data, Qt::LeftButton, {});
+    enter.setDropAction(proposed);
+    QApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(at, offered, data, Qt::LeftButton, {});
+    move.setDropAction(proposed);
+    QApplication::sendEvent(target, &move);
+    return move.isAccepted() ? move.dropAction() : Qt::IgnoreAction;
+}

@@ -5,6 +5,7 @@
 #include "views/column/ColumnBrowserView.h"
 #include "views/column/ColumnLayoutView.h"
 #include "views/column/SingleColumnView.h"
+#include "views/common/Colors.h"
 #include "views/common/SymbolGlyphs.h"
 #include "views/editing/ColorSwatchRow.h"
 #include "views/editing/NewTagSheet.h"
@@ -16,10 +17,10 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QToolButton>
-#include <QMenu>
 #include <QtTest>
 
 class TestMainWindow : public QObject, public WindowFixture {
@@ -173,6 +174,13 @@ void TestMainWindow::matchAllTagsReloadsOnEveryToggle() {
 }
 
 void TestMainWindow::pathBarChipsAndEmphasis() {
+    // The lines between the bars are the theme's separator colour, not the text's.
+    for (QFrame* line : m_window->findChildren<QFrame*>()) {
+        if (line->frameShape() == QFrame::HLine) {
+            QCOMPARE(line->palette().color(QPalette::WindowText),
+                     Colors::separator(m_window->palette()));
+        }
+    }
     QCOMPARE(chips().size(), 1);
     QCOMPARE(chips()[0]->text(), QString("Tags"));
     QVERIFY(chips()[0]->property("current").toBool());

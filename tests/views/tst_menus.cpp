@@ -53,9 +53,11 @@ void TestMenus::menusInTheDesktopsOrderAndTheirKeys() {
     QCOMPARE(titles, QStringList({"File", "Edit", "View", "Go", "Help"}));
     // Every item shows a key, also those taken from the platform's standard keys (which some
     // platforms leave empty).
-    for (const char* name : {"newTag", "quit", "undo", "redo", "rename", "delete", "back"}) {
+    for (const char* name : {"newTag", "quit", "undo", "redo", "rename", "delete", "back",
+                             "findTag", "fileTags", "removeFromFiles", "moveTo"}) {
         QVERIFY2(!action(name)->shortcut().isEmpty(), name);
     }
+    QVERIFY(action("open")->text().endsWith("\tReturn"));  // Return opens, where the tags are
     // The keys work from the window, whatever has the focus.
     QTest::keyClick(m_window.get(), Qt::Key_1, Qt::ControlModifier);
     QCOMPARE(m_model->viewMode(), ViewMode::Icon);

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPlainTextEdit>
 #include <QtTest>
 
 // The preview window, in the real window over Alpha's files: one.png, three.txt and two.txt.
@@ -104,6 +105,11 @@ void TestPreview::previewFollowsTheArrowKeys() {
     preview.step(1);
     preview.step(1);
     QCOMPARE(preview.currentIndex(), 1);
+    // Long lines wrap; with nothing selected no file's name is left in the title.
+    QCOMPARE(preview.findChild<QPlainTextEdit*>()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    m_model->setSelectedFileIDs({});
+    QVERIFY(preview.findChild<QLabel*>("previewTitle")->text().isEmpty());
+    QCOMPARE(preview.windowTitle(), QString("Preview"));
 }
 
 void TestPreview::spaceTypesIntoARenameField() {

@@ -1,3 +1,4 @@
+#include "DropEvents.h"
 #include "WindowFixture.h"
 #include "model/TagTree.h"
 #include "state/AppViewModel.h"
@@ -32,6 +33,8 @@ private slots:
     void tagsDialogAppliesTheDifferencesAsOneStep();
     void moveToNestsWithoutADrag();
     void wheelScrollsWholeRows();
+    void dropsCopyOrLinkNeverMove_data();
+    void dropsCopyOrLinkNeverMove();
 
 private:
     QWidget* focus() const { return QApplication::focusWidget(); }
@@ -258,6 +261,36 @@ void TestTagCommands::wheelScrollsWholeRows() {
                       {0, -120}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
     QApplication::sendEvent(column->viewport(), &wheel);
     QCOMPARE(column->verticalScrollBar()->value(), QApplication::wheelScrollLines() * 25);
+}
+
+void TestTagCommands::dropsCopyOrLinkNeverMove_data() {
+    QTest::addColumn<bool>("icons");
+    QTest::addColumn<int>("offered");
+    QTest::addColumn<int>("taken");
+    const int all = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    for (const bool icons : {true, false}) {
+        const char* view = icons ? "icons" : "columns";
+        QTest::addRow("%s, all offered", view) << icons << all << int(Qt::CopyAction);
+        QTest::addRow("%s, link only", view) << icons << int(Qt::LinkAction) << int(Qt::LinkAction);
+        QTest::addRow("%s, move only", view)
+            << icons << int(Qt::MoveAction) << int(Qt::IgnoreAction);
+    }
+}
+
+void TestTagCommands::dropsCopyOrLinkNeverMove() {
+    QFETCH(bool, icons);
+    QFETCH(int, offered);
+    QFETCH(int, taken);
+    m_model->setViewMode(icons ? ViewMode::Icon : ViewMode::Column);
+    QCoreApplication::processEvents();
+    auto* target = icons ? m_window->findChild<QAbstractItemView*>("iconGrid")->viewport()
+                         : m_window->findChild<SingleColumnView*>("column0")->viewport();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(m_folder + "/f.txt")});
+    // Over the first tag, with the file manager proposing a move.
+    const QPoint onTag = icons ? QPoint(40, 40) : QPoint(40, 18);
+    QCOMPARE(int(acceptedAction(target, onTag, &data, Qt::DropActions(offered), Qt::MoveAction)),
+             taken);
 }
 
 QTEST_MAIN(TestTagCommands)
