@@ -34,5 +34,9 @@ inline Qt::DropAction acceptedAction(QWidget* target, const QPoint& at, QMimeDat
     QDragMoveEvent move(at, offered, data, Qt::LeftButton, {});
     move.setDropAction(proposed);
     QApplication::sendEvent(target, &move);
-    return move.isAccepted() ? move.dropAction() : Qt::IgnoreAction;
+    const Qt::DropAction taken = move.isAccepted() ? move.dropAction() : Qt::IgnoreAction;
+    // Leaving ends the drag, so that no later drag is sent to this one's target.
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(target, &leave);
+    return taken;
 }

@@ -3,6 +3,7 @@
 #include "model/TagTree.h"
 #include "state/AppViewModel.h"
 #include "views/column/SingleColumnView.h"
+#include "views/common/ItemDrag.h"
 #include "views/common/TagFindList.h"
 #include "views/editing/FileTagsDialog.h"
 #include "views/editing/MoveToDialog.h"
@@ -291,6 +292,10 @@ void TestTagCommands::dropsCopyOrLinkNeverMove() {
     const QPoint onTag = icons ? QPoint(40, 40) : QPoint(40, 18);
     QCOMPARE(int(acceptedAction(target, onTag, &data, Qt::DropActions(offered), Qt::MoveAction)),
              taken);
+    // Offered a move only, a view refuses (asked of the rule itself: Qt's own handling of a
+    // refused drag needs a drag in progress, which a test cannot start).
+    QDragMoveEvent moveOnly(onTag, Qt::MoveAction, &data, Qt::LeftButton, {});
+    QVERIFY(!ItemDrag::acceptAsCopy(moveOnly) && !moveOnly.isAccepted());
 }
 
 QTEST_MAIN(TestTagCommands)
