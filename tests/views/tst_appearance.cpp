@@ -335,6 +335,7 @@ void TestAppearance::gnomeDarkChoiceIsFollowed() {
     ColorSchemeFollower follower;
     follower.follow();
     QVERIFY(QApplication::palette().color(QPalette::Window).lightness() < 128);
+    showWindow(QApplication::palette());
     // The user switches to light while Orvane runs.
     QDBusMessage changed = QDBusMessage::createSignal(
         "/org/freedesktop/portal/desktop", "org.freedesktop.portal.Settings", "SettingChanged");
@@ -342,6 +343,14 @@ void TestAppearance::gnomeDarkChoiceIsFollowed() {
             << QVariant::fromValue(QDBusVariant(uint(ColorSchemeFollower::Light)));
     QVERIFY(bus.send(changed));
     QTRY_VERIFY(QApplication::palette().color(QPalette::Window).lightness() >= 128);
+    // What was drawn for dark is drawn again for light.
+    const QImage shot = shoot("gnome-switched-to-light");
+    checkReadable(shot, *m_window->findChild<QWidget*>("statusText"),
+                  "status line after the switch");
+    for (QToolButton* chip :
+         m_window->findChild<QWidget*>("pathBar")->findChildren<QToolButton*>()) {
+        checkReadable(shot, *chip, "path chip after the switch");
+    }
     bus.unregisterObject("/org/freedesktop/portal/desktop");
     bus.unregisterService("org.freedesktop.portal.Desktop");
 }

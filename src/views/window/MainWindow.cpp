@@ -70,9 +70,8 @@ void MainWindow::setupToolbar() {
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     // A right click or the Menu key here goes to the window, which shows no menu of toolbars.
     bar->setContextMenuPolicy(Qt::NoContextMenu);
-    const QColor text = palette().color(QPalette::WindowText);
 
-    m_menus->back()->setIcon(SymbolGlyphs::icon("chevron.left", text));
+    m_symbols.append({m_menus->back(), "chevron.left"});
     bar->addAction(m_menus->back());
 
     auto* leading = new QWidget(bar);
@@ -92,7 +91,7 @@ void MainWindow::setupToolbar() {
     auto segment = [&](const char* symbol, const QString& tip, const QString& name) {
         auto* button = new QToolButton(picker);
         button->setObjectName(name);
-        button->setIcon(SymbolGlyphs::icon(symbol, text));
+        m_symbols.append({button, symbol});
         button->setToolTip(tip);
         button->setAccessibleName(tip);
         button->setCheckable(true);
@@ -113,13 +112,33 @@ void MainWindow::setupToolbar() {
     trailing->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     bar->addWidget(trailing);
 
-    m_menus->newTag()->setIcon(SymbolGlyphs::icon("plus", text));
+    m_symbols.append({m_menus->newTag(), "plus"});
+    recolorSymbols();
     bar->addAction(m_menus->newTag());
     // Toolbar buttons take no focus by default; here Tab reaches them as every other control.
     m_backButton = bar->widgetForAction(m_menus->back());
     m_newTagButton = bar->widgetForAction(m_menus->newTag());
     m_backButton->setFocusPolicy(Qt::TabFocus);
     m_newTagButton->setFocusPolicy(Qt::TabFocus);
+}
+
+void MainWindow::recolorSymbols() {
+    const QColor text = palette().color(QPalette::WindowText);
+    for (const auto& [item, symbol] : std::as_const(m_symbols)) {
+        const QIcon icon = SymbolGlyphs::icon(symbol, text);
+        if (auto* action = qobject_cast<QAction*>(item)) {
+            action->setIcon(icon);
+        } else if (auto* button = qobject_cast<QToolButton*>(item)) {
+            button->setIcon(icon);
+        }
+    }
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        recolorSymbols();  // the desktop went light or dark
+    }
 }
 
 void MainWindow::setupContent() {

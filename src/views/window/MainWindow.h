@@ -32,6 +32,7 @@ public:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void setupToolbar();
@@ -41,6 +42,8 @@ private:
     void refreshTitle();
     void refreshViewMode();
     void refreshSheet();
+    // The toolbar's symbols, drawn in the palette's text colour.
+    void recolorSymbols();
 
     AppViewModel& m_model;
     WindowMenus* m_menus = nullptr;
@@ -55,4 +58,5 @@ private:
     QPointer<NewTagSheet> m_sheet;
     PreviewWindow* m_preview = nullptr;
     TagFinder* m_finder = nullptr;
+    QList<std::pair<QObject*, const char*>> m_symbols;
 };

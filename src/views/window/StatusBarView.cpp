@@ -4,6 +4,7 @@
 #include "views/common/Colors.h"
 #include "views/common/SymbolGlyphs.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -34,7 +35,6 @@ void StatusBarView::setupWidgets() {
     column->setSpacing(0);
     QFont small = font();
     small.setPixelSize(11);
-    const QColor secondary = Colors::secondaryText(palette());
 
     m_banner = new QWidget(this);
     m_banner->setObjectName("fullDiskAccessBanner");
@@ -47,16 +47,13 @@ void StatusBarView::setupWidgets() {
     auto* bannerRow = new QHBoxLayout(m_banner);
     bannerRow->setContentsMargins(12, 4, 12, 4);
     bannerRow->setSpacing(6);
-    auto* shield = new QLabel(m_banner);
-    shield->setPixmap(SymbolGlyphs::pixmap("lock.shield", secondary, 11, devicePixelRatioF()));
+    m_shield = new QLabel(m_banner);
     auto* text = new QLabel(kBannerText, m_banner);
     text->setObjectName("bannerText");
     text->setFont(small);
     text->setWordWrap(true);
-    QPalette textColors = text->palette();
-    textColors.setColor(QPalette::WindowText, secondary);
-    text->setPalette(textColors);
-    bannerRow->addWidget(shield);
+    m_bannerText = text;
+    bannerRow->addWidget(m_shield);
     bannerRow->addWidget(text, 1);
     column->addWidget(m_banner);
 
@@ -74,7 +71,7 @@ void StatusBarView::setupWidgets() {
     m_status->setFont(small);
     m_status->setAlignment(Qt::AlignCenter);
     m_status->setContentsMargins(12, 4, 12, 4);
-    m_status->setPalette(textColors);
+    recolor();
     m_action = new QPushButton(this);
     m_action->setObjectName("statusAction");
     m_action->setFont(small);
@@ -85,6 +82,23 @@ void StatusBarView::setupWidgets() {
     statusRow->addWidget(m_action);
     statusRow->addStretch();
     column->addLayout(statusRow);
+}
+
+void StatusBarView::recolor() {
+    const QColor secondary = Colors::secondaryText(palette());
+    m_shield->setPixmap(SymbolGlyphs::pixmap("lock.shield", secondary, 11, devicePixelRatioF()));
+    for (QLabel* label : {m_bannerText, m_status}) {
+        QPalette colors = label->palette();
+        colors.setColor(QPalette::WindowText, secondary);
+        label->setPalette(colors);
+    }
+}
+
+void StatusBarView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && m_status) {
+        recolor();  // the desktop went light or dark
+    }
 }
 
 void StatusBarView::refresh() {

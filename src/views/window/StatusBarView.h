@@ -16,13 +16,19 @@ public:
 
     explicit StatusBarView(AppViewModel& model, QWidget* parent = nullptr);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void setupWidgets();
     void refresh();
+    void recolor();
 
     AppViewModel& m_model;
     QWidget* m_banner = nullptr;
     QLabel* m_saveProblem = nullptr;
     QLabel* m_status = nullptr;
+    QLabel* m_shield = nullptr;
+    QLabel* m_bannerText = nullptr;
     QPushButton* m_action = nullptr;
 };
