@@ -244,8 +244,8 @@ void TestMenus::menuKeysOpenTheSelectedItemsMenu_data() {
                                          // button, 4: nothing, with tiles all over the view
     QTest::addColumn<QKeySequence>("keys");
     QTest::addColumn<QString>("expected");
-    const QString tag = "Open,Rename,Set Color,Set Icon,Delete";
-    const QString file = "Open,Open Containing Folder";
+    const QString tag = "Open,Rename,Set Color,Set Icon,Move To…,Delete";
+    const QString file = "Open,Open Containing Folder,Tags…,Remove “Alpha” from 1 File";
     QTest::newRow("icons, tag, Menu key") << true << 0 << QKeySequence(Qt::Key_Menu) << tag;
     QTest::newRow("icons, file, Shift+F10") << true << 1 << QKeySequence("Shift+F10") << file;
     QTest::newRow("icons, nothing") << true << 2 << QKeySequence(Qt::Key_Menu) << "New Tag";

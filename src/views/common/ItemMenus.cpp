@@ -1,6 +1,9 @@
 #include "views/common/ItemMenus.h"
 
 #include "state/AppViewModel.h"
+#include "views/common/MenuText.h"
+#include "views/editing/FileTagsDialog.h"
+#include "views/editing/MoveToDialog.h"
 #include "views/editing/TagColorMenu.h"
 #include "views/editing/TagIconMenu.h"
 
@@ -25,6 +28,14 @@ void execTagMenu(QWidget* parent, AppViewModel& model, const TagNode& shown,
     });
     menu.addMenu(new TagColorMenu(model, tag, &menu));
     menu.addMenu(new TagIconMenu(model, tag.id, &menu));
+    QWidget* window = parent->window();
+    menu.addAction("Move To\u2026", parent, [target, window, id = tag.id] {
+        if (target) {
+            auto* dialog = new MoveToDialog(*target, id, window);
+            dialog->setAttribute(Qt::WA_DeleteOnClose);
+            dialog->open();
+        }
+    });
     menu.addSeparator();
     menu.addAction("Delete", parent, [target, id = tag.id] {
         if (target)
@@ -36,6 +47,11 @@ void execTagMenu(QWidget* parent, AppViewModel& model, const TagNode& shown,
 void execFileMenu(QWidget* parent, AppViewModel& model, const FileItem& shown,
                   const QPoint& globalPos) {
     const FileItem file = shown;
+    // The menu acts on the selection; a file outside it becomes the selection, as in a file
+    // manager.
+    if (!model.selectedFileIDs().contains(file.id)) {
+        model.selectFile(file, AppViewModel::SelectMode::Replace);
+    }
     QMenu menu(parent);
     QPointer<AppViewModel> target(&model);
     menu.addAction("Open", parent, [target, file] {
@@ -46,6 +62,21 @@ void execFileMenu(QWidget* parent, AppViewModel& model, const FileItem& shown,
         if (target)
             target->revealFile(file);
     });
+    menu.addSeparator();
+    QWidget* window = parent->window();
+    menu.addAction("Tags\u2026", parent, [target, window] {
+        if (target) {
+            auto* dialog = new FileTagsDialog(*target, window);
+            dialog->setAttribute(Qt::WA_DeleteOnClose);
+            dialog->open();
+        }
+    });
+    if (const QString remove = model.removeFromFilesLabel(); !remove.isEmpty()) {
+        menu.addAction(menuText(remove), parent, [target] {
+            if (target)
+                target->removeTagFromSelectedFiles();
+        });
+    }
     menu.exec(globalPos);
 }
 
