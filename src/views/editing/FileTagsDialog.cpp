@@ -33,10 +33,10 @@ Qt::ItemFlags checkFlags(Qt::CheckState start) {
     return start == Qt::PartiallyChecked ? flags | Qt::ItemIsUserTristate : flags;
 }
 
-// Whether a box ended where the files do not already are: fully checked or unchecked, from
-// something else.
+// Whether a box was changed, and to checked or unchecked; only a box that started partly
+// checked can be partly checked again, which is no change.
 std::optional<bool> changed(Qt::CheckState start, Qt::CheckState now) {
-    if (now == start || now == Qt::PartiallyChecked) {
+    if (now == start) {
         return std::nullopt;
     }
     return now == Qt::Checked;
