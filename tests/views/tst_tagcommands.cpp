@@ -25,9 +25,9 @@ private slots:
     void initTestCase() { createHome(); }
     void init() { createWindow(); }
     void cleanup() { destroyWindow(); }
-    void findOpensTheChosenTag_data();
+    void findOpensTheChosenTag_data() { bothViews(); }
     void findOpensTheChosenTag();
-    void typedLettersSelectByName_data();
+    void typedLettersSelectByName_data() { bothViews(); }
     void typedLettersSelectByName();
     void deleteTakesTheOpenedTagOffTheSelectedFiles_data();
     void deleteTakesTheOpenedTagOffTheSelectedFiles();
@@ -38,6 +38,11 @@ private slots:
     void dropsCopyOrLinkNeverMove();
 
 private:
+    void bothViews() {
+        QTest::addColumn<bool>("icons");
+        QTest::newRow("icons") << true;
+        QTest::newRow("columns") << false;
+    }
     QWidget* focus() const { return QApplication::focusWidget(); }
     QWidget* view() const {
         return m_window->findChild<QWidget*>(
@@ -63,12 +68,6 @@ QString TestTagCommands::selectFileOf(const QUuid& tag, bool icons) {
         }
     }
     return {};
-}
-
-void TestTagCommands::findOpensTheChosenTag_data() {
-    QTest::addColumn<bool>("icons");
-    QTest::newRow("icons") << true;
-    QTest::newRow("columns") << false;
 }
 
 void TestTagCommands::findOpensTheChosenTag() {
@@ -112,12 +111,6 @@ void TestTagCommands::findOpensTheChosenTag() {
     QVERIFY(!m_window->finder().isVisible());
     QCOMPARE(focus(), before);
     QCOMPARE(m_model->navigationPath().size(), 3);
-}
-
-void TestTagCommands::typedLettersSelectByName_data() {
-    QTest::addColumn<bool>("icons");
-    QTest::newRow("icons") << true;
-    QTest::newRow("columns") << false;
 }
 
 void TestTagCommands::typedLettersSelectByName() {
