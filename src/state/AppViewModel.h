@@ -226,7 +226,8 @@ public:
     QString removeFromFilesLabel();
     void removeTagFromSelectedFiles();
     // The Tags dialog: what the selected files carry, and the changes the user checked, made
-    // to every selected file as one undoable step. A tag checked gives its ancestors' names too.
+    // to every one of `files` (the selection the dialog opened for) as one undoable step. A tag
+    // checked gives its ancestors' names too.
     TagChoices tagChoicesForSelection() const;
     struct TagChanges {
         QList<QUuid> checked;
@@ -234,7 +235,7 @@ public:
         QStringList namesChecked;  // names the tree lacks
         QStringList namesUnchecked;
     };
-    void applyTagChanges(const TagChanges& changes);
+    void applyTagChanges(const QList<QUrl>& files, const TagChanges& changes);
 
     // The menu bar's commands. The selected tag is the selected tile in the icon view and the
     // tag opened last in the column view.

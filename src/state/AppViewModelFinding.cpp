@@ -106,7 +106,7 @@ TagChoices AppViewModel::tagChoicesForSelection() const {
     return TagChoices(m_hierarchy, selectedFiles());
 }
 
-void AppViewModel::applyTagChanges(const TagChanges& changes) {
+void AppViewModel::applyTagChanges(const QList<QUrl>& files, const TagChanges& changes) {
     // One tag unchecked also takes KDE's path entries through it, as untagging does; more are
     // taken off by name, a path entry going when all its names go.
     TagEdit edit;
@@ -130,5 +130,5 @@ void AppViewModel::applyTagChanges(const TagChanges& changes) {
         }
     }
     edit.adding += changes.namesChecked;
-    applyEdit(selectedFileURLs(), edit);
+    applyEdit(files, edit);
 }

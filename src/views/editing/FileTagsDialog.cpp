@@ -48,6 +48,9 @@ FileTagsDialog::FileTagsDialog(AppViewModel& model, QWidget* parent)
     : QDialog(parent), m_model(model), m_choices(model.tagChoicesForSelection()) {
     setObjectName("fileTagsDialog");
     const QList<FileItem> files = model.selectedFiles();
+    for (const FileItem& file : files) {
+        m_files.append(file.url);
+    }
     setWindowTitle(files.size() == 1
                        ? QStringLiteral("Tags of \u201c%1\u201d").arg(files.first().name)
                        : QStringLiteral("Tags of %1 Files").arg(files.size()));
@@ -138,5 +141,5 @@ void FileTagsDialog::apply() {
         }
     }
     accept();
-    m_model.applyTagChanges(changes);
+    m_model.applyTagChanges(m_files, changes);
 }

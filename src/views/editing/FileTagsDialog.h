@@ -30,6 +30,7 @@ private:
 
     AppViewModel& m_model;
     TagChoices m_choices;
+    QList<QUrl> m_files;  // the selection it opened for
     QLineEdit* m_find;
     QTreeWidget* m_tags;
     QListWidget* m_others;
