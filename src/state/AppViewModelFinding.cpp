@@ -8,15 +8,22 @@
 
 namespace {
 
+struct Match {
+    AppViewModel::FoundTag tag;
+    bool begins;  // the name begins with what was typed
+    int depth;
+};
+
 void collectMatches(const QList<TagNode>& nodes, const QString& key, const QString& above,
-                    QList<AppViewModel::FoundTag>& found) {
+                    int depth, QList<Match>& found) {
     for (const TagNode& node : nodes) {
         const QString path =
             above.isEmpty() ? node.name : above + QStringLiteral(" \u203a ") + node.name;
-        if (key.isEmpty() || TagNames::searchKey(node.name).contains(key)) {
-            found.append({node.id, node.name, path});
+        const QString name = TagNames::searchKey(node.name);
+        if (key.isEmpty() || name.contains(key)) {
+            found.append({{node.id, node.name, path}, name.startsWith(key), depth});
         }
-        collectMatches(node.children, key, path, found);
+        collectMatches(node.children, key, path, depth + 1, found);
     }
 }
 
@@ -24,25 +31,26 @@ void collectMatches(const QList<TagNode>& nodes, const QString& key, const QStri
 
 QList<AppViewModel::FoundTag> AppViewModel::findTags(const QString& text) const {
     const QString key = TagNames::searchKey(TagNames::trimmed(text));
-    QList<FoundTag> found;
-    collectMatches(m_hierarchy, key, {}, found);
-    if (key.isEmpty()) {
-        return found;  // every tag, in the tree's order
+    QList<Match> matches;
+    collectMatches(m_hierarchy, key, {}, 0, matches);
+    // With nothing typed, every tag in the tree's order; else the names that begin with what
+    // was typed first, then the shallower, then by path.
+    if (!key.isEmpty()) {
+        std::stable_sort(matches.begin(), matches.end(), [](const Match& a, const Match& b) {
+            if (a.begins != b.begins) {
+                return a.begins;
+            }
+            if (a.depth != b.depth) {
+                return a.depth < b.depth;
+            }
+            return a.tag.path.localeAwareCompare(b.tag.path) < 0;
+        });
     }
-    // Names that begin with what was typed come first, then the shallower, then by path.
-    const auto rank = [&key](const FoundTag& tag) {
-        return !TagNames::searchKey(tag.name).startsWith(key);
-    };
-    std::stable_sort(found.begin(), found.end(), [&](const FoundTag& a, const FoundTag& b) {
-        if (rank(a) != rank(b)) {
-            return rank(a) < rank(b);
-        }
-        const auto depth = [](const FoundTag& tag) { return tag.path.count(u'\u203a'); };
-        if (depth(a) != depth(b)) {
-            return depth(a) < depth(b);
-        }
-        return a.path.localeAwareCompare(b.path) < 0;
-    });
+    QList<FoundTag> found;
+    found.reserve(matches.size());
+    for (const Match& match : std::as_const(matches)) {
+        found.append(match.tag);
+    }
     return found;
 }
 
