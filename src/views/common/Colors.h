@@ -51,8 +51,8 @@ inline constexpr double kReadable = 4.5;
 // pixels, lighter than their colour.
 inline constexpr double kFaintTarget = 5.0;
 
-// Text that says less than the main text, yet reads at 4.5:1 or better on `background`: the palette's
-// faint text where it does (some themes make it black at half opacity, unreadable on dark
+// Text that says less than the main text, yet reads at 4.5:1 or better on `background`: the
+// palette's faint text where it does (some themes make it black at half opacity, unreadable on dark
 // grey), else the main text mixed with the background only as far as it stays readable.
 inline QColor secondaryText(const QPalette& palette, const QColor& background,
                             double emphasis = 0.7) {

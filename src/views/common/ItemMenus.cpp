@@ -30,11 +30,8 @@ void execTagMenu(QWidget* parent, AppViewModel& model, const TagNode& shown,
     menu.addMenu(new TagIconMenu(model, tag.id, &menu));
     QWidget* window = parent->window();
     menu.addAction("Move To\u2026", parent, [target, window, id = tag.id] {
-        if (target) {
-            auto* dialog = new MoveToDialog(*target, id, window);
-            dialog->setAttribute(Qt::WA_DeleteOnClose);
-            dialog->open();
-        }
+        if (target)
+            MoveToDialog::openFor(*target, id, window);
     });
     menu.addSeparator();
     menu.addAction("Delete", parent, [target, id = tag.id] {
@@ -65,11 +62,8 @@ void execFileMenu(QWidget* parent, AppViewModel& model, const FileItem& shown,
     menu.addSeparator();
     QWidget* window = parent->window();
     menu.addAction("Tags\u2026", parent, [target, window] {
-        if (target) {
-            auto* dialog = new FileTagsDialog(*target, window);
-            dialog->setAttribute(Qt::WA_DeleteOnClose);
-            dialog->open();
-        }
+        if (target)
+            FileTagsDialog::openFor(*target, window);
     });
     if (const QString remove = model.removeFromFilesLabel(); !remove.isEmpty()) {
         menu.addAction(menuText(remove), parent, [target] {

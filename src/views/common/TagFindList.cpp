@@ -15,11 +15,7 @@ constexpr int kTagRole = Qt::UserRole;
 
 TagFindList::TagFindList(AppViewModel& model, bool topLevel, QWidget* parent)
     : QWidget(parent), m_model(model), m_topLevel(topLevel) {
-    m_field = new QLineEdit(this);
-    m_field->setObjectName("findField");
-    m_field->setPlaceholderText("Find Tag");
-    m_field->setAccessibleName("Find Tag");
-    m_field->setClearButtonEnabled(true);
+    m_field = makeField(this);
     m_field->installEventFilter(this);
     m_list = new QListWidget(this);
     m_list->setObjectName("findResults");
@@ -33,8 +29,22 @@ TagFindList::TagFindList(AppViewModel& model, bool topLevel, QWidget* parent)
     layout->addWidget(m_list);
     connect(m_field, &QLineEdit::textChanged, this, &TagFindList::refill);
     connect(m_list, &QListWidget::itemClicked, this, &TagFindList::taken);
-    connect(&m_model, &AppViewModel::hierarchyChanged, this, &TagFindList::refill);
+    // Kept hidden in the window: filled when it opens, not at every change of the tree.
+    connect(&m_model, &AppViewModel::hierarchyChanged, this, [this] {
+        if (isVisible()) {
+            refill();
+        }
+    });
     refill();
+}
+
+QLineEdit* TagFindList::makeField(QWidget* parent) {
+    auto* field = new QLineEdit(parent);
+    field->setObjectName("findField");
+    field->setPlaceholderText("Find Tag");
+    field->setAccessibleName("Find Tag");
+    field->setClearButtonEnabled(true);
+    return field;
 }
 
 void TagFindList::refill() {

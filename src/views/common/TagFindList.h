@@ -20,6 +20,8 @@ public:
     TagFindList(AppViewModel& model, bool topLevel, QWidget* parent = nullptr);
 
     QLineEdit* field() const { return m_field; }
+    // The "Find Tag" field, also the Tags dialog's.
+    static QLineEdit* makeField(QWidget* parent);
     // The chosen row: a tag, or nullopt for the top level; absent when no row is chosen.
     std::optional<std::optional<QUuid>> chosen() const;
     // Empties the field and lists every tag again.

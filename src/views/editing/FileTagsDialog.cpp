@@ -1,6 +1,7 @@
 #include "views/editing/FileTagsDialog.h"
 
 #include "state/AppViewModel.h"
+#include "views/common/TagFindList.h"
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -55,11 +56,7 @@ FileTagsDialog::FileTagsDialog(AppViewModel& model, QWidget* parent)
                        ? QStringLiteral("Tags of \u201c%1\u201d").arg(files.first().name)
                        : QStringLiteral("Tags of %1 Files").arg(files.size()));
     setMinimumSize(340, 420);
-    m_find = new QLineEdit(this);
-    m_find->setObjectName("findField");
-    m_find->setPlaceholderText("Find Tag");
-    m_find->setAccessibleName("Find Tag");
-    m_find->setClearButtonEnabled(true);
+    m_find = TagFindList::makeField(this);
     m_tags = new QTreeWidget(this);
     m_tags->setObjectName("tagChoices");
     m_tags->setAccessibleName("Tags");
@@ -91,6 +88,15 @@ FileTagsDialog::FileTagsDialog(AppViewModel& model, QWidget* parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &FileTagsDialog::apply);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     m_find->setFocus();
+}
+
+void FileTagsDialog::openFor(AppViewModel& model, QWidget* window) {
+    if (model.selectedFileIDs().isEmpty()) {
+        return;
+    }
+    auto* dialog = new FileTagsDialog(model, window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
 }
 
 void FileTagsDialog::fill(const QList<TagNode>& nodes, QTreeWidgetItem* parent) {

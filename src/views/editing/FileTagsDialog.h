@@ -19,6 +19,8 @@ class FileTagsDialog : public QDialog {
 
 public:
     explicit FileTagsDialog(AppViewModel& model, QWidget* parent = nullptr);
+    // Opens one for the selected files, over `window`; it goes when closed.
+    static void openFor(AppViewModel& model, QWidget* window);
 
     QTreeWidget& tags() const { return *m_tags; }
     QListWidget& otherNames() const { return *m_others; }

@@ -46,6 +46,12 @@ MoveToDialog::MoveToDialog(AppViewModel& model, QUuid tagID, QWidget* parent)
     m_list->field()->setFocus();
 }
 
+void MoveToDialog::openFor(AppViewModel& model, QUuid tagID, QWidget* window) {
+    auto* dialog = new MoveToDialog(model, tagID, window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
 void MoveToDialog::move() {
     const auto chosen = m_list->chosen();
     if (!chosen) {

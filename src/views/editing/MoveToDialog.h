@@ -13,6 +13,8 @@ class MoveToDialog : public QDialog {
 
 public:
     MoveToDialog(AppViewModel& model, QUuid tagID, QWidget* parent = nullptr);
+    // Opens one for the tag, over `window`; it goes when closed.
+    static void openFor(AppViewModel& model, QUuid tagID, QWidget* window);
 
     TagFindList& list() const { return *m_list; }
 

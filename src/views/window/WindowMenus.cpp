@@ -73,7 +73,8 @@ void WindowMenus::setupFileMenu() {
     connect(m_reveal, &QAction::triggered, &m_model, &AppViewModel::revealSelection);
     file->addSeparator();
     m_fileTags = addItem(file, "Tags\u2026", "fileTags", QKeySequence(Qt::CTRL | Qt::Key_T));
-    connect(m_fileTags, &QAction::triggered, this, &WindowMenus::showFileTags);
+    connect(m_fileTags, &QAction::triggered, this,
+            [this] { FileTagsDialog::openFor(m_model, &m_window); });
     // Delete takes the opened tag off the selected files; with no file selected it deletes the
     // tag (Edit → Delete), so only one of the two is ever enabled.
     m_removeFromFiles = addItem(file, "Remove from Files", "removeFromFiles", QKeySequence::Delete);
@@ -121,20 +122,9 @@ void WindowMenus::showPreferences() {
     m_preferences->activateWindow();
 }
 
-void WindowMenus::showFileTags() {
-    if (m_model.selectedFileIDs().isEmpty()) {
-        return;
-    }
-    auto* dialog = new FileTagsDialog(m_model, &m_window);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->open();
-}
-
 void WindowMenus::showMoveTo() {
     if (const TagNode* tag = m_model.selectedTag()) {
-        auto* dialog = new MoveToDialog(m_model, tag->id, &m_window);
-        dialog->setAttribute(Qt::WA_DeleteOnClose);
-        dialog->open();
+        MoveToDialog::openFor(m_model, tag->id, &m_window);
     }
 }
 

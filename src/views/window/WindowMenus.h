@@ -33,7 +33,6 @@ private:
     void showShortcuts();
     void showAbout();
     void showPreferences();
-    void showFileTags();
     void showMoveTo();
     QAction* addItem(QMenu* menu, const QString& text, const char* name, const QKeySequence& key);
 
