@@ -48,6 +48,12 @@ TagFinder::TagFinder(AppViewModel& model, QStackedWidget& over)
     hide();
 }
 
+TagFinder::~TagFinder() {
+    // Before the widget is torn down: taking it apart moves the focus, which would call back
+    // into a finder whose members are gone.
+    disconnect(qApp, nullptr, this, nullptr);
+}
+
 void TagFinder::open() {
     if (!isVisible()) {
         m_returnFocus = QApplication::focusWidget();

@@ -14,6 +14,7 @@ class TagFinder : public QFrame {
 
 public:
     TagFinder(AppViewModel& model, QStackedWidget& over);
+    ~TagFinder() override;
 
     void open();
     void close();
