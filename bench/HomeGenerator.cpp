@@ -16,7 +16,7 @@
 
 namespace HomeGenerator {
 
-void generate(const QString& root, int fileCount) {
+void generate(const QString& root, int fileCount, Shape shape) {
     const QString marker = root + "/.generated";
     if (QFile::exists(marker)) {
         return;
@@ -38,7 +38,7 @@ void generate(const QString& root, int fileCount) {
     }
 
     QStringList pool;
-    for (int i = 0; i < 150; ++i) {
+    for (int i = 0; i < shape.names; ++i) {
         pool.append(QString("tag%1").arg(i));
     }
     pool << "ProjectX"
@@ -47,7 +47,7 @@ void generate(const QString& root, int fileCount) {
          << QString::fromUtf8("Ünïcode") << "Work"
          << "work";
     QRandomGenerator random(42);
-    const int tagged = fileCount / 50;
+    const int tagged = fileCount / shape.taggedEvery;
     int popular = std::min(1000, tagged);
     int huge = std::min(10000, std::max(0, tagged - popular));
     int made = 0;
@@ -59,10 +59,14 @@ void generate(const QString& root, int fileCount) {
                 continue;
             }
             ::close(fd);
-            if (made % 50 != 0) {
+            if (made % shape.taggedEvery != 0) {
                 continue;
             }
             QStringList names{pool[random.bounded(pool.size())]};
+            for (int more = shape.maxNames > 1 ? random.bounded(shape.maxNames) : 0; more > 0;
+                 --more) {
+                names.append(pool[random.bounded(pool.size())]);
+            }
             if (popular > 0) {
                 names.append("Popular");
                 --popular;

@@ -7,6 +7,12 @@
 // the other names include mixed-case and non-ASCII ones. Reuses a finished tree.
 namespace HomeGenerator {
 
-void generate(const QString& root, int fileCount);
+struct Shape {
+    int taggedEvery = 50;  // one file in this many carries tags
+    int names = 150;       // the plain names drawn from ("tag0"…)
+    int maxNames = 1;      // each tagged file carries 1 to this many of them
+};
+
+void generate(const QString& root, int fileCount, Shape shape = {});
 
 }  // namespace HomeGenerator

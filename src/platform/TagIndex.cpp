@@ -63,6 +63,8 @@ TagIndex::~TagIndex() {
 
 void TagIndex::stop() {
     m_stop = true;
+    m_storeLookups.clear();
+    m_storeLookups.waitForDone();
     wake();
     if (m_thread.joinable()) {
         m_thread.join();
@@ -185,7 +187,7 @@ void TagIndex::threadMain() {
         // The kernel flags this file whenever something is mounted or unmounted.
         m_mountsFd = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
     }
-    loadStore();
+    openStore();
     if (m_options.crawlDelayMs > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(m_options.crawlDelayMs));
     }

@@ -3,17 +3,20 @@
 #include "platform/RecheckRounds.h"
 #include "platform/ReplaceGuard.h"
 #include "platform/TagIndexCrawler.h"
+#include "platform/TagIndexStore.h"
 #include "platform/TaggedFileQuery.h"
 
 #include <QObject>
 
 #include <QHash>
 #include <QSet>
+#include <QThreadPool>
 
 #include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -86,11 +89,13 @@ private:
     };
 
     void threadMain();
-    // What the last run kept (see TagIndexStore).
-    void loadStore();
+    // What the last run kept (see TagIndexStore): opened, not read; asked a name at a time.
+    void openStore();
     // False when it must wait for the crawl; the caller holds m_queueMutex.
     bool answerFromStore(const PendingQuery& query);
     bool answerNamesFromStore(const NamesCompletion& completion);
+    // Stops asking a store that failed to read; the caller holds m_queueMutex.
+    void closeStoreIfFailed(const std::shared_ptr<TagIndexStore::Reader>& reader, bool read);
     // After the first crawl: tells which answers given from the store have changed.
     void reportRefreshed();
     void saveStore();
@@ -156,9 +161,11 @@ private:
     ReplaceGuard m_replaceGuard;  // the tags of files that went, for the files in their place
     QList<PendingNote> m_notes;
 
-    // The last run's files (absent when there was no usable store), read-only once loaded;
-    // what was answered from it, to be checked against the crawl. Under m_queueMutex.
-    std::unique_ptr<TagIndexTable> m_stored;
+    // The last run's store (absent when there was none usable, or once the crawl is done),
+    // asked on a thread of its own so that neither the window nor the crawl waits for it; what
+    // was answered from it, to be checked against the crawl. Under m_queueMutex.
+    std::shared_ptr<TagIndexStore::Reader> m_storeReader;
+    QThreadPool m_storeLookups;
     QHash<QString, QList<QByteArray>> m_storedAnswers;
     bool m_namesFromStore = false;
     RefreshedHandler m_refreshedHandler;
@@ -166,6 +173,7 @@ private:
     // Writes to files since the store was written; the store on disk is removed at the first.
     std::atomic<quint64> m_writes = 0;
     std::atomic<quint64> m_writesStored = 0;
+    std::optional<quint64> m_versionStored;  // the table's version the store on disk holds
 
     std::atomic_bool m_stop = false;
     std::atomic_bool m_idle = false;  // the thread waits in poll with everything applied

@@ -2,13 +2,13 @@
 
 #include "platform/PrivateFiles.h"
 #include "platform/SqliteStatement.h"
+#include "platform/TagIndexTable.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QStandardPaths>
-#include <QtEndian>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -23,48 +23,18 @@
 namespace {
 
 constexpr int kApplicationId = 0x4f52564e;  // "ORVN": tells our file from another program's
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;           // 1 kept whole paths and no keys: read whole at start
 
 struct CloseDatabase {
     void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
 };
 using Database = std::unique_ptr<sqlite3, CloseDatabase>;
 
-Database open(const QString& path, int flags) {
+Database openDatabase(const QString& path, int flags) {
     sqlite3* db = nullptr;
     const int status = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
     Database owned(db);
     return status == SQLITE_OK ? std::move(owned) : nullptr;
-}
-
-// Each name as its UTF-8 length (4 bytes) and bytes: names may hold commas, line feeds, NULs.
-QByteArray packNames(const QStringList& names) {
-    QByteArray packed;
-    for (const QString& name : names) {
-        const QByteArray bytes = name.toUtf8();
-        const quint32 size = qToLittleEndian(static_cast<quint32>(bytes.size()));
-        packed.append(reinterpret_cast<const char*>(&size), sizeof size);
-        packed.append(bytes);
-    }
-    return packed;
-}
-
-// A damaged list ends at its first length that runs past the bytes.
-QStringList unpackNames(const QByteArray& packed) {
-    QStringList names;
-    qsizetype at = 0;
-    while (packed.size() - at >= 4) {
-        quint32 size = 0;
-        std::memcpy(&size, packed.constData() + at, sizeof size);
-        size = qFromLittleEndian(size);
-        at += 4;
-        if (size > static_cast<quint64>(packed.size() - at)) {
-            break;
-        }
-        names.append(QString::fromUtf8(packed.constData() + at, size));
-        at += size;
-    }
-    return names;
 }
 
 QByteArray joinedRoots(const QList<QByteArray>& roots) {
@@ -75,6 +45,11 @@ QByteArray joinedRoots(const QList<QByteArray>& roots) {
     return joined;
 }
 
+// Each file that carries a key, as its folder's path and its own name.
+constexpr const char* kLookup =
+    "SELECT folders.path, files.name FROM keys JOIN files ON files.id = keys.file "
+    "JOIN folders ON folders.id = files.folder WHERE keys.key = ?1";
+
 }  // namespace
 
 QString TagIndexStore::defaultPath() {
@@ -82,41 +57,59 @@ QString TagIndexStore::defaultPath() {
            "/Orvane/index.sqlite";
 }
 
-std::optional<QList<TagIndexStore::Entry>> TagIndexStore::load(
-    const QList<QByteArray>& roots) const {
-    if (!QFileInfo::exists(m_path)) {
-        return std::nullopt;
+TagIndexStore::Reader::~Reader() {
+    sqlite3_close_v2(m_db);
+}
+
+std::unique_ptr<TagIndexStore::Reader> TagIndexStore::open(const QList<QByteArray>& roots) const {
+    if (!QFileInfo(m_path).isFile()) {
+        return nullptr;
     }
-    const Database db = open(m_path, SQLITE_OPEN_READONLY);
+    Database db = openDatabase(m_path, SQLITE_OPEN_READONLY);
     if (!db ||
         SqliteStatement::singleInteger(db.get(), "PRAGMA application_id") != kApplicationId ||
         SqliteStatement::singleInteger(db.get(), "PRAGMA user_version") != kSchemaVersion) {
-        return std::nullopt;
+        return nullptr;
     }
     SqliteStatement meta(db.get(), "SELECT value FROM meta WHERE key = 'roots'");
     if (!meta.ok() || !meta.step() || meta.bytes(0) != joinedRoots(roots)) {
-        return std::nullopt;
+        return nullptr;
     }
-    SqliteStatement files(db.get(), "SELECT path, tags FROM files");
-    QList<Entry> entries;
-    // Many files carry the same names: each list is unpacked once and shared.
-    QHash<QByteArray, QStringList> lists;
-    while (files.ok() && files.step()) {
-        const QByteArray packed = files.bytes(1);
-        auto list = lists.constFind(packed);
-        if (list == lists.cend()) {
-            list = lists.insert(packed, unpackNames(packed));
-        }
-        Entry entry{files.bytes(0), *list};
-        if (!entry.path.isEmpty() && !entry.tags.isEmpty()) {
-            entries.append(std::move(entry));
-        }
+    const auto count = SqliteStatement::singleInteger(
+        db.get(), "SELECT value FROM meta WHERE key = 'files'");
+    // Every table a question needs is there: a file cut short fails here, not halfway.
+    if (!count || !SqliteStatement(db.get(), kLookup).ok() ||
+        !SqliteStatement(db.get(), "SELECT name FROM names").ok()) {
+        return nullptr;
     }
-    // A file cut short or damaged midway is not half believed.
-    return files.finished() ? std::optional(std::move(entries)) : std::nullopt;
+    return std::unique_ptr<Reader>(new Reader(db.release(), *count));
 }
 
-bool TagIndexStore::save(const QList<QByteArray>& roots, const QList<Entry>& entries) const {
+std::optional<QList<QByteArray>> TagIndexStore::Reader::pathsWithKey(const QString& key) const {
+    SqliteStatement lookup(m_db, kLookup);
+    QList<QByteArray> paths;
+    lookup.bind(1, key.toUtf8());
+    while (lookup.ok() && lookup.step()) {
+        QByteArray path = lookup.bytes(0);
+        if (!path.endsWith('/')) {
+            path += '/';
+        }
+        paths.append(path + lookup.bytes(1));
+    }
+    return lookup.finished() ? std::optional(std::move(paths)) : std::nullopt;
+}
+
+std::optional<QStringList> TagIndexStore::Reader::names() const {
+    SqliteStatement select(m_db, "SELECT name FROM names");
+    QStringList names;
+    while (select.ok() && select.step()) {
+        names.append(QString::fromUtf8(select.bytes(0)));
+    }
+    return select.finished() ? std::optional(std::move(names)) : std::nullopt;
+}
+
+bool TagIndexStore::save(const QList<QByteArray>& roots, const QList<Entry>& entries,
+                         const QStringList& names) const {
     // It lists every tagged path of the user: readable by the user alone.
     PrivateFiles::makeFolder(QFileInfo(m_path).absolutePath());
     const QString fresh = m_path + ".new";
@@ -128,7 +121,7 @@ bool TagIndexStore::save(const QList<QByteArray>& roots, const QList<Entry>& ent
     }
     ::close(fd);
     {
-        const Database db = open(fresh, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        const Database db = openDatabase(fresh, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         if (!db) {
             return false;
         }
@@ -139,21 +132,58 @@ bool TagIndexStore::save(const QList<QByteArray>& roots, const QList<Entry>& ent
             "; PRAGMA user_version=" + std::to_string(kSchemaVersion) +
             "; BEGIN;"
             "CREATE TABLE meta (key TEXT PRIMARY KEY, value BLOB);"
-            "CREATE TABLE files (path BLOB NOT NULL, tags BLOB NOT NULL);";
+            "CREATE TABLE folders (id INTEGER PRIMARY KEY, path BLOB NOT NULL);"
+            "CREATE TABLE files (id INTEGER PRIMARY KEY, folder INTEGER NOT NULL,"
+            "                    name BLOB NOT NULL);"
+            "CREATE TABLE keys (key BLOB NOT NULL, file INTEGER NOT NULL);"
+            "CREATE TABLE names (name BLOB NOT NULL);";
         if (sqlite3_exec(db.get(), setup.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
             return false;
         }
-        SqliteStatement meta(db.get(), "INSERT INTO meta (key, value) VALUES ('roots', ?1)");
-        if (!meta.ok() || !meta.bind(1, joinedRoots(roots)).run()) {
+        SqliteStatement meta(db.get(),
+                             "INSERT INTO meta (key, value) VALUES ('roots', ?1), ('files', ?2)");
+        if (!meta.ok() ||
+            !meta.bind(1, joinedRoots(roots)).bind(2, qint64(entries.size())).run()) {
             return false;
         }
-        SqliteStatement insert(db.get(), "INSERT INTO files (path, tags) VALUES (?1, ?2)");
+        SqliteStatement folder(db.get(), "INSERT INTO folders (id, path) VALUES (?1, ?2)");
+        SqliteStatement file(db.get(), "INSERT INTO files (id, folder, name) VALUES (?1, ?2, ?3)");
+        SqliteStatement key(db.get(), "INSERT INTO keys (key, file) VALUES (?1, ?2)");
+        if (!folder.ok() || !file.ok() || !key.ok()) {
+            return false;
+        }
+        QHash<QByteArray, qint64> folders;
+        qint64 id = 0;
         for (const Entry& entry : entries) {
-            if (!insert.ok() || !insert.bind(1, entry.path).bind(2, packNames(entry.tags)).run()) {
+            const qsizetype slash = entry.path.lastIndexOf('/');
+            const QByteArray folderPath = entry.path.left(std::max<qsizetype>(slash, 1));
+            auto known = folders.constFind(folderPath);
+            if (known == folders.cend()) {
+                known = folders.insert(folderPath, folders.size());
+                if (!folder.bind(1, *known).bind(2, folderPath).run()) {
+                    return false;
+                }
+            }
+            if (!file.bind(1, ++id).bind(2, *known).bind(3, entry.path.mid(slash + 1)).run()) {
+                return false;
+            }
+            const QStringList keys =
+                entry.keys.isEmpty() ? TagIndexTable::keysFor(entry.tags) : entry.keys;
+            for (const QString& each : keys) {
+                if (!key.bind(1, each.toUtf8()).bind(2, id).run()) {
+                    return false;
+                }
+            }
+        }
+        SqliteStatement name(db.get(), "INSERT INTO names (name) VALUES (?1)");
+        for (const QString& each : names) {
+            if (!name.ok() || !name.bind(1, each.toUtf8()).run()) {
                 return false;
             }
         }
-        if (sqlite3_exec(db.get(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        // Made once all rows are in: a sort, not a hundred thousand insertions into a tree.
+        if (sqlite3_exec(db.get(), "CREATE INDEX keys_by_key ON keys (key, file); COMMIT", nullptr,
+                         nullptr, nullptr) != SQLITE_OK) {
             return false;
         }
     }

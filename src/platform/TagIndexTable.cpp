@@ -42,6 +42,7 @@ void TagIndexTable::removeFolder(int folder, QList<int>* watchesDropped) {
     if (!isFolderAlive(folder)) {
         return;
     }
+    ++m_version;
     // Children first, iteratively over a work list so that deep trees cannot exhaust the stack.
     QList<int> pending{folder};
     QList<int> order;
@@ -88,6 +89,7 @@ void TagIndexTable::moveFolder(int folder, int newParent, const QByteArray& newN
     if (!isFolderAlive(folder) || !isFolderAlive(newParent)) {
         return;
     }
+    ++m_version;
     // Whatever was at the destination is replaced, as rename() replaces it on disk.
     if (const auto existing = subfolder(newParent, newName); existing && *existing != folder) {
         removeFolder(*existing);
@@ -148,21 +150,39 @@ QStringList TagIndexTable::keysFor(const QStringList& tags) {
     return QStringList(keys.begin(), keys.end());
 }
 
-QStringList TagIndexTable::sharedKeysFor(const QStringList& tags) {
-    // Many files carry the same names: their keys are made once and shared. Bounded, as a home
-    // may hold as many lists as files.
-    auto it = m_sharedKeys.constFind(tags);
-    if (it == m_sharedKeys.cend()) {
-        if (m_sharedKeys.size() >= kListsRemembered) {
-            m_sharedKeys.clear();
-        }
-        it = m_sharedKeys.insert(tags, keysFor(tags));
+void TagIndexTable::internNames(const QStringList& tags, QStringList& interned, QStringList& keys) {
+    if (tags.size() != 1) {
+        interned.reserve(tags.size());
     }
-    return *it;
+    for (const QString& tag : tags) {
+        auto known = m_names.constFind(tag);
+        if (known == m_names.cend()) {
+            known = m_names.insert(tag, {keysFor({tag}), {tag}});
+            if (const QString bare = tag.section(u'\n', 0, 0);
+                !bare.isEmpty() && !m_spelled.contains(bare)) {
+                m_spelled.insert(bare);
+                if (const QString key = TagNames::matchKey(bare); !m_spellings.contains(key)) {
+                    m_spellings.insert(key, bare);
+                }
+            }
+        }
+        if (tags.size() == 1) {
+            interned = known->alone;
+            keys = known->keys;
+            return;
+        }
+        interned.append(known.key());
+        for (const QString& key : known->keys) {
+            if (!keys.contains(key)) {
+                keys.append(key);
+            }
+        }
+    }
 }
 
 int TagIndexTable::storeFile(int folder, const QByteArray& name, const QStringList& tags,
                              int existing, const QByteArray& value, quint64 inode) {
+    ++m_version;
     int file = existing;
     if (file == kNone) {
         if (!m_freeFiles.isEmpty()) {
@@ -186,16 +206,10 @@ int TagIndexTable::storeFile(int folder, const QByteArray& name, const QStringLi
     // stay.
     const QByteArray kept = value.isEmpty() && existing != kNone ? m_files[file].value : value;
     const quint64 keptInode = inode == 0 && existing != kNone ? m_files[file].inode : inode;
-    m_files[file] = TaggedFile{folder, name, sharedKeysFor(tags), kept, tags, keptInode};
-    for (const QString& tag : tags) {
-        const QString bare = tag.section(u'\n', 0, 0);
-        if (!bare.isEmpty() && !m_spelled.contains(bare)) {
-            m_spelled.insert(bare);
-            if (const QString key = TagNames::matchKey(bare); !m_spellings.contains(key)) {
-                m_spellings.insert(key, bare);
-            }
-        }
-    }
+    QStringList interned;
+    QStringList keys;
+    internNames(tags, interned, keys);
+    m_files[file] = TaggedFile{folder, name, std::move(keys), kept, std::move(interned), keptInode};
     for (const QString& key : std::as_const(m_files[file].keys)) {
         m_filesByKey[key].insert(file);
     }
@@ -203,6 +217,7 @@ int TagIndexTable::storeFile(int folder, const QByteArray& name, const QStringLi
 }
 
 void TagIndexTable::dropFile(int file) {
+    ++m_version;
     for (const QString& key : std::as_const(m_files[file].keys)) {
         auto it = m_filesByKey.find(key);
         if (it != m_filesByKey.end()) {
@@ -284,14 +299,14 @@ void TagIndexTable::reserveOutsideFiles(qsizetype count) {
     m_outsideFiles.reserve(m_outsideFiles.size() + count);
 }
 
-QList<std::pair<QByteArray, QStringList>> TagIndexTable::taggedFiles() const {
-    QList<std::pair<QByteArray, QStringList>> files;
+QList<TagIndexStore::Entry> TagIndexTable::taggedFiles() const {
+    QList<TagIndexStore::Entry> files;
     files.reserve(taggedFileCount());
     for (const TaggedFile& file : m_files) {
         if (file.tags.isEmpty()) {
             continue;  // a free slot
         }
-        files.append({fullPath(file), file.tags});
+        files.append({fullPath(file), file.tags, file.keys});
     }
     return files;
 }
@@ -373,6 +388,7 @@ const QByteArray& TagIndexTable::cachedFolderPath(int folder) const {
 }
 
 void TagIndexTable::clear() {
+    ++m_version;
     m_folders.clear();
     m_freeFolders.clear();
     m_retiredFolders.clear();
@@ -384,7 +400,7 @@ void TagIndexTable::clear() {
     m_outsideFiles.clear();
     m_fileByName.clear();
     m_pathCache.clear();
-    m_sharedKeys.clear();
+    m_names.clear();
     m_spellings.clear();
     m_spelled.clear();
 }

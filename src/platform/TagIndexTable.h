@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/TagIndexStore.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -50,8 +52,8 @@ public:
     // The folder holding `path` when it was crawled (its parent chain is in the table).
     std::optional<int> folderForPath(const QByteArray& path) const;
 
-    // Every tagged file by its full path, with its names.
-    QList<std::pair<QByteArray, QStringList>> taggedFiles() const;
+    // Every tagged file by its full path, with its names and their match keys.
+    QList<TagIndexStore::Entry> taggedFiles() const;
 
     // Every name some file carries, in the first spelling seen.
     QStringList tagNames() const;
@@ -67,6 +69,11 @@ public:
     qsizetype watchedFolderCount() const { return m_folderByWatch.size(); }
     qsizetype taggedFileCount() const { return m_files.size() - m_freeFiles.size(); }
     void clear();
+    // Grows with every change: tells whether the table is still what was stored.
+    quint64 version() const { return m_version; }
+
+    // Every match key a query finds a file carrying these names by.
+    static QStringList keysFor(const QStringList& tags);
 
 private:
     const QByteArray& cachedFolderPath(int folder) const;
@@ -91,8 +98,9 @@ private:
     int storeFile(int folder, const QByteArray& name, const QStringList& tags, int existing,
                   const QByteArray& value = QByteArray(), quint64 inode = 0);
     void dropFile(int file);
-    static QStringList keysFor(const QStringList& tags);
-    QStringList sharedKeysFor(const QStringList& tags);
+    // The names as kept: each spelling's string and its keys made once and shared by every
+    // file that carries it.
+    void internNames(const QStringList& tags, QStringList& interned, QStringList& keys);
 
     std::vector<Folder> m_folders;
     QList<int> m_freeFolders;
@@ -101,8 +109,12 @@ private:
     QList<TaggedFile> m_files;
     QList<int> m_freeFiles;
     QHash<QString, QSet<int>> m_filesByKey;
-    static constexpr qsizetype kListsRemembered = 4096;
-    QHash<QStringList, QStringList> m_sharedKeys;
+    struct KnownName {
+        QStringList keys;
+        QStringList alone;  // the list of this name only: most files carry one
+    };
+    // Never emptied: a home holds few names, however many files carry them.
+    QHash<QString, KnownName> m_names;
     QHash<int, int> m_folderByWatch;
     QHash<QByteArray, int> m_outsideFiles;
     // One table for all folders: a hash per folder would cost more than the folder itself.
@@ -111,6 +123,7 @@ private:
     // spelled exactly so are not folded again.
     QHash<QString, QString> m_spellings;
     QSet<QString> m_spelled;
+    quint64 m_version = 0;
     // Full paths of folders asked for by queries; emptied whenever a folder moves or goes.
     mutable QHash<int, QByteArray> m_pathCache;
 };

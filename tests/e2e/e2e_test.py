@@ -258,7 +258,7 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(app.hierarchy(), before)
         with open(os.path.join(self.root, "orvane.log")) as log:
             # Kept at quit, read at the next start before the crawl.
-            self.assertIn("tagIndex: 2 tagged files from the last run read in", log.read())
+            self.assertIn("tagIndex: the last run's index of 2 tagged files opened in", log.read())
         app.key("Down", "Down")
         app.wait_title("Projects")
         app.key("Right")
