@@ -37,7 +37,7 @@ public:
         QTimer::singleShot(0, [completion, list = paths] { completion(list); });
     }
     void queryAllTagNames(NamesCompletion completion, bool) override { completion({}); }
-    void noteTagsWritten(const QByteArray&, const QStringList&) override {}
+    void noteTagsWritten(const QByteArray&, const QByteArray&) override {}
 };
 
 class NoWorkspace : public Workspace {

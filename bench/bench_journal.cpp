@@ -23,7 +23,7 @@ class NoQuery : public TaggedFileQuery {
 public:
     void queryFilesWithTag(const QString&, Completion completion) override { completion({}); }
     void queryAllTagNames(NamesCompletion completion, bool) override { completion({}); }
-    void noteTagsWritten(const QByteArray&, const QStringList&) override {}
+    void noteTagsWritten(const QByteArray&, const QByteArray&) override {}
 };
 
 double median(QList<double> values) {

@@ -85,10 +85,11 @@ int crawl(const QString& root, const QString& cache) {
     const double memory = residentMegabytes() - memoryBefore;
     timer.restart();
     index.stop();  // writes the store for the `store` case
-    std::printf("crawl_s=%.3f crawl_cpu_s=%.3f index_mib=%.1f resident_mib=%.1f tagged=%lld "
-                "stop_s=%.3f\n",
-                wall, cpu, memory, residentMegabytes(),
-                static_cast<long long>(index.taggedFileCount()), timer.nsecsElapsed() / 1e9);
+    std::printf(
+        "crawl_s=%.3f crawl_cpu_s=%.3f index_mib=%.1f resident_mib=%.1f tagged=%lld "
+        "stop_s=%.3f\n",
+        wall, cpu, memory, residentMegabytes(), static_cast<long long>(index.taggedFileCount()),
+        timer.nsecsElapsed() / 1e9);
     return 0;
 }
 
@@ -108,9 +109,10 @@ int store(const QString& root, const QString& cache) {
     FileItems::makeFileItems(huge.mid(0, 32), QSet<QString>{"Huge"}, {}, tags);
     const double shown = timer.nsecsElapsed() / 1e6;
     const double memory = residentMegabytes();
-    std::printf("stored_answer_ms=%.1f stored_first_files_ms=%.1f stored_files=%lld "
-                "stored_resident_mib=%.1f\n",
-                first, shown, static_cast<long long>(huge.size()), memory);
+    std::printf(
+        "stored_answer_ms=%.1f stored_first_files_ms=%.1f stored_files=%lld "
+        "stored_resident_mib=%.1f\n",
+        first, shown, static_cast<long long>(huge.size()), memory);
     return 0;
 }
 
@@ -123,8 +125,8 @@ public:
     void queryAllTagNames(NamesCompletion completion, bool crawled) override {
         m_index.queryAllTagNames(std::move(completion), crawled);
     }
-    void noteTagsWritten(const QByteArray& path, const QStringList& names) override {
-        m_index.noteTagsWritten(path, names);
+    void noteTagsWritten(const QByteArray& path, const QByteArray& value) override {
+        m_index.noteTagsWritten(path, value);
     }
 
 private:
@@ -187,11 +189,12 @@ int rename(const QString& root, const QString& cache) {
     for (const QByteArray& path : paths) {
         FileTagging::edit(store, path, TagEdit::remove({"Renamed"}));
     }
-    std::printf("rename_files=%lld rename_plain_ms=%.0f rename_written_ms=%.0f "
-                "rename_ratio=%.2f rename_answered_after_ms=%.0f rename_shown_after_ms=%.0f "
-                "rename_cpu_s=%.2f\n",
-                static_cast<long long>(paths.size()), plain, written, written / plain,
-                answered - written, shown - written, cpu);
+    std::printf(
+        "rename_files=%lld rename_plain_ms=%.0f rename_written_ms=%.0f "
+        "rename_ratio=%.2f rename_answered_after_ms=%.0f rename_shown_after_ms=%.0f "
+        "rename_cpu_s=%.2f\n",
+        static_cast<long long>(paths.size()), plain, written, written / plain, answered - written,
+        shown - written, cpu);
     return 0;
 }
 
@@ -235,10 +238,11 @@ int rounds(const QString& root, const QString& cache) {
     for (const QByteArray& path : targets) {
         setxattr(path.constData(), "user.xdg.tags", "tag9", 4, 0);
     }
-    std::printf("rounds_unwatched=%lld rounds_seen_after_s=%.1f rounds_cpu_share=%.3f "
-                "rounds_longest_query_ms=%.1f\n",
-                static_cast<long long>(index.folderCount() - index.watchedFolderCount()),
-                seenAfter, seenAfter > 0 ? cpu / seenAfter : -1.0, longestQuery);
+    std::printf(
+        "rounds_unwatched=%lld rounds_seen_after_s=%.1f rounds_cpu_share=%.3f "
+        "rounds_longest_query_ms=%.1f\n",
+        static_cast<long long>(index.folderCount() - index.watchedFolderCount()), seenAfter,
+        seenAfter > 0 ? cpu / seenAfter : -1.0, longestQuery);
     return 0;
 }
 
@@ -247,8 +251,8 @@ int rounds(const QString& root, const QString& cache) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     Log::setSink([](const QString&) {});
-    const QString root = argc > 2 ? QString::fromLocal8Bit(argv[2])
-                                  : QStringLiteral("/tmp/orvane-bench-million");
+    const QString root =
+        argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("/tmp/orvane-bench-million");
     const QString cache = root + "-cache";
     QDir().mkpath(cache);
     const QString command = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();

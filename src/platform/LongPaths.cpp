@@ -29,8 +29,8 @@ int open(const QByteArray& path, int flags) {
         }
         const QByteArray part = path.mid(at, end - at);
         const bool last = end == path.size();
-        const int next = ::openat(folder, part.constData(),
-                                  last ? flags : O_PATH | O_DIRECTORY | O_CLOEXEC);
+        const int next =
+            ::openat(folder, part.constData(), last ? flags : O_PATH | O_DIRECTORY | O_CLOEXEC);
         const int error = errno;
         ::close(folder);
         if (last || next < 0) {

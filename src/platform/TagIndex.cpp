@@ -1,6 +1,7 @@
 #include "platform/TagIndex.h"
 
 #include "platform/Log.h"
+#include "platform/LongPaths.h"
 #include "platform/PrivateFiles.h"
 #include "platform/TagIndexCrawler.h"
 #include "platform/TagIndexStore.h"
@@ -46,7 +47,7 @@ TagIndex::TagIndex(Options options, QObject* parent)
     : QObject(parent),
       m_options(std::move(options)),
       m_table(std::make_unique<TagIndexTable>()),
-      m_rounds(m_options.recheckIntervalMs, m_options.recheckPerRound) {}
+      m_rounds(m_options.recheckIntervalMs, m_options.recheckRoundMs) {}
 
 TagIndex::~TagIndex() {
     stop();
@@ -141,15 +142,41 @@ void TagIndex::queryAllTagNames(NamesCompletion completion, bool crawled) {
     wake();
 }
 
-void TagIndex::noteTagsWritten(const QByteArray& path, const QStringList& names) {
+void TagIndex::noteTagsWritten(const QByteArray& path, const QByteArray& value) {
     dropStore();
-    // Resolved here, on the writer's thread, not under the index's table lock.
-    const QByteArray real = realPath(path);
+    // Decoded here, on the writer's thread. A write through a link changed the file it points
+    // to; a path through a linked folder is resolved on the index's thread, and only when the
+    // crawl does not know its folder.
+    PendingNote note{path, TagIndexCrawler::decodeTags(value), value};
+    struct stat info {};
+    if (lstat(LongPaths::Path(path).get(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        note.path = realPath(path);
+    }
     {
         std::lock_guard lock(m_queueMutex);
-        m_notes.append({real, names});
+        m_notes.append(std::move(note));
     }
     wake();
+}
+
+void TagIndex::applyNotes(QList<PendingNote> notes) {
+    QList<PendingNote> elsewhere;
+    {
+        std::lock_guard lock(m_tableMutex);
+        for (PendingNote& note : notes) {
+            const qsizetype slash = note.path.lastIndexOf('/');
+            if (slash > 0 && m_table->folderForPath(note.path.left(slash))) {
+                applyNote(note);  // the folder the crawl found: a real path already
+            } else {
+                elsewhere.append(std::move(note));
+            }
+        }
+    }
+    for (PendingNote& note : elsewhere) {
+        note.path = realPath(note.path);  // not under the table's lock
+        std::lock_guard lock(m_tableMutex);
+        applyNote(note);
+    }
 }
 
 void TagIndex::waitUntilReady() {
@@ -221,10 +248,7 @@ void TagIndex::threadMain() {
             completeQueries.swap(m_completeQueries);
             nameQueries.swap(m_nameQueries);
         }
-        for (const PendingNote& note : notes) {
-            std::lock_guard lock(m_tableMutex);
-            applyNote(note);
-        }
+        applyNotes(std::move(notes));
         saveOutsideList();
         if (!queries.isEmpty() || !completeQueries.isEmpty()) {
             recheckOutsideFiles();
@@ -279,10 +303,7 @@ void TagIndex::threadMain() {
         std::lock_guard lock(m_queueMutex);
         notes.swap(m_notes);
     }
-    for (const PendingNote& note : notes) {
-        std::lock_guard lock(m_tableMutex);
-        applyNote(note);
-    }
+    applyNotes(std::move(notes));
     saveOutsideList();
     saveStore();
 }
@@ -341,7 +362,7 @@ void TagIndex::crawlEverything() {
     {
         std::lock_guard lock(m_tableMutex);
         for (const QByteArray& path : std::as_const(m_outsideList)) {
-            applyNote({path, TagIndexCrawler::readTags(path)});
+            applyNote({path, TagIndexCrawler::readTags(path), {}});
         }
     }
     m_crawled = !m_stop;
@@ -419,13 +440,13 @@ QByteArray TagIndex::realPath(const QByteArray& path) {
 }
 
 void TagIndex::applyNote(const PendingNote& note) {
-    // The caller holds the table lock; the path is a real one (see noteTagsWritten).
+    // The caller holds the table lock; the path is a real one (see applyNotes).
     const qsizetype slash = note.path.lastIndexOf('/');
     const QByteArray name = note.path.mid(slash + 1);
     if (slash >= 0 && !name.startsWith('.')) {
         if (const auto folder =
                 m_table->folderForPath(note.path.left(std::max<qsizetype>(slash, 1)))) {
-            m_table->setFileTags(*folder, name, note.names);
+            m_table->setFileTags(*folder, name, note.names, note.value);
             return;
         }
         // In a crawled tree but not in the table: a folder made moments ago, whose event brings

@@ -41,9 +41,9 @@ public:
         int crawlThreads = 2;
         int watchLimit = -1;  // a lower limit than the kernel's, for tests
         // Folders without a watch (past the system's limit) are listed again in rounds, in
-        // the background, the longest unchecked first.
+        // the background, the longest unchecked first: all of them within the interval.
         int recheckIntervalMs = 120000;
-        qsizetype recheckPerRound = 4000;
+        int recheckRoundMs = 2000;
         int crawlDelayMs = 0;  // for tests: the crawl starts this long after the store is read
         // For tests: events are read this long after they come, as on a loaded machine.
         int eventDelayMs = 0;
@@ -61,7 +61,7 @@ public:
     void queryFilesWithTag(const QString& name, Completion completion) override;
     void queryEveryFileWithTag(const QString& name, Completion completion) override;
     void queryAllTagNames(NamesCompletion completion, bool crawled) override;
-    void noteTagsWritten(const QByteArray& path, const QStringList& names) override;
+    void noteTagsWritten(const QByteArray& path, const QByteArray& value) override;
     void setTagsReplacedHandler(ReplacedHandler handler) override;
     void setWatchLimitHandler(std::function<void()> handler) override;
     void setRefreshedHandler(RefreshedHandler handler) override;
@@ -86,6 +86,7 @@ private:
     struct PendingNote {
         QByteArray path;
         QStringList names;
+        QByteArray value;  // the attribute's bytes when known
     };
 
     void threadMain();
@@ -109,6 +110,8 @@ private:
     void drainEvents();
     void catchUp();
     void handleEvent(const inotify_event& event);
+    // The application's writes, each at the folder the crawl knows it by.
+    void applyNotes(QList<PendingNote> notes);
     void applyNote(const PendingNote& note);
     void keepTagsOfReplacedFile(int folder, const QByteArray& name, const QByteArray& path);
     // The path with its folder resolved to its real place (the file's own name kept).
@@ -116,6 +119,8 @@ private:
     // A folder's real place; the path itself when it cannot be resolved (not there yet).
     static QByteArray realFolder(const QByteArray& path);
     void recheckRound();
+    // A query, or a write of the application's own, waits to be applied (any thread).
+    bool answersWaiting();
     // Lists every unwatched folder and every file outside the crawled folders again.
     void recheckEverything();
     static qint64 steadyNow();

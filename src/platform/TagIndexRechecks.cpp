@@ -8,18 +8,31 @@
 #include <cerrno>
 
 void TagIndex::recheckRound() {
-    QList<std::pair<int, QByteArray>> folders;
+    QList<int> folders;
+    QList<QByteArray> paths;
     {
         std::lock_guard lock(m_tableMutex);
         for (const int folder : m_rounds.take(steadyNow(), m_unwatched)) {
             if (m_table->isFolderAlive(folder)) {
-                folders.append({folder, m_table->folderPath(folder)});
+                folders.append(folder);
+                paths.append(m_table->folderPath(folder));
             }
         }
     }
-    for (const auto& [folder, path] : folders) {
-        resyncFolder(folder, path);
+    for (qsizetype i = 0; i < folders.size() && !m_stop; ++i) {
+        // Between folders, a query goes first: a round takes a second or more.
+        if (i > 0 && answersWaiting()) {
+            m_rounds.giveBack(folders.mid(i), steadyNow());
+            return;
+        }
+        resyncFolder(folders[i], paths[i]);
     }
+}
+
+bool TagIndex::answersWaiting() {
+    std::lock_guard lock(m_queueMutex);
+    return !m_queries.isEmpty() || !m_notes.isEmpty() || !m_nameQueries.isEmpty() ||
+           !m_completeQueries.isEmpty();
 }
 
 void TagIndex::recheckEverything() {

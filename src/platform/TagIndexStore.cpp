@@ -75,8 +75,8 @@ std::unique_ptr<TagIndexStore::Reader> TagIndexStore::open(const QList<QByteArra
     if (!meta.ok() || !meta.step() || meta.bytes(0) != joinedRoots(roots)) {
         return nullptr;
     }
-    const auto count = SqliteStatement::singleInteger(
-        db.get(), "SELECT value FROM meta WHERE key = 'files'");
+    const auto count =
+        SqliteStatement::singleInteger(db.get(), "SELECT value FROM meta WHERE key = 'files'");
     // Every table a question needs is there: a file cut short fails here, not halfway.
     if (!count || !SqliteStatement(db.get(), kLookup).ok() ||
         !SqliteStatement(db.get(), "SELECT name FROM names").ok()) {
@@ -142,8 +142,7 @@ bool TagIndexStore::save(const QList<QByteArray>& roots, const QList<Entry>& ent
         }
         SqliteStatement meta(db.get(),
                              "INSERT INTO meta (key, value) VALUES ('roots', ?1), ('files', ?2)");
-        if (!meta.ok() ||
-            !meta.bind(1, joinedRoots(roots)).bind(2, qint64(entries.size())).run()) {
+        if (!meta.ok() || !meta.bind(1, joinedRoots(roots)).bind(2, qint64(entries.size())).run()) {
             return false;
         }
         SqliteStatement folder(db.get(), "INSERT INTO folders (id, path) VALUES (?1, ?2)");

@@ -186,6 +186,10 @@ void TagIndex::handleEvent(const inotify_event& event) {
         m_stale.insert(*folder);
         return;
     }
+    if (value && found && !(mask & IN_ISDIR) && info.st_ino == m_table->fileInode(*folder, name) &&
+        *value == m_table->fileValue(*folder, name)) {
+        return;  // as known: mostly the event of a write of the application's own, noted
+    }
     const QStringList tags = TagIndexCrawler::decodeTags(value.value_or(QByteArray()));
     if (tags.isEmpty() && found && S_ISREG(info.st_mode)) {
         // Another file in a tagged file's place: made there, moved there, or found there by an

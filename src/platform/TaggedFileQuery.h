@@ -47,6 +47,7 @@ public:
     using RefreshedHandler = std::function<void(const QStringList& changedNames)>;
     virtual void setRefreshedHandler(RefreshedHandler) {}
 
-    // A tag list the application has just written, so the next query sees it. Any thread.
-    virtual void noteTagsWritten(const QByteArray& path, const QStringList& names) = 0;
+    // A tag attribute the application has just written (its exact bytes), so the next query
+    // sees it. Any thread.
+    virtual void noteTagsWritten(const QByteArray& path, const QByteArray& value) = 0;
 };

@@ -68,9 +68,8 @@ std::error_code write(const QByteArray& longPath, const QByteArray& value, bool 
         return {};
     }
     const auto size = static_cast<size_t>(value.size());
-    const int set = followLinks
-                        ? setxattr(path.get(), kAttribute, value.constData(), size, 0)
-                        : lsetxattr(path.get(), kAttribute, value.constData(), size, 0);
+    const int set = followLinks ? setxattr(path.get(), kAttribute, value.constData(), size, 0)
+                                : lsetxattr(path.get(), kAttribute, value.constData(), size, 0);
     return set != 0 ? std::error_code(errno, std::generic_category()) : std::error_code();
 }
 

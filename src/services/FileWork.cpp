@@ -51,7 +51,7 @@ Change changeFor(const FileJournal::Operation& operation) {
 }
 
 void noteWritten(Context& context, const QByteArray& path, const QByteArray& value) {
-    context.query.noteTagsWritten(path, FileTagging::decodeNames(TagValueCodec::decode(value)));
+    context.query.noteTagsWritten(path, value);
 }
 
 // Read, change and write with nothing in between: the window in which another program's write

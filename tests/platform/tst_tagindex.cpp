@@ -1,6 +1,7 @@
 #include "LogCapture.h"
 #include "TestHome.h"
 #include "platform/FilePaths.h"
+#include "platform/RecheckRounds.h"
 #include "platform/TagIndex.h"
 #include "platform/TagIndexCrawler.h"
 #include "platform/TagIndexStore.h"
@@ -43,6 +44,7 @@ private slots:
     void survivesLoopsHiddenAndUnreadableEntries();
     void remembersFilesTaggedOutsideItsFolders();
     void recheckesFoldersBeyondTheWatchLimit();
+    void recheckRoundsCoverEveryFolderWithinTheInterval();
     void makesUpForEventsLostToAnOverflow();
     void survivesFoldersVanishingDuringTheCrawl();
     void followsVolumesMountedAndUnmounted();
@@ -196,7 +198,7 @@ void TestTagIndex::followsChangesAfterTheCrawl() {
     // The application's own writes count at once.
     const QString mine = touch("d/mine.txt");
     setxattr(QFile::encodeName(mine).constData(), "user.xdg.tags", "Mine", 4, 0);
-    index->noteTagsWritten(QFile::encodeName(mine), {"Mine"});
+    index->noteTagsWritten(QFile::encodeName(mine), "Mine");
     QCOMPARE(query(*index, "mine"), QStringList({"d/mine.txt"}));
 }
 
@@ -245,7 +247,7 @@ void TestTagIndex::remembersFilesTaggedOutsideItsFolders() {
     {
         auto index = makeIndex();
         QCOMPARE(query(*index, "far"), QStringList());
-        index->noteTagsWritten(QFile::encodeName(elsewhere), {"Far"});
+        index->noteTagsWritten(QFile::encodeName(elsewhere), "Far");
         QCOMPARE(query(*index, "far").size(), 1);
     }
     auto restarted = makeIndex();
@@ -269,8 +271,8 @@ void TestTagIndex::recheckesFoldersBeyondTheWatchLimit() {
     auto rounds = makeIndex(
         [](TagIndex::Options& options) {
             options.watchLimit = 1;
-            options.recheckIntervalMs = 500;
-            options.recheckPerRound = 150;  // three rounds for the whole tree
+            options.recheckIntervalMs = 1500;  // three rounds of 134 for the whole tree
+            options.recheckRoundMs = 500;
         },
         false);
     TagIndex& index = *rounds;
@@ -292,7 +294,7 @@ void TestTagIndex::recheckesFoldersBeyondTheWatchLimit() {
     QTRY_COMPARE_WITH_TIMEOUT(query(index, "limit").size(), 2, 10000);
     QCOMPARE(log.lines().filter("watch limit").size(), 1);
 
-    // The rounds keep their pace: a round of 150 folders now and then, not one after another
+    // The rounds keep their pace: a round of 134 folders now and then, not one after another
     // (which would keep a core busy for as long as Orvane runs).
     for (int i = 2; i < 400; ++i) {
         const QByteArray path = QFile::encodeName(m_root + QString("/w%1/f.txt").arg(i));
@@ -301,6 +303,35 @@ void TestTagIndex::recheckesFoldersBeyondTheWatchLimit() {
     QTest::qWait(100);
     QVERIFY(query(index, "paced").size() <= 300);  // two rounds at the most, not all three
     QTRY_COMPARE_WITH_TIMEOUT(query(index, "paced").size(), 398, 10000);
+}
+
+void TestTagIndex::recheckRoundsCoverEveryFolderWithinTheInterval() {
+    // 52,501 unwatched folders, rounds every 2 s: all of them within two minutes, in rounds of
+    // equal size; a round cut short by a query goes on at once where it stopped.
+    QSet<int> unwatched;
+    for (int folder = 0; folder < 52501; ++folder) {
+        unwatched.insert(folder);
+    }
+    RecheckRounds rounds(120000, 2000);
+    rounds.start(0);
+    QVERIFY(!rounds.isDue(1999));
+    QSet<int> seen;
+    int count = 0;
+    for (qint64 now = 2000; seen.size() < unwatched.size(); now += 2000, ++count) {
+        QVERIFY(rounds.isDue(now));
+        const QList<int> folders = rounds.take(now, unwatched);
+        QCOMPARE(rounds.waitMs(now), 2000);
+        QVERIFY(folders.size() <= 876);
+        if (count == 0) {
+            rounds.giveBack(folders.mid(100), now);
+            QCOMPARE(rounds.waitMs(now), 0);
+            const QList<int> resumed = rounds.take(now, unwatched);
+            QCOMPARE(resumed.mid(0, 776), folders.mid(100));
+            seen.unite(QSet<int>(resumed.cbegin(), resumed.cend()));
+        }
+        seen.unite(QSet<int>(folders.cbegin(), folders.cend()));
+    }
+    QVERIFY(count <= 60);
 }
 
 void TestTagIndex::makesUpForEventsLostToAnOverflow() {
@@ -385,7 +416,7 @@ void TestTagIndex::linkedFoldersAndUnicodeSpellings() {
     QVERIFY(QFile::link(m_root + "/real", m_root + "/linked"));
     auto index = makeIndex();
     // Written through the linked folder, the file is still the one the crawl found.
-    index->noteTagsWritten(QFile::encodeName(m_root + "/linked/f.txt"), {"Work", "More"});
+    index->noteTagsWritten(QFile::encodeName(m_root + "/linked/f.txt"), "Work,More");
     QCOMPARE(query(*index, "work"), QStringList({"real/f.txt"}));
     QCOMPARE(query(*index, "more"), QStringList({"real/f.txt"}));
     Q_UNUSED(real);
@@ -674,7 +705,7 @@ void TestTagIndex::storedIndexAnswersBeforeTheCrawl() {
         first->waitUntilReady();
         QTRY_VERIFY(QFile::exists(storePath()));  // written after the crawl
         touch("late.txt", "Keep");
-        first->noteTagsWritten(QFile::encodeName(m_root + "/late.txt"), {"Keep"});
+        first->noteTagsWritten(QFile::encodeName(m_root + "/late.txt"), "Keep");
         // Written files make it stale: a crash now must not leave it to the next start.
         QTRY_VERIFY(!QFile::exists(storePath()));
     }  // kept again at exit, with what the application wrote since
@@ -715,7 +746,7 @@ void TestTagIndex::writesWhileTheCrawlIsCutShort() {
     // The application writes before the crawl has looked anywhere, then quits.
     auto index = makeStoredIndex(2000);
     const QString written = touch("sub/new.txt", "New");
-    index->noteTagsWritten(QFile::encodeName(written), {"New"});
+    index->noteTagsWritten(QFile::encodeName(written), "New");
     QVERIFY(!QFile::exists(storePath()));  // what the last run kept is stale now
     index->stop();
     QVERIFY(!QFile::exists(storePath()));  // and nothing half known is kept instead

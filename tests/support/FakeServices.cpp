@@ -4,6 +4,8 @@
 
 #include "platform/FilePaths.h"
 #include "platform/TagIndexCrawler.h"
+#include "platform/TagValueCodec.h"
+#include "services/FileTagging.h"
 
 #include <QDirIterator>
 #include <QTimer>
@@ -35,8 +37,8 @@ void FakeQuery::queryAllTagNames(NamesCompletion completion, bool crawled) {
         this, [completion, names = tagNamesOnFiles] { completion(names); }, Qt::QueuedConnection);
 }
 
-void FakeQuery::noteTagsWritten(const QByteArray& path, const QStringList& names) {
-    notes.append({path, names});
+void FakeQuery::noteTagsWritten(const QByteArray& path, const QByteArray& value) {
+    notes.append({path, FileTagging::decodeNames(TagValueCodec::decode(value))});
 }
 
 void FakeQuery::release(qsizetype index, const QList<QUrl>& urls) {

@@ -21,7 +21,7 @@ public:
     };
     void queryFilesWithTag(const QString& name, Completion completion) override;
     void queryAllTagNames(NamesCompletion completion, bool crawled) override;
-    void noteTagsWritten(const QByteArray& path, const QStringList& names) override;
+    void noteTagsWritten(const QByteArray& path, const QByteArray& value) override;
     void setRefreshedHandler(RefreshedHandler handler) override { refreshed = std::move(handler); }
 
     // Answers query `index` (in asking order) once, on the next turn of the event loop.
