@@ -73,10 +73,28 @@ void dropPageCache() {
 
 }  // namespace
 
+double residentMegabytes() {
+    QFile statm("/proc/self/statm");
+    statm.open(QIODevice::ReadOnly);
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.value(1).toDouble() * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024 * 1024);
+}
+
 int main(int argc, char* argv[]) {
-    const bool cold = argc > 1 && QByteArray(argv[1]) == "--cold";
-    const QString home = "/tmp/orvane-bench-1000000";
-    HomeGenerator::generate(home, 1000000);
+    // bench_load [--cold] [HOME]: HOME is a home made by bench_million; by default the home of
+    // bench_tagindex.
+    bool cold = false;
+    QString home = "/tmp/orvane-bench-1000000";
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--cold") {
+            cold = true;
+        } else {
+            home = QString::fromLocal8Bit(argv[i]);
+        }
+    }
+    if (!QFile::exists(home + "/.generated")) {
+        HomeGenerator::generate(home, 1000000);
+    }
     QTemporaryDir data;
     qputenv("XDG_DATA_HOME", data.path().toUtf8());
     qputenv("XDG_CACHE_HOME", (data.path() + "/cache").toUtf8());
@@ -141,6 +159,11 @@ int main(int argc, char* argv[]) {
         const double openStall = stalls.longestMs();
         services->index.waitUntilReady();
         const double cpu = cpuSeconds() - cpuBefore;
+        // The merge of the names the crawl found runs once the crawl is done.
+        stalls.reset();
+        QTest::qWait(500);
+        const double mergeStall = stalls.longestMs();
+        const double resident = residentMegabytes();
 
         model->beginRename(model->hierarchy()[100]);
         QLineEdit* field = nullptr;
@@ -157,10 +180,11 @@ int main(int argc, char* argv[]) {
         std::printf(
             "%s (%s): first paint %.0f ms (stall %.0f ms) | first files of \"Huge\" %.0f "
             "ms, all %lld checked %.0f ms after launch (stall %.0f ms) | CPU to the end "
-            "of the crawl %.2f s | typing stall %.0f ms",
+            "of the crawl %.2f s | stall of the merge after the crawl %.0f ms | "
+            "resident %.1f MiB | typing stall %.0f ms",
             start, cold ? "cold" : "warm", paintedMs, startupStall, firstFilesMs,
             static_cast<long long>(model->currentFiles().size()), wholeListMs, openStall, cpu,
-            typingStall);
+            mergeStall, resident, typingStall);
         if (!storeRead.isEmpty()) {
             std::printf(" | stored index read in %s ms (%.1f MB)", qPrintable(storeRead),
                         QFileInfo(options.storePath).size() / 1e6);
