@@ -140,19 +140,16 @@ int rename(const QString& root, const QString& cache) {
     index.start();
     index.waitUntilReady();
     QList<QByteArray> paths;
-    for (const char* name : {"Huge", "Popular", "tag1", "tag2", "tag3", "tag4", "tag5"}) {
-        paths += ask(index, name);
-    }
-    for (int i = 6; paths.size() < 20000; ++i) {
-        paths += ask(index, QString("tag%1").arg(i));
-    }
     QSet<QByteArray> seen;
-    paths.removeIf([&seen](const QByteArray& path) {
-        const bool twice = seen.contains(path);
-        seen.insert(path);
-        return twice;
-    });
-    paths.resize(std::min<qsizetype>(paths.size(), 20000));
+    for (int i = -1; paths.size() < 20000 && i < 300; ++i) {
+        for (const QByteArray& path :
+             ask(index, i < 0 ? QString("Huge") : QString("tag%1").arg(i))) {
+            if (paths.size() < 20000 && !seen.contains(path)) {
+                seen.insert(path);
+                paths.append(path);
+            }
+        }
+    }
     XattrTagStore store;
     for (const QByteArray& path : paths) {
         FileTagging::edit(store, path, TagEdit::add({"Bulk"}));
@@ -218,7 +215,10 @@ int rounds(const QString& root, const QString& cache) {
     const double cpuBefore = cpuSeconds();
     QElapsedTimer timer;
     timer.start();
+    XattrTagStore tags;
+    QList<QByteArray> before;
     for (const QByteArray& path : targets) {
+        before.append(tags.readValue(path).value_or(QByteArray()));
         setxattr(path.constData(), "user.xdg.tags", "Seen", 4, 0);
     }
     double longestQuery = 0;
@@ -235,8 +235,9 @@ int rounds(const QString& root, const QString& cache) {
         QThread::msleep(100);
     }
     const double cpu = cpuSeconds() - cpuBefore;
-    for (const QByteArray& path : targets) {
-        setxattr(path.constData(), "user.xdg.tags", "tag9", 4, 0);
+    for (qsizetype i = 0; i < targets.size(); ++i) {
+        setxattr(targets[i].constData(), "user.xdg.tags", before[i].constData(), before[i].size(),
+                 0);
     }
     std::printf(
         "rounds_unwatched=%lld rounds_seen_after_s=%.1f rounds_cpu_share=%.3f "

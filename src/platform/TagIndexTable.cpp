@@ -150,14 +150,12 @@ QStringList TagIndexTable::keysFor(const QStringList& tags) {
     return QStringList(keys.begin(), keys.end());
 }
 
-void TagIndexTable::internNames(const QStringList& tags, QStringList& interned, QStringList& keys) {
-    if (tags.size() != 1) {
-        interned.reserve(tags.size());
-    }
+QStringList TagIndexTable::keysOf(const QStringList& tags) {
+    QStringList keys;
     for (const QString& tag : tags) {
-        auto known = m_names.constFind(tag);
-        if (known == m_names.cend()) {
-            known = m_names.insert(tag, {keysFor({tag}), {tag}});
+        auto known = m_keysOfName.constFind(tag);
+        if (known == m_keysOfName.cend()) {
+            known = m_keysOfName.insert(tag, keysFor({tag}));
             if (const QString bare = tag.section(u'\n', 0, 0);
                 !bare.isEmpty() && !m_spelled.contains(bare)) {
                 m_spelled.insert(bare);
@@ -167,17 +165,15 @@ void TagIndexTable::internNames(const QStringList& tags, QStringList& interned, 
             }
         }
         if (tags.size() == 1) {
-            interned = known->alone;
-            keys = known->keys;
-            return;
+            return *known;  // most files carry one name: its list is shared
         }
-        interned.append(known.key());
-        for (const QString& key : known->keys) {
+        for (const QString& key : *known) {
             if (!keys.contains(key)) {
                 keys.append(key);
             }
         }
     }
+    return keys;
 }
 
 int TagIndexTable::storeFile(int folder, const QByteArray& name, const QStringList& tags,
@@ -206,10 +202,7 @@ int TagIndexTable::storeFile(int folder, const QByteArray& name, const QStringLi
     // stay.
     const QByteArray kept = value.isEmpty() && existing != kNone ? m_files[file].value : value;
     const quint64 keptInode = inode == 0 && existing != kNone ? m_files[file].inode : inode;
-    QStringList interned;
-    QStringList keys;
-    internNames(tags, interned, keys);
-    m_files[file] = TaggedFile{folder, name, std::move(keys), kept, std::move(interned), keptInode};
+    m_files[file] = TaggedFile{folder, name, keysOf(tags), kept, keptInode};
     for (const QString& key : std::as_const(m_files[file].keys)) {
         m_filesByKey[key].insert(file);
     }
@@ -303,10 +296,10 @@ QList<TagIndexStore::Entry> TagIndexTable::taggedFiles() const {
     QList<TagIndexStore::Entry> files;
     files.reserve(taggedFileCount());
     for (const TaggedFile& file : m_files) {
-        if (file.tags.isEmpty()) {
+        if (file.keys.isEmpty()) {
             continue;  // a free slot
         }
-        files.append({fullPath(file), file.tags, file.keys});
+        files.append({fullPath(file), {}, file.keys});
     }
     return files;
 }
@@ -400,7 +393,7 @@ void TagIndexTable::clear() {
     m_outsideFiles.clear();
     m_fileByName.clear();
     m_pathCache.clear();
-    m_names.clear();
+    m_keysOfName.clear();
     m_spellings.clear();
     m_spelled.clear();
 }

@@ -52,7 +52,7 @@ public:
     // The folder holding `path` when it was crawled (its parent chain is in the table).
     std::optional<int> folderForPath(const QByteArray& path) const;
 
-    // Every tagged file by its full path, with its names and their match keys.
+    // Every tagged file by its full path, with the match keys of its names.
     QList<TagIndexStore::Entry> taggedFiles() const;
 
     // Every name some file carries, in the first spelling seen.
@@ -88,9 +88,8 @@ private:
     struct TaggedFile {
         int folder = kNone;  // kNone: `name` is a full path outside the crawled folders
         QByteArray name;
-        QStringList keys;
+        QStringList keys;  // empty: a free slot
         QByteArray value;
-        QStringList tags;
         quint64 inode = 0;  // 0: not known
     };
 
@@ -98,9 +97,9 @@ private:
     int storeFile(int folder, const QByteArray& name, const QStringList& tags, int existing,
                   const QByteArray& value = QByteArray(), quint64 inode = 0);
     void dropFile(int file);
-    // The names as kept: each spelling's string and its keys made once and shared by every
-    // file that carries it.
-    void internNames(const QStringList& tags, QStringList& interned, QStringList& keys);
+    // The match keys of the names, each name's made once and shared by every file that
+    // carries it.
+    QStringList keysOf(const QStringList& tags);
 
     std::vector<Folder> m_folders;
     QList<int> m_freeFolders;
@@ -109,12 +108,8 @@ private:
     QList<TaggedFile> m_files;
     QList<int> m_freeFiles;
     QHash<QString, QSet<int>> m_filesByKey;
-    struct KnownName {
-        QStringList keys;
-        QStringList alone;  // the list of this name only: most files carry one
-    };
     // Never emptied: a home holds few names, however many files carry them.
-    QHash<QString, KnownName> m_names;
+    QHash<QString, QStringList> m_keysOfName;
     QHash<int, int> m_folderByWatch;
     QHash<QByteArray, int> m_outsideFiles;
     // One table for all folders: a hash per folder would cost more than the folder itself.
