@@ -1,6 +1,7 @@
 // A column and an icon grid with 10,000 files: time from the files' arrival in the view model
 // to the view painted, and the memory it takes beyond an empty one. Run with
 // QT_QPA_PLATFORM=offscreen.
+#include "Measures.h"
 #include "platform/Clock.h"
 #include "platform/LocalPreviewSource.h"
 #include "platform/Log.h"
@@ -45,12 +46,6 @@ public:
     void open(const QUrl&) override {}
     void reveal(const QUrl&) override {}
 };
-
-double residentMegabytes() {
-    QFile statm("/proc/self/statm");
-    statm.open(QIODevice::ReadOnly);
-    return statm.readAll().split(' ').value(1).toDouble() * sysconf(_SC_PAGESIZE) / (1024 * 1024);
-}
 
 QList<QByteArray> makeFiles(const QString& folder) {
     QDir().mkpath(folder);
@@ -102,7 +97,7 @@ int main(int argc, char* argv[]) {
         app.processEvents();
         model.openTag(big, 0);  // an empty column 1 appears while the files load
         app.processEvents();
-        const double emptyMemory = residentMegabytes();
+        const double emptyMemory = Measures::residentMegabytes();
         QElapsedTimer arrival;
         PaintWatcher watcher;
         QObject::connect(&model, &AppViewModel::filesPerTagChanged, &browser, [&] {
@@ -117,7 +112,7 @@ int main(int argc, char* argv[]) {
         std::printf(
             "column with %d files: painted %.1f ms after the files arrived, "
             "%.1f MB more than an empty column\n",
-            kFiles, arrival.nsecsElapsed() / 1e6, residentMegabytes() - emptyMemory);
+            kFiles, arrival.nsecsElapsed() / 1e6, Measures::residentMegabytes() - emptyMemory);
     }
     model.navigateToRoot();
     model.setViewMode(ViewMode::Icon);
@@ -128,7 +123,7 @@ int main(int argc, char* argv[]) {
         app.processEvents();
         model.enterTag(big);
         app.processEvents();
-        const double emptyMemory = residentMegabytes();
+        const double emptyMemory = Measures::residentMegabytes();
         QElapsedTimer arrival;
         PaintWatcher watcher;
         QObject::connect(&model, &AppViewModel::currentFilesChanged, &grid, [&] {
@@ -143,7 +138,7 @@ int main(int argc, char* argv[]) {
         std::printf(
             "icon grid with %d files: painted %.1f ms after the files arrived, "
             "%.1f MB more than an empty grid\n",
-            kFiles, arrival.nsecsElapsed() / 1e6, residentMegabytes() - emptyMemory);
+            kFiles, arrival.nsecsElapsed() / 1e6, Measures::residentMegabytes() - emptyMemory);
     }
     return 0;
 }

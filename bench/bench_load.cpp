@@ -5,6 +5,7 @@
 // the event loop, never spinning it. Run with QT_QPA_PLATFORM=offscreen; `--cold` drops the
 // page cache before each start (needs root).
 #include "HomeGenerator.h"
+#include "Measures.h"
 #include "StallMeter.h"
 #include "app/DesktopServices.h"
 #include "model/HierarchyFile.h"
@@ -56,13 +57,6 @@ void waitUntil(const std::function<bool()>& done) {
     }
 }
 
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 void dropPageCache() {
     sync();
     QFile drop("/proc/sys/vm/drop_caches");
@@ -72,13 +66,6 @@ void dropPageCache() {
 }
 
 }  // namespace
-
-double residentMegabytes() {
-    QFile statm("/proc/self/statm");
-    statm.open(QIODevice::ReadOnly);
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.value(1).toDouble() * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024 * 1024);
-}
 
 int main(int argc, char* argv[]) {
     // bench_load [--cold] [HOME]: HOME is a home made by bench_million; by default the home of
@@ -133,7 +120,7 @@ int main(int argc, char* argv[]) {
             dropPageCache();
         }
         StallMeter stalls;
-        const double cpuBefore = cpuSeconds();
+        const double cpuBefore = Measures::cpuSeconds();
         QElapsedTimer launch;
         launch.start();
         auto services = std::make_unique<DesktopServices>(options);
@@ -158,12 +145,12 @@ int main(int argc, char* argv[]) {
         const double wholeListMs = launch.nsecsElapsed() / 1e6;
         const double openStall = stalls.longestMs();
         services->index.waitUntilReady();
-        const double cpu = cpuSeconds() - cpuBefore;
+        const double cpu = Measures::cpuSeconds() - cpuBefore;
         // The merge of the names the crawl found runs once the crawl is done.
         stalls.reset();
         QTest::qWait(500);
         const double mergeStall = stalls.longestMs();
-        const double resident = residentMegabytes();
+        const double resident = Measures::residentMegabytes();
 
         model->beginRename(model->hierarchy()[100]);
         QLineEdit* field = nullptr;

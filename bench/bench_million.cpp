@@ -4,6 +4,7 @@
 // Each case prints one line of `key=value` fields. CPU times are the process's own (user and
 // system), the figure to trust on a loaded machine.
 #include "HomeGenerator.h"
+#include "Measures.h"
 #include "platform/FileJournal.h"
 #include "platform/Log.h"
 #include "platform/TagIndex.h"
@@ -34,20 +35,6 @@ namespace {
 
 constexpr int kFiles = 1000000;
 
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double residentMegabytes() {
-    QFile statm("/proc/self/statm");
-    statm.open(QIODevice::ReadOnly);
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.value(1).toDouble() * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024 * 1024);
-}
-
 QList<QByteArray> ask(TagIndex& index, const QString& name, bool every = false) {
     QList<QByteArray> result;
     QEventLoop loop;
@@ -73,23 +60,23 @@ TagIndex::Options optionsFor(const QString& root, const QString& cache) {
 }
 
 int crawl(const QString& root, const QString& cache) {
-    const double memoryBefore = residentMegabytes();
-    const double cpuBefore = cpuSeconds();
+    const double memoryBefore = Measures::residentMegabytes();
+    const double cpuBefore = Measures::cpuSeconds();
     QElapsedTimer timer;
     timer.start();
     TagIndex index(optionsFor(root, cache));
     index.start();
     index.waitUntilReady();
     const double wall = timer.nsecsElapsed() / 1e9;
-    const double cpu = cpuSeconds() - cpuBefore;
-    const double memory = residentMegabytes() - memoryBefore;
+    const double cpu = Measures::cpuSeconds() - cpuBefore;
+    const double memory = Measures::residentMegabytes() - memoryBefore;
     timer.restart();
     index.stop();  // writes the store for the `store` case
     std::printf(
         "crawl_s=%.3f crawl_cpu_s=%.3f index_mib=%.1f resident_mib=%.1f tagged=%lld "
         "stop_s=%.3f\n",
-        wall, cpu, memory, residentMegabytes(), static_cast<long long>(index.taggedFileCount()),
-        timer.nsecsElapsed() / 1e9);
+        wall, cpu, memory, Measures::residentMegabytes(),
+        static_cast<long long>(index.taggedFileCount()), timer.nsecsElapsed() / 1e9);
     return 0;
 }
 
@@ -108,7 +95,7 @@ int store(const QString& root, const QString& cache) {
     XattrTagStore tags;
     FileItems::makeFileItems(huge.mid(0, 32), QSet<QString>{"Huge"}, {}, tags);
     const double shown = timer.nsecsElapsed() / 1e6;
-    const double memory = residentMegabytes();
+    const double memory = Measures::residentMegabytes();
     std::printf(
         "stored_answer_ms=%.1f stored_first_files_ms=%.1f stored_files=%lld "
         "stored_resident_mib=%.1f\n",
@@ -172,7 +159,7 @@ int rename(const QString& root, const QString& cache) {
     IndexQuery query(index);
     std::atomic_bool stop = false;
     FileWork::Context context{store, journal, query, stop, {}};
-    const double cpuBefore = cpuSeconds();
+    const double cpuBefore = Measures::cpuSeconds();
     timer.restart();
     const qint64 op = journal.begin({.edit = TagEdit::rename("Plain", "Renamed")});
     FileWork::planEdit(journal, op, paths);
@@ -182,7 +169,7 @@ int rename(const QString& root, const QString& cache) {
     const double answered = timer.nsecsElapsed() / 1e6;
     FileItems::makeFileItems(renamed.mid(0, 32), QSet<QString>{"Renamed"}, {}, store);
     const double shown = timer.nsecsElapsed() / 1e6;
-    const double cpu = cpuSeconds() - cpuBefore;
+    const double cpu = Measures::cpuSeconds() - cpuBefore;
     for (const QByteArray& path : paths) {
         FileTagging::edit(store, path, TagEdit::remove({"Renamed"}));
     }
@@ -212,7 +199,7 @@ int rounds(const QString& root, const QString& cache) {
     for (int i = 0; i < 5 && !all.isEmpty(); ++i) {
         targets.append(all[random.bounded(all.size())]);
     }
-    const double cpuBefore = cpuSeconds();
+    const double cpuBefore = Measures::cpuSeconds();
     QElapsedTimer timer;
     timer.start();
     XattrTagStore tags;
@@ -234,7 +221,7 @@ int rounds(const QString& root, const QString& cache) {
         }
         QThread::msleep(100);
     }
-    const double cpu = cpuSeconds() - cpuBefore;
+    const double cpu = Measures::cpuSeconds() - cpuBefore;
     for (qsizetype i = 0; i < targets.size(); ++i) {
         setxattr(targets[i].constData(), "user.xdg.tags", before[i].constData(), before[i].size(),
                  0);

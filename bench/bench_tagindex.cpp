@@ -1,6 +1,7 @@
 // The tag index on synthetic homes: crawl time against find(1), query latency, building file
 // items, and the index's memory. Usage: bench_tagindex [files…] (default 100000 1000000).
 #include "HomeGenerator.h"
+#include "Measures.h"
 #include "platform/Log.h"
 #include "platform/TagIndex.h"
 #include "platform/XattrTagStore.h"
@@ -20,13 +21,6 @@
 #include <unistd.h>
 
 namespace {
-
-double residentMegabytes() {
-    QFile statm("/proc/self/statm");
-    statm.open(QIODevice::ReadOnly);
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.value(1).toDouble() * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024 * 1024);
-}
 
 double findSeconds(const QString& root) {
     QElapsedTimer timer;
@@ -66,7 +60,7 @@ void run(int files) {
     for (int round = 0; round < 3; ++round) {
         findTimes.append(findSeconds(root));
         index.reset();
-        const double before = residentMegabytes();
+        const double before = Measures::residentMegabytes();
         const size_t heapBefore = mallinfo2().uordblks;
         TagIndex::Options options;
         options.roots = {QFile::encodeName(root)};
@@ -78,7 +72,7 @@ void run(int files) {
         index->waitUntilReady();
         crawlTimes.append(timer.nsecsElapsed() / 1e9);
         if (round == 0) {
-            memory = residentMegabytes() - before;
+            memory = Measures::residentMegabytes() - before;
             heap = (mallinfo2().uordblks - heapBefore) / (1024.0 * 1024.0);
         }
     }
