@@ -65,11 +65,13 @@ TagIndex::~TagIndex() {
 void TagIndex::stop() {
     m_stop = true;
     m_storeLookups.clear();
-    m_storeLookups.waitForDone();
     wake();
     if (m_thread.joinable()) {
         m_thread.join();
     }
+    // The look-up under way ends before the descriptors it wakes the thread with are closed;
+    // none starts once the index's thread has ended.
+    m_storeLookups.waitForDone();
     m_readyChanged.notify_all();
 }
 

@@ -155,6 +155,9 @@ bool TagIndexStore::save(const QList<QByteArray>& roots, const QList<Entry>& ent
         qint64 id = 0;
         for (const Entry& entry : entries) {
             const qsizetype slash = entry.path.lastIndexOf('/');
+            if (slash < 0) {
+                continue;  // not a full path: nothing to find it by
+            }
             const QByteArray folderPath = entry.path.left(std::max<qsizetype>(slash, 1));
             auto known = folders.constFind(folderPath);
             if (known == folders.cend()) {
