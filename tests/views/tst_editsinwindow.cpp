@@ -17,6 +17,25 @@
 #include <QToolButton>
 #include <QtTest>
 
+// Scrolls a view the moment it takes the focus.
+class FocusScroll : public QObject {
+public:
+    explicit FocusScroll(QScrollBar* bar) : m_bar(bar) {}
+    bool scrolled = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FocusIn) {
+            m_bar->setValue(m_bar->value() + 1);
+            scrolled = true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QScrollBar* m_bar;
+};
+
 class TestEditsInWindow : public QObject, public WindowFixture {
     Q_OBJECT
 
@@ -25,6 +44,7 @@ private slots:
     void init();
     void cleanup();
     void renameTypedDuringReloadsIsNeverCommitted();
+    void viewScrollingAsItTakesTheFocusBackEndsTheRename();
     void gridRenamesByClickF2AndMenu();
     void switchingViewsKeepsTheEditUncommitted();
     void pressesThatBecomeDragsChangeNothing();
@@ -147,6 +167,25 @@ void TestEditsInWindow::renameTypedDuringReloadsIsNeverCommitted() {
     QTest::keyClick(field, Qt::Key_Return);
     QCOMPARE(nameOf(m_b), QString("Zq"));
     QTRY_COMPARE(tagsOf(tagged), QByteArray("Alpha,Zq"));
+}
+
+void TestEditsInWindow::viewScrollingAsItTakesTheFocusBackEndsTheRename() {
+    // Return ends the rename and gives the column the focus; the column scrolls to its
+    // current row as it takes it (here made certain), which asks where the field goes again.
+    clickRow(0, 1);
+    settle();
+    clickRow(0, 1);  // the opened tag again: rename
+    TagNameEditor* field = focusedField();
+    QTest::keyClicks(field, "Alpha2");
+    QScrollBar* bar = column(0)->verticalScrollBar();
+    bar->setRange(0, 100);
+    FocusScroll scroll(bar);
+    column(0)->installEventFilter(&scroll);
+    QTest::keyClick(field, Qt::Key_Return);
+    QVERIFY(scroll.scrolled);
+    QCOMPARE(nameOf(m_a), QString("Alpha2"));
+    settle();
+    QCOMPARE(openFields(m_window.get()), QList<TagNameEditor*>());
 }
 
 void TestEditsInWindow::gridRenamesByClickF2AndMenu() {

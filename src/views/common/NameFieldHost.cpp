@@ -64,14 +64,18 @@ std::optional<QUuid> NameFieldHost::editedTag() const {
 }
 
 void NameFieldHost::close() {
-    if (m_field) {
+    // Taken out first: the view taking the focus back may scroll (to its current row), and the
+    // scroll asks for the field's place again, from inside this call.
+    const QPointer<TagNameEditor> field = std::exchange(m_field, nullptr);
+    m_tag.reset();
+    if (field) {
         // The keys go back to the view the name was typed in, not to whatever control comes
         // next in the window.
-        if (m_field->hasFocus() && m_view.isVisible()) {
+        if (field->hasFocus() && m_view.isVisible()) {
             m_view.setFocus(Qt::OtherFocusReason);
         }
-        m_field->dismiss();
+        if (field) {
+            field->dismiss();
+        }
     }
-    m_field = nullptr;
-    m_tag.reset();
 }
