@@ -6,6 +6,7 @@
 #include "state/NameMerge.h"
 #include "state/NestedTagStyle.h"
 #include "state/TagChoices.h"
+#include "state/TreeSaves.h"
 #include "state/UndoHistory.h"
 #include "state/ViewMode.h"
 
@@ -253,8 +254,8 @@ public:
     void undo();
     void redo();
 
-    // Waits until background file work queued so far, and the lists it reloads, are done
-    // (tests).
+    // Waits until background file work queued so far, the lists it reloads and the tree's
+    // saves are done (tests).
     void waitForFileWork();
     bool isFileWorkIdle() const;
     // At a quit, a logout or Ctrl+C: the running batch of file work is finished and recorded,
@@ -303,6 +304,9 @@ private:
     void removeCachedFiles(const QList<QUuid>& ids);
     // False (and lastSaveError set) when the tree file could not be written.
     bool saveHierarchy();
+    // For a change nothing waits on (names merged from the files): the window does not wait
+    // for the disk.
+    void saveHierarchyInBackground();
     void mergeNamesOnFiles(const QStringList& names, bool crawled);
     void refreshFromIndex(const QStringList& changedNames);
     int joinNames(const QList<FinderTag>& tags, bool confirmed);
@@ -417,6 +421,7 @@ private:
     // save replaces it.
     bool m_keepUnreadableFileBeforeSave = false;
     QString m_treeSaveProblem;
+    TreeSaves m_treeSaves;
     // Declared last, so destroyed first: the lists it delivers are filtered by the fields above.
     std::unique_ptr<FileListLoader> m_lists;
 };

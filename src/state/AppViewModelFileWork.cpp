@@ -93,6 +93,7 @@ void AppViewModel::waitForFileWork() {
     m_fileWork->waitUntilIdle();
     m_lists->waitUntilDone();
     QCoreApplication::processEvents();
+    m_treeSaves.wait();
 }
 
 bool AppViewModel::isFileWorkIdle() const {
@@ -103,6 +104,7 @@ void AppViewModel::shutDown() {
     m_lists->stop();
     m_hiddenFilesCheck->stop();
     m_fileWork->stop();
+    m_treeSaves.wait();  // the merged names are on disk before the process ends
 }
 
 void AppViewModel::enqueueOperation(qint64 op, const FileWorkStatus::Verb& verb,

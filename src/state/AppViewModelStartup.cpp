@@ -141,7 +141,7 @@ void AppViewModel::mergeNamesOnFiles(const QStringList& names, bool crawled) {
                   .arg(appended)
                   .arg(names.size()));
     if (gone > 0 || appended > 0) {
-        saveHierarchy();
+        saveHierarchyInBackground();
     }
 }
 
@@ -154,6 +154,14 @@ int AppViewModel::joinNames(const QList<FinderTag>& tags, bool confirmed) {
         setHierarchy(std::move(tree));
     }
     return appended;
+}
+
+void AppViewModel::saveHierarchyInBackground() {
+    if (!m_treeSaveProblem.isEmpty() || m_keepUnreadableFileBeforeSave) {
+        saveHierarchy();  // said, or a copy of the unreadable file to keep first
+        return;
+    }
+    m_treeSaves.saveInBackground(m_hierarchy);
 }
 
 bool AppViewModel::saveHierarchy() {
@@ -175,7 +183,7 @@ bool AppViewModel::saveHierarchy() {
         Log::line("loadHierarchy: kept the unreadable hierarchy file as " + *kept);
         m_keepUnreadableFileBeforeSave = false;
     }
-    if (const auto problem = HierarchyFile::save(m_hierarchy)) {
+    if (const auto problem = m_treeSaves.save(m_hierarchy)) {
         m_lastSaveError = *problem;
         Log::line("saveHierarchy: could not save the tree: " + *problem);
         return false;

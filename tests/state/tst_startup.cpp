@@ -5,6 +5,7 @@
 #include "model/HierarchyCodec.h"
 #include "model/HierarchyFile.h"
 #include "state/AppViewModel.h"
+#include "state/TreeSaves.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -22,6 +23,7 @@ private slots:
     void initTestCase() { m_home = std::make_unique<TestHome>(); }
     void init();
     void freshStartMergesSystemTags();
+    void aMergeSavedBehindNeverLandsOverAnEdit();
     void namesAnywhereInTheTreeAreNotDuplicated();
     void favoritesFallbackSuggestsFullDiskAccess();
     void tagsOnFilesJoinTheTreeWithoutABanner();
@@ -87,6 +89,30 @@ void TestStartup::freshStartMergesSystemTags() {
         "[Orvane] loadHierarchy: loaded 2 root nodes from disk (2 total tag names in tree)"));
     QVERIFY(
         again.lines().contains("[Orvane] loadHierarchy: merged 0 new system tags (already had 2)"));
+}
+
+void TestStartup::aMergeSavedBehindNeverLandsOverAnEdit() {
+    // The merge's save runs on a thread of its own; an edit saved right after it, while it may
+    // still be writing, is what the file holds at the end, every time.
+    const auto saved = [] { return HierarchyCodec::decode(HierarchyFile::read().bytes).value(); };
+    QList<TagNode> merged;
+    for (int i = 0; i < 2000; ++i) {
+        merged.append(TagNode::make(QString("name %1").arg(i), 0));
+    }
+    const QList<TagNode> edit = merged.mid(0, 1);
+    TreeSaves saves;
+    for (int round = 0; round < 20; ++round) {
+        saves.saveInBackground(merged);
+        if (round % 2 == 0) {
+            QThread::usleep(500 * round);  // the edit comes while the merge writes, or before
+        }
+        QCOMPARE(saves.save(edit), std::nullopt);
+        saves.wait();
+        QCOMPARE(saved(), edit);
+    }
+    saves.saveInBackground(merged);  // alone, it lands
+    saves.wait();
+    QCOMPARE(saved().size(), 2000);
 }
 
 void TestStartup::namesAnywhereInTheTreeAreNotDuplicated() {
