@@ -74,8 +74,6 @@ void NameFieldHost::close() {
         if (field->hasFocus() && m_view.isVisible()) {
             m_view.setFocus(Qt::OtherFocusReason);
         }
-        if (field) {
-            field->dismiss();
-        }
+        field->dismiss();
     }
 }
