@@ -47,7 +47,9 @@ TagIndex::TagIndex(Options options, QObject* parent)
     : QObject(parent),
       m_options(std::move(options)),
       m_table(std::make_unique<TagIndexTable>()),
-      m_rounds(m_options.recheckIntervalMs, m_options.recheckRoundMs) {}
+      m_rounds(m_options.recheckIntervalMs, m_options.recheckRoundMs) {
+    m_storeLookups.setMaxThreadCount(1);
+}
 
 TagIndex::~TagIndex() {
     stop();
@@ -166,10 +168,8 @@ void TagIndex::applyNotes(QList<PendingNote> notes) {
     {
         std::lock_guard lock(m_tableMutex);
         for (PendingNote& note : notes) {
-            const qsizetype slash = note.path.lastIndexOf('/');
-            if (slash > 0 && m_table->folderForPath(note.path.left(slash))) {
-                applyNote(note);  // the folder the crawl found: a real path already
-            } else {
+            // In a folder the crawl found, the path is a real one already.
+            if (!applyNoteInCrawledFolder(note)) {
                 elsewhere.append(std::move(note));
             }
         }
@@ -441,21 +441,29 @@ QByteArray TagIndex::realPath(const QByteArray& path) {
     return real + path.mid(slash + 1);
 }
 
-void TagIndex::applyNote(const PendingNote& note) {
-    // The caller holds the table lock; the path is a real one (see applyNotes).
+bool TagIndex::applyNoteInCrawledFolder(const PendingNote& note) {
     const qsizetype slash = note.path.lastIndexOf('/');
     const QByteArray name = note.path.mid(slash + 1);
-    if (slash >= 0 && !name.startsWith('.')) {
-        if (const auto folder =
-                m_table->folderForPath(note.path.left(std::max<qsizetype>(slash, 1)))) {
-            m_table->setFileTags(*folder, name, note.names, note.value);
-            return;
-        }
-        // In a crawled tree but not in the table: a folder made moments ago, whose event brings
-        // it in with this file, or a crawl cut short by a quit. Not a file elsewhere.
-        if (isCrawledPlace(note.path)) {
-            return;
-        }
+    if (slash < 0 || name.startsWith('.')) {
+        return false;
+    }
+    const auto folder = m_table->folderForPath(note.path.left(std::max<qsizetype>(slash, 1)));
+    if (folder) {
+        m_table->setFileTags(*folder, name, note.names, note.value);
+    }
+    return folder.has_value();
+}
+
+void TagIndex::applyNote(const PendingNote& note) {
+    // The caller holds the table lock; the path is a real one (see applyNotes).
+    if (applyNoteInCrawledFolder(note)) {
+        return;
+    }
+    // In a crawled tree but not in the table: a folder made moments ago, whose event brings it
+    // in with this file, or a crawl cut short by a quit. Not a file elsewhere.
+    const QByteArray name = note.path.mid(note.path.lastIndexOf('/') + 1);
+    if (note.path.contains('/') && !name.startsWith('.') && isCrawledPlace(note.path)) {
+        return;
     }
     m_table->setOutsideFileTags(note.path, note.names);
     if (!note.names.isEmpty() && !m_outsideSet.contains(note.path)) {

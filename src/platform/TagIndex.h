@@ -113,6 +113,8 @@ private:
     // The application's writes, each at the folder the crawl knows it by.
     void applyNotes(QList<PendingNote> notes);
     void applyNote(const PendingNote& note);
+    // False when the note's folder is not one the crawl found (or its file is hidden).
+    bool applyNoteInCrawledFolder(const PendingNote& note);
     void keepTagsOfReplacedFile(int folder, const QByteArray& name, const QByteArray& path);
     // The path with its folder resolved to its real place (the file's own name kept).
     static QByteArray realPath(const QByteArray& path);

@@ -26,7 +26,6 @@ void TagIndex::setRefreshedHandler(RefreshedHandler handler) {
 }
 
 void TagIndex::openStore() {
-    m_storeLookups.setMaxThreadCount(1);
     if (m_options.storePath.isEmpty()) {
         return;
     }

@@ -2,7 +2,6 @@
 
 #include "platform/PrivateFiles.h"
 #include "platform/SqliteStatement.h"
-#include "platform/TagIndexTable.h"
 
 #include <QDir>
 #include <QFile>
@@ -169,9 +168,7 @@ bool TagIndexStore::save(const QList<QByteArray>& roots, const QList<Entry>& ent
             if (!file.bind(1, ++id).bind(2, *known).bind(3, entry.path.mid(slash + 1)).run()) {
                 return false;
             }
-            const QStringList keys =
-                entry.keys.isEmpty() ? TagIndexTable::keysFor(entry.tags) : entry.keys;
-            for (const QString& each : keys) {
+            for (const QString& each : entry.keys) {
                 if (!key.bind(1, each.toUtf8()).bind(2, id).run()) {
                     return false;
                 }

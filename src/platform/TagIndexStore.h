@@ -20,8 +20,7 @@ class TagIndexStore {
 public:
     struct Entry {
         QByteArray path;
-        QStringList tags;
-        QStringList keys;  // the match keys a query finds the file by; made from `tags` if none
+        QStringList keys;  // the match keys a query finds the file by
     };
 
     // An opened store. One thread at a time asks it.

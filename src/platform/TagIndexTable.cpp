@@ -299,7 +299,7 @@ QList<TagIndexStore::Entry> TagIndexTable::taggedFiles() const {
         if (file.keys.isEmpty()) {
             continue;  // a free slot
         }
-        files.append({fullPath(file), {}, file.keys});
+        files.append({fullPath(file), file.keys});
     }
     return files;
 }

@@ -98,7 +98,7 @@ private:
                   const QByteArray& value = QByteArray(), quint64 inode = 0);
     void dropFile(int file);
     // The match keys of the names, each name's made once and shared by every file that
-    // carries it.
+    // carries it; a name's first spelling is noted as it is first seen.
     QStringList keysOf(const QStringList& tags);
 
     std::vector<Folder> m_folders;
