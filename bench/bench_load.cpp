@@ -7,6 +7,7 @@
 #include "HomeGenerator.h"
 #include "Measures.h"
 #include "StallMeter.h"
+#include "StallTracer.h"
 #include "app/DesktopServices.h"
 #include "model/HierarchyFile.h"
 #include "model/TagNode.h"
@@ -88,6 +89,11 @@ int main(int argc, char* argv[]) {
     qputenv("XDG_STATE_HOME", (data.path() + "/state").toUtf8());
     qputenv("HOME", (data.path() + "/home").toUtf8());
     QApplication app(argc, argv);
+    // BENCH_STALL_TRACE=MS prints the main thread's stack whenever its loop stalls that long.
+    std::unique_ptr<StallTracer> tracer;
+    if (const int ms = qEnvironmentVariableIntValue("BENCH_STALL_TRACE"); ms > 0) {
+        tracer = std::make_unique<StallTracer>(ms);
+    }
     QString storeRead;
     Log::setSink([&storeRead](const QString& line) {
         static const QRegularExpression read("tagged files opened in (\\d+) ms");
@@ -150,6 +156,8 @@ int main(int argc, char* argv[]) {
         stalls.reset();
         QTest::qWait(500);
         const double mergeStall = stalls.longestMs();
+        // Measured once the index has kept what it crawled and gone to sleep.
+        waitUntil([&] { return services->index.isIdle(); });
         const double resident = Measures::residentMegabytes();
 
         model->beginRename(model->hierarchy()[100]);

@@ -230,10 +230,10 @@ void TagIndex::threadMain() {
         m_ready = true;
     }
     m_readyChanged.notify_all();
-    // The crawl's transient listings are freed by now; their pages go back once the answers
-    // no longer wait.
-    malloc_trim(0);
     saveStore();
+    // The crawl's listings and the store's copy of the table are freed by now; their pages go
+    // back to the system (freed memory of the crawl's threads is otherwise kept for reuse).
+    malloc_trim(0);
 
     while (!m_stop) {
         // Everything that happened before a query was asked is applied before it is answered:
