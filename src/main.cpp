@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/DesktopServices.h"
 #include "app/ShutdownSignals.h"
 #include "state/AppViewModel.h"
@@ -28,7 +29,9 @@ void answerCommandLine(int argc, char* argv[]) {
     describe(probe);
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        "Arrange the tags on your files in a tree and browse the files under each tag.");
+        QStringLiteral("Arrange the tags on your files in a tree and browse the files under "
+                       "each tag.\n\n") +
+        CommandLine::summary());
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.parse(probe.arguments());
@@ -43,6 +46,9 @@ void answerCommandLine(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    if (argc > 1 && CommandLine::isCommand(argv[1])) {
+        return CommandLine::run(argc, argv);
+    }
     answerCommandLine(argc, argv);
     QApplication app(argc, argv);
     describe(app);

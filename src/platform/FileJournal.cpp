@@ -73,7 +73,7 @@ QString FileJournal::defaultPath() {
     return state + "/Orvane/journal.sqlite";
 }
 
-FileJournal::FileJournal(const QString& path) {
+FileJournal::FileJournal(const QString& path, Earlier earlier) : m_earlier(earlier) {
     if (path == ":memory:") {
         openAt(path);
         return;
@@ -171,6 +171,9 @@ FileJournal::Opening FileJournal::openAt(const QString& path) {
     }
     // Finished work of earlier sessions has no use: undo lives for one session. An undo left
     // unfinished still needs what it takes back.
+    if (m_earlier == Earlier::Keep) {
+        return Opening::Opened;
+    }
     const auto finished = single("SELECT count(*) FROM operations WHERE finished=1");
     const bool cleared =
         finished &&

@@ -68,7 +68,10 @@ public:
     // A damaged or foreign file is moved aside (logged) and a fresh journal made; a link in its
     // place is moved aside, never written through. ":memory:" keeps it for this session only.
     // Finished work of earlier sessions is dropped.
-    explicit FileJournal(const QString& path);
+    // Another process that shares the journal with a running window (the command line) keeps
+    // the finished work of earlier sessions: the window's undo may still need it.
+    enum class Earlier { Drop, Keep };
+    explicit FileJournal(const QString& path, Earlier earlier = Earlier::Drop);
     ~FileJournal();
     FileJournal(const FileJournal&) = delete;
     FileJournal& operator=(const FileJournal&) = delete;
@@ -108,6 +111,7 @@ private:
 
     sqlite3* m_db = nullptr;
     QString m_folder;
+    Earlier m_earlier = Earlier::Drop;
     QString m_problem;
     QString m_lastError;
     // Outcomes and ends that could not be written, by operation and seq.

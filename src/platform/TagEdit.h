@@ -41,6 +41,11 @@ struct TagEdit {
         return {{}, {}, {}, {}, from, to, {}};
     }
 
+    // Taking the tag at the end of `path` (names from the root down) off files: its name, and
+    // KDE's path entries through it cut to its parent's path.
+    static TagEdit untagging(const QStringList& path) {
+        return {{}, {path.last()}, {}, {}, path, path.mid(0, path.size() - 1), {}};
+    }
     // The edit that takes this one back, in names: a rename the other way, names added
     // removed and removed added.
     TagEdit inverted() const {

@@ -367,9 +367,6 @@ private:
     // The names from the root down to the tag, the tag's own last; empty when it is gone.
     QStringList pathNames(const QUuid& tagID) const;
     void tagWithPath(const QList<QUrl>& files, const QUuid& tagID);
-    // Taking the tag at the end of `path` off files: its name, and KDE's path entries through it
-    // cut to its parent's path.
-    static TagEdit untagging(const QStringList& path);
 
     Services m_services;
     std::unique_ptr<FileJournal> m_ownJournal;

@@ -100,14 +100,7 @@ void AppViewModel::removeTagFromSelectedFiles() {
     // the files leave its list whichever way they carry it.
     const QList<QUrl> urls = selectedFileURLs();
     setSelectedFileIDs({});
-    applyEdit(urls, untagging(path));
-}
-
-TagEdit AppViewModel::untagging(const QStringList& path) {
-    TagEdit edit = TagEdit::remove({path.last()});
-    edit.pathFrom = path;
-    edit.pathTo = path.mid(0, path.size() - 1);
-    return edit;
+    applyEdit(urls, TagEdit::untagging(path));
 }
 
 TagChoices AppViewModel::tagChoicesForSelection() const {
@@ -120,7 +113,7 @@ void AppViewModel::applyTagChanges(const QList<QUrl>& files, const TagChanges& c
     TagEdit edit;
     if (changes.unchecked.size() == 1) {
         if (const QStringList path = pathNames(changes.unchecked.first()); !path.isEmpty()) {
-            edit = untagging(path);
+            edit = TagEdit::untagging(path);
         }
     } else {
         for (const QUuid& id : changes.unchecked) {

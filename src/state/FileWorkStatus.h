@@ -21,6 +21,8 @@ inline constexpr Verb kUntagging{"Removing tags from %1 of %2 files\u2026", "Rem
 inline constexpr Verb kNesting{"Updating nested tags on %1 of %2 files\u2026",
                                "Updated nested tags on %1"};
 inline constexpr Verb kUndoing{"Restoring %1 of %2 files\u2026", "Restored %1"};
+inline constexpr Verb kImporting{"Importing tags onto %1 of %2 files\u2026",
+                                 "Imported tags onto %1"};
 inline constexpr Verb kKeeping{"Keeping tags on %1 of %2 files\u2026", "Kept tags on %1"};
 inline constexpr Verb kFinishing{"Finishing an interrupted change on %1 of %2 files\u2026",
                                  "Finished an interrupted change on %1"};

@@ -1,0 +1,497 @@
+#include "app/CommandLine.h"
+
+#include "model/HierarchyCodec.h"
+#include "model/HierarchyFile.h"
+#include "model/TagNode.h"
+#include "model/TagTree.h"
+#include "platform/FileJournal.h"
+#include "platform/TagValueCodec.h"
+#include "platform/TaggedFileQuery.h"
+#include "platform/XattrTagStore.h"
+#include "services/FileTagging.h"
+#include "services/FileWork.h"
+#include "state/FileWorkStatus.h"
+#include "state/NestedTagStyle.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+
+namespace CommandLine {
+
+namespace {
+
+constexpr int kDone = 0;
+constexpr int kError = 1;
+constexpr int kUsage = 2;
+
+constexpr const char* kCommands[] = {"tag", "untag", "tags", "tree", "export", "import"};
+
+void say(const QString& message) {
+    std::fprintf(stderr, "orvane: %s\n", message.toLocal8Bit().constData());
+}
+
+// The command line's arguments: words, and the options it knows wherever they stand.
+struct Arguments {
+    QList<QByteArray> files;  // raw, as the shell gave them
+    QStringList tags;         // after -t
+    bool nul = false;
+    bool json = false;
+    bool count = false;
+    bool force = false;
+    QByteArray into;  // --into DIR
+    QString unknown;  // the first option not known
+};
+
+Arguments parse(int argc, char* argv[]) {
+    Arguments arguments;
+    bool tags = false;
+    bool optionsEnded = false;
+    for (int i = 2; i < argc; ++i) {
+        const QByteArray word(argv[i]);
+        if (!optionsEnded && word.startsWith('-') && word.size() > 1) {
+            if (word == "--") {
+                optionsEnded = true;
+            } else if (word == "-t" || word == "--tags") {
+                tags = true;
+            } else if (word == "-0" || word == "--null") {
+                arguments.nul = true;
+            } else if (word == "--json") {
+                arguments.json = true;
+            } else if (word == "--count") {
+                arguments.count = true;
+            } else if (word == "--force") {
+                arguments.force = true;
+            } else if (word == "--into" && i + 1 < argc) {
+                arguments.into = argv[++i];
+            } else if (arguments.unknown.isEmpty()) {
+                arguments.unknown = QString::fromLocal8Bit(word);
+            }
+            continue;
+        }
+        if (tags && !optionsEnded) {
+            arguments.tags.append(QString::fromLocal8Bit(word));
+        } else {
+            arguments.files.append(word);
+        }
+    }
+    return arguments;
+}
+
+void write(const QByteArray& bytes) {
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+}
+
+// Lines for scripts: one a line, or NUL-separated with -0; --count writes only how many.
+void writeLines(const Arguments& arguments, const QList<QByteArray>& lines) {
+    if (arguments.count) {
+        write(QByteArray::number(lines.size()) + '\n');
+        return;
+    }
+    for (const QByteArray& line : lines) {
+        write(line + (arguments.nul ? '\0' : '\n'));
+    }
+}
+
+QByteArray absolute(const QByteArray& path) {
+    // Not resolved: a link is written through, as a drop of it is.
+    return path.startsWith('/') ? path : QFile::encodeName(QDir::currentPath()) + '/' + path;
+}
+
+QList<TagNode> loadTree() {
+    const auto read = HierarchyFile::read();
+    if (read.status != HierarchyFile::ReadStatus::Read) {
+        return {};
+    }
+    return HierarchyCodec::decode(read.bytes).value_or(QList<TagNode>());
+}
+
+// Every tag's path from the root, names joined by "/".
+void collectPaths(const QList<TagNode>& nodes, const QStringList& above,
+                  QList<QStringList>& paths) {
+    for (const TagNode& node : nodes) {
+        QStringList path = above;
+        path.append(node.name);
+        paths.append(path);
+        collectPaths(node.children, path, paths);
+    }
+}
+
+// The names from the root down to the tag a TAG argument means: a tree path ("Projects/Client")
+// or a name found once in the tree, compared case-insensitively. A name the tree lacks stands
+// alone. Empty, with the reason said, when the name is in the tree more than once.
+std::optional<QStringList> resolveTag(const QString& tag, const QList<QStringList>& paths) {
+    const bool isPath = tag.contains('/');
+    QList<QStringList> found;
+    for (const QStringList& path : paths) {
+        const QString joined = isPath ? path.join('/') : path.last();
+        if (joined.compare(tag, Qt::CaseInsensitive) == 0) {
+            found.append(path);
+        }
+    }
+    if (found.size() == 1) {
+        return found.first();
+    }
+    if (found.size() > 1) {
+        say(QStringLiteral("\"%1\" is in the tree more than once; give its path, such as "
+                           "\"%2\"")
+                .arg(tag, found.first().join('/')));
+        return std::nullopt;
+    }
+    return isPath ? tag.split('/', Qt::SkipEmptyParts) : QStringList{tag};
+}
+
+// A name as the desktop shows it: without the Finder's colour ("Work\n3").
+QString withoutColor(const QString& name) {
+    static const QRegularExpression color("\n\\d+$");
+    return QString(name).remove(color);
+}
+
+// Writes nothing: the window's index, when one runs, sees the change on its own.
+class NoIndex final : public TaggedFileQuery {
+public:
+    void queryFilesWithTag(const QString&, Completion completion) override { completion({}); }
+    void queryAllTagNames(NamesCompletion completion, bool) override { completion({}); }
+    void noteTagsWritten(const QByteArray&, const QByteArray&) override {}
+};
+
+// Runs one operation through the journal, as the window's file work does; says what failed.
+int runThroughJournal(const FileJournal::Operation& operation,
+                      const QList<FileJournal::Entry>& files, const FileWorkStatus::Verb& verb) {
+    if (files.isEmpty()) {
+        return kDone;
+    }
+    FileJournal journal(FileJournal::defaultPath(), FileJournal::Earlier::Keep);
+    if (!journal.problem().isEmpty()) {
+        say("files are not changed: " + journal.problem());
+        return kError;
+    }
+    const qint64 op = journal.begin(operation, files);
+    if (op == 0) {
+        say("files are not changed: " + journal.lastError());
+        return kError;
+    }
+    XattrTagStore store;
+    NoIndex index;
+    std::atomic_bool stop = false;
+    FileWork::Context context{store, journal, index, stop, {}};
+    const FileWork::Summary summary = FileWork::run(context, op);
+    if (FileWorkStatus::hasTrouble(summary)) {
+        say(FileWorkStatus::summary(verb, summary));
+        return kError;
+    }
+    return kDone;
+}
+
+// The files as given, each once; a file that is not there is said and left out.
+QList<QByteArray> existingFiles(const QList<QByteArray>& files, bool* missing) {
+    QList<QByteArray> paths;
+    for (const QByteArray& file : files) {
+        struct stat info {};
+        if (::stat(file.constData(), &info) != 0) {
+            say(QString::fromLocal8Bit(file) + ": no such file");
+            *missing = true;
+        } else if (!paths.contains(absolute(file))) {
+            paths.append(absolute(file));
+        }
+    }
+    return paths;
+}
+
+int tagOrUntag(const Arguments& arguments, bool tagging) {
+    if (arguments.files.isEmpty() || arguments.tags.isEmpty()) {
+        say(QStringLiteral("usage: orvane %1 FILE… -t TAG…").arg(tagging ? "tag" : "untag"));
+        return kUsage;
+    }
+    QList<QStringList> paths;
+    collectPaths(loadTree(), {}, paths);
+    const NestedTagStyle style;
+    TagEdit edit;
+    for (const QString& tag : arguments.tags) {
+        const auto path = resolveTag(tag, paths);
+        if (!path || path->isEmpty()) {
+            return path ? kUsage : kError;
+        }
+        if (tagging) {
+            for (const QString& name : style.namesFor(*path).adding) {
+                if (!edit.adding.contains(name)) {
+                    edit.adding.append(name);
+                }
+            }
+        } else if (arguments.tags.size() == 1) {
+            // KDE's path entries through the tag lose it and keep the rest, as in the window.
+            edit = TagEdit::untagging(*path);
+        } else {
+            edit.removing.append(path->last());
+        }
+    }
+    bool missing = false;
+    const QList<QByteArray> files = existingFiles(arguments.files, &missing);
+    const int result =
+        runThroughJournal({.kind = FileJournal::Kind::Edit, .edit = edit}, FileWork::planOf(files),
+                          tagging ? FileWorkStatus::kTagging : FileWorkStatus::kUntagging);
+    return missing ? kError : result;
+}
+
+int tags(const Arguments& arguments) {
+    if (arguments.files.isEmpty()) {
+        say("usage: orvane tags FILE…");
+        return kUsage;
+    }
+    XattrTagStore store;
+    int result = kDone;
+    QJsonObject json;
+    QList<QByteArray> lines;
+    for (const QByteArray& file : arguments.files) {
+        const auto value = store.readValue(file);
+        if (!value) {
+            say(QString::fromLocal8Bit(file) + ": " +
+                QString::fromLocal8Bit(std::strerror(errno)).toLower());
+            result = kError;
+            continue;
+        }
+        QStringList names = FileTagging::decodeNames(TagValueCodec::decode(*value));
+        for (QString& name : names) {
+            name = withoutColor(name);
+        }
+        if (arguments.json) {
+            json.insert(QString::fromLocal8Bit(file), QJsonArray::fromStringList(names));
+        } else if (arguments.files.size() == 1 || arguments.count) {
+            for (const QString& name : names) {
+                lines.append(name.toUtf8());
+            }
+        } else {
+            lines.append(file + ": " + names.join(", ").toUtf8());
+        }
+    }
+    if (arguments.json) {
+        write(QJsonDocument(json).toJson(QJsonDocument::Compact) + '\n');
+    } else {
+        writeLines(arguments, lines);
+    }
+    return result;
+}
+
+QJsonArray treeJson(const QList<TagNode>& nodes) {
+    QJsonArray array;
+    for (const TagNode& node : nodes) {
+        QJsonObject object{{"name", node.name}};
+        if (!node.children.isEmpty()) {
+            object.insert("children", treeJson(node.children));
+        }
+        array.append(object);
+    }
+    return array;
+}
+
+int tree(const Arguments& arguments) {
+    const auto read = HierarchyFile::read();
+    if (read.status == HierarchyFile::ReadStatus::Unreadable) {
+        say("the tag tree could not be read: " + read.problem);
+        return kError;
+    }
+    const QList<TagNode> forest = loadTree();
+    if (arguments.json) {
+        write(QJsonDocument(treeJson(forest)).toJson(QJsonDocument::Compact) + '\n');
+        return kDone;
+    }
+    QList<QStringList> paths;
+    collectPaths(forest, {}, paths);
+    QList<QByteArray> lines;
+    for (const QStringList& path : paths) {
+        lines.append(path.join('/').toUtf8());
+    }
+    writeLines(arguments, lines);
+    return kDone;
+}
+
+// Every file under `folder` (hidden ones too, links not followed) whose tag attribute is set,
+// by its path relative to `base`.
+void walkTagged(const QByteArray& folder, const QByteArray& relative,
+                const std::function<void(const QByteArray&, const QByteArray&)>& found,
+                bool* unreadable) {
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir) {
+        say(QString::fromLocal8Bit(folder) + ": " +
+            QString::fromLocal8Bit(std::strerror(errno)).toLower());
+        *unreadable = true;
+        return;
+    }
+    QList<std::pair<QByteArray, unsigned char>> entries;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..") {
+            entries.append({name, entry->d_type});
+        }
+    }
+    ::closedir(dir);
+    std::sort(entries.begin(), entries.end());
+    for (const auto& [name, type] : std::as_const(entries)) {
+        const QByteArray path = folder + '/' + name;
+        const QByteArray rel = relative.isEmpty() ? name : relative + '/' + name;
+        struct stat info {};
+        if (::lstat(path.constData(), &info) != 0) {
+            continue;
+        }
+        if (S_ISDIR(info.st_mode)) {
+            walkTagged(path, rel, found, unreadable);
+        } else if (S_ISREG(info.st_mode)) {
+            const auto value = XattrTagStore::readAttribute(path, false);
+            if (value && !value->isEmpty()) {
+                found(rel, *value);
+            }
+        }
+    }
+}
+
+int exportTags(const Arguments& arguments) {
+    if (arguments.files.size() > 1) {
+        say("usage: orvane export [DIR]");
+        return kUsage;
+    }
+    QByteArray folder = arguments.files.isEmpty() ? QByteArray(".") : arguments.files.first();
+    while (folder.size() > 1 && folder.endsWith('/')) {
+        folder.chop(1);
+    }
+    bool unreadable = false;
+    walkTagged(
+        folder, {},
+        [](const QByteArray& path, const QByteArray& value) {
+            QJsonObject line{{"value", QString::fromLatin1(value.toBase64())}};
+            // A name that is not UTF-8 is kept byte for byte.
+            if (const QString text = QString::fromUtf8(path); text.toUtf8() == path) {
+                line.insert("path", text);
+            } else {
+                line.insert("path_base64", QString::fromLatin1(path.toBase64()));
+            }
+            write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
+        },
+        &unreadable);
+    return unreadable ? kError : kDone;
+}
+
+int importTags(const Arguments& arguments) {
+    if (arguments.files.size() != 1) {
+        say("usage: orvane import FILE [--into DIR] [--force]");
+        return kUsage;
+    }
+    QFile input;
+    const bool opened = arguments.files.first() == "-"
+                            ? input.open(stdin, QIODevice::ReadOnly)
+                            : (input.setFileName(QFile::decodeName(arguments.files.first())),
+                               input.open(QIODevice::ReadOnly));
+    if (!opened) {
+        say(QString::fromLocal8Bit(arguments.files.first()) + ": " + input.errorString());
+        return kError;
+    }
+    const QByteArray into = absolute(arguments.into.isEmpty() ? QByteArray(".") : arguments.into);
+    XattrTagStore store;
+    QList<FileJournal::Entry> files;
+    int result = kDone;
+    qsizetype lineNumber = 0;
+    while (!input.atEnd()) {
+        const QByteArray line = input.readLine().trimmed();
+        ++lineNumber;
+        if (line.isEmpty()) {
+            continue;
+        }
+        const QJsonObject object = QJsonDocument::fromJson(line).object();
+        const QByteArray relative =
+            object.contains("path_base64")
+                ? QByteArray::fromBase64(object["path_base64"].toString().toLatin1())
+                : object["path"].toString().toUtf8();
+        const auto value = QByteArray::fromBase64Encoding(object["value"].toString().toLatin1(),
+                                                          QByteArray::AbortOnBase64DecodingErrors);
+        if (relative.isEmpty() || relative.startsWith('/') || relative.split('/').contains("..") ||
+            !value) {
+            say(QStringLiteral("line %1 is not a file's tags; left out").arg(lineNumber));
+            result = kError;
+            continue;
+        }
+        const QByteArray path = into + '/' + relative;
+        const auto now = store.readOwnValue(path);
+        if (!now) {
+            say(QString::fromLocal8Bit(relative) + ": " +
+                QString::fromLocal8Bit(std::strerror(errno)).toLower());
+            result = kError;
+            continue;
+        }
+        if (*now == value.decoded) {
+            continue;
+        }
+        if (!now->isEmpty() && !arguments.force) {
+            say(QString::fromLocal8Bit(relative) +
+                ": has other tags now; left as it is (--force replaces them)");
+            result = kError;
+            continue;
+        }
+        files.append({.path = path, .before = *now, .target = value.decoded});
+    }
+    const int written =
+        runThroughJournal({.kind = FileJournal::Kind::Restore}, files, FileWorkStatus::kImporting);
+    return written != kDone ? written : result;
+}
+
+}  // namespace
+
+bool isCommand(const char* argument) {
+    return std::any_of(std::begin(kCommands), std::end(kCommands),
+                       [argument](const char* command) { return qstrcmp(argument, command) == 0; });
+}
+
+const char* summary() {
+    return "Commands (for scripts; without one the window opens):\n"
+           "  tag FILE… -t TAG…     give files the tag's name and its ancestors' names\n"
+           "  untag FILE… -t TAG…   take the tags off the files\n"
+           "  tags FILE…            the names each file carries\n"
+           "  tree                  every tag's path in the tree, names joined by /\n"
+           "  export [DIR]          every tagged file under DIR with its exact tags, as\n"
+           "                        JSON lines\n"
+           "  import FILE           put exported tags back, by path under the current\n"
+           "                        folder or --into DIR; files tagged otherwise since are\n"
+           "                        left unless --force (FILE - reads standard input)\n"
+           "Options: -0 NUL-separated output, --count, --json.\n"
+           "A TAG is a name or a path in the tree (Projects/Client). Exit status: 0 done,\n"
+           "1 an error, 2 a usage error.";
+}
+
+int run(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    app.setApplicationName("Orvane");
+    const QByteArray command(argv[1]);
+    const Arguments arguments = parse(argc, argv);
+    if (!arguments.unknown.isEmpty()) {
+        say("unknown option " + arguments.unknown);
+        return kUsage;
+    }
+    if (command == "tag" || command == "untag") {
+        return tagOrUntag(arguments, command == "tag");
+    }
+    if (command == "tags") {
+        return tags(arguments);
+    }
+    if (command == "tree") {
+        return tree(arguments);
+    }
+    if (command == "export") {
+        return exportTags(arguments);
+    }
+    return importTags(arguments);
+}
+
+}  // namespace CommandLine

@@ -1,0 +1,203 @@
+// `orvane COMMAND …` through the real binary, in a home of its own: what it prints, its exit
+// code and what it leaves on the files.
+#include "FileTags.h"
+#include "TestHome.h"
+#include "model/HierarchyFile.h"
+#include "model/TagNode.h"
+#include "platform/FileJournal.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/xattr.h>
+#include <filesystem>
+
+class CommandLineTest : public QObject {
+    Q_OBJECT
+
+    struct Result {
+        int exitCode = -1;
+        QByteArray out;
+        QByteArray err;
+    };
+
+    Result orvane(const QStringList& arguments, const QByteArray& input = {}) {
+        QProcess process;
+        process.setWorkingDirectory(m_home->home());
+        process.start(ORVANE_PATH, arguments);
+        process.write(input);
+        process.closeWriteChannel();
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+        }
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                process.readAllStandardOutput(), process.readAllStandardError()};
+    }
+
+    // One home for all: the tree's folder is looked up once per process.
+    std::unique_ptr<TestHome> m_home = std::make_unique<TestHome>();
+
+private slots:
+    void init() {
+        QFile::remove(FileJournal::defaultPath());
+        // "Work" twice in the tree: a bare name must not pick one of them.
+        TagNode projects = TagNode::make("Projects", 1);
+        projects.children = {TagNode::make("Client", 2), TagNode::make("Work", 3)};
+        TagNode personal = TagNode::make("Personal", 4);
+        personal.children = {TagNode::make("Work", 5)};
+        QVERIFY(!HierarchyFile::save({projects, personal}));
+        setRaw(m_home->writeFile("a", {}), "Projects,Client");
+        setRaw(m_home->writeFile("b", {}), "Client\n3");
+        setRaw(m_home->writeFile("c", {}), {});
+    }
+
+    void commands_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("out");
+        QTest::addColumn<QString>("err");
+        QTest::addColumn<QByteArray>("aAfter");  // the attribute of file "a" afterwards
+
+        const QByteArray before = "Projects,Client";
+        QTest::newRow("tags of one file: a name a line")
+            << QStringList{"tags", "a"} << 0 << QByteArray("Projects\nClient\n") << "" << before;
+        QTest::newRow("tags: the Finder's colour is not part of the name")
+            << QStringList{"tags", "b"} << 0 << QByteArray("Client\n") << "" << before;
+        QTest::newRow("tags -0") << QStringList{"tags", "-0", "a"} << 0
+                                 << QByteArray("Projects\0Client\0", 16) << "" << before;
+        QTest::newRow("tags --count")
+            << QStringList{"tags", "a", "--count"} << 0 << QByteArray("2\n") << "" << before;
+        QTest::newRow("tags of several files")
+            << QStringList{"tags", "a", "c"} << 0 << QByteArray("a: Projects, Client\nc: \n") << ""
+            << before;
+        QTest::newRow("tags --json") << QStringList{"tags", "--json", "a", "c"} << 0
+                                     << QByteArray(R"({"a":["Projects","Client"],"c":[]})"
+                                                   "\n")
+                                     << "" << before;
+        QTest::newRow("tags of a missing file: said, the others printed")
+            << QStringList{"tags", "nosuch", "a"} << 1 << QByteArray("a: Projects, Client\n")
+            << "orvane: nosuch: no such file or directory" << before;
+        QTest::newRow("tree: every path") << QStringList{"tree"} << 0
+                                          << QByteArray(
+                                                 "Projects\nProjects/Client\nProjects/"
+                                                 "Work\nPersonal\nPersonal/Work\n")
+                                          << "" << before;
+        QTest::newRow("tree --json")
+            << QStringList{"tree", "--json"} << 0
+            << QByteArray(R"([{"children":[{"name":"Client"},{"name":"Work"}],"name":"Projects"},)"
+                          R"({"children":[{"name":"Work"}],"name":"Personal"}])"
+                          "\n")
+            << "" << before;
+        QTest::newRow("tag: a nested tag brings its ancestors, case as in the tree")
+            << QStringList{"tag", "c", "a", "-t", "personal/work"} << 0 << QByteArray() << ""
+            << QByteArray("Projects,Client,Personal,Work");
+        QTest::newRow("tag: a name not in the tree stands alone")
+            << QStringList{"tag", "a", "-t", "Loose", "Client"} << 0 << QByteArray() << ""
+            << QByteArray("Projects,Client,Loose");
+        QTest::newRow("tag: a name twice in the tree is refused, nothing written")
+            << QStringList{"tag", "a", "-t", "Work"} << 1 << QByteArray()
+            << "orvane: \"Work\" is in the tree more than once; give its path, such as "
+               "\"Projects/Work\""
+            << before;
+        QTest::newRow("tag: a missing file is said, the others tagged")
+            << QStringList{"tag", "nosuch", "a", "-t", "Loose"} << 1 << QByteArray()
+            << "orvane: nosuch: no such file" << QByteArray("Projects,Client,Loose");
+        QTest::newRow("tag without tags: usage") << QStringList{"tag", "a"} << 2 << QByteArray()
+                                                 << "orvane: usage: orvane tag" << before;
+        QTest::newRow("an unknown option: usage, nothing written")
+            << QStringList{"tag", "a", "--bogus", "-t", "Loose"} << 2 << QByteArray()
+            << "orvane: unknown option --bogus" << before;
+        QTest::newRow("untag: the tag's own name goes")
+            << QStringList{"untag", "a", "-t", "Client"} << 0 << QByteArray() << ""
+            << QByteArray("Projects");
+        QTest::newRow("untag of a name the file lacks changes nothing")
+            << QStringList{"untag", "a", "-t", "Personal"} << 0 << QByteArray() << "" << before;
+    }
+
+    void commands() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, out);
+        QFETCH(QString, err);
+        QFETCH(QByteArray, aAfter);
+        const Result result = orvane(arguments);
+        QCOMPARE(result.out, out);
+        QVERIFY2(err.isEmpty() ? result.err.isEmpty() : result.err.contains(err.toUtf8()),
+                 result.err.constData());
+        QCOMPARE(result.exitCode, exitCode);
+        QCOMPARE(raw(m_home->path("a")), aAfter);
+    }
+
+    // Tags kept through a copy to a drive without them: byte for byte, names that are not
+    // UTF-8 included, and a file tagged otherwise since is left unless forced.
+    void exportAndImportRoundTrip() {
+        const QByteArray odd = "/sub/caf\xe9";  // a Latin-1 file name, not UTF-8
+        const QByteArray oddValue("Na\xefve,Projects/Client\n", 21);
+        const QTemporaryDir copy;
+        for (const QString& folder : {m_home->home(), copy.path()}) {
+            QDir().mkpath(folder + "/sub");
+            QFile file;
+            const QByteArray path = QFile::encodeName(folder) + odd;
+            QVERIFY(file.open(::open(path.constData(), O_CREAT | O_WRONLY, 0644),
+                              QIODevice::WriteOnly, QFile::AutoCloseHandle));
+            QVERIFY(folder == copy.path() ||
+                    setxattr(path.constData(), "user.xdg.tags", oddValue.constData(), 21, 0) == 0);
+        }
+        setRaw(m_home->writeFile("sub/.hidden", {}), "Hidden");
+        const Result exported = orvane({"export", "."});
+        QCOMPARE(exported.exitCode, 0);
+        QCOMPARE(exported.out.count('\n'), 4);  // a, b and the two in sub
+        QVERIFY(exported.out.contains("path_base64"));
+
+        for (const char* name : {"a", "b", "c", "sub/.hidden"}) {
+            QVERIFY(QFile::copy(m_home->path(name), copy.path() + "/" + name));
+        }
+        setRaw(copy.path() + "/a", "Other");
+        QFile file(m_home->path("tags.jsonl"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(exported.out);
+        file.close();
+
+        Result imported = orvane({"import", "tags.jsonl", "--into", copy.path()});
+        QCOMPARE(imported.exitCode, 1);
+        QVERIFY(imported.err.contains("orvane: a: has other tags now; left as it is"));
+        QCOMPARE(XattrTagStore::readAttribute(QFile::encodeName(copy.path()) + odd, false),
+                 oddValue);
+        QCOMPARE(raw(copy.path() + "/sub/.hidden"), QByteArray("Hidden"));
+        QCOMPARE(raw(copy.path() + "/a"), QByteArray("Other"));
+        QCOMPARE(raw(copy.path() + "/c"), QByteArray());
+
+        imported = orvane({"import", "-", "--into", copy.path(), "--force"}, exported.out);
+        QCOMPARE(imported.exitCode, 0);
+        QCOMPARE(raw(copy.path() + "/a"), raw(m_home->path("a")));
+
+        // A line that would lead out of the folder is refused, not followed.
+        imported = orvane({"import", "-", "--into", copy.path() + "/sub"},
+                          R"({"path":"../a","value":"WA=="})"
+                          "\n");
+        QCOMPARE(imported.exitCode, 1);
+        QCOMPARE(raw(copy.path() + "/a"), raw(m_home->path("a")));
+        // QDir cannot remove a name that is not UTF-8.
+        for (const QString& folder : {m_home->home(), copy.path()}) {
+            std::filesystem::remove_all(QFile::encodeName(folder + "/sub").toStdString());
+        }
+    }
+
+    // The window's undo needs its finished work in the journal: a command run beside it must
+    // not clear that, and its own change is journaled.
+    void commandsKeepTheWindowsJournal() {
+        FileJournal window(FileJournal::defaultPath());
+        const qint64 done = window.begin({.edit = TagEdit::add({"Earlier"})});
+        QVERIFY(done != 0 && window.finish(done));
+        QCOMPARE(orvane({"tag", "c", "-t", "Loose"}).exitCode, 0);
+        QVERIFY(window.operation(done));
+        QCOMPARE(window.operation(done + 1)->edit.adding, QStringList{"Loose"});
+        QCOMPARE(window.entries(done + 1, false).first().after, QByteArray("Loose"));
+    }
+};
+
+QTEST_GUILESS_MAIN(CommandLineTest)
+#include "tst_commandline.moc"
