@@ -5,22 +5,28 @@
 #include "model/TagNode.h"
 #include "model/TagTree.h"
 #include "platform/FileJournal.h"
+#include "platform/Log.h"
+#include "platform/TagIndex.h"
+#include "platform/TagPaths.h"
 #include "platform/TagValueCodec.h"
 #include "platform/TaggedFileQuery.h"
 #include "platform/XattrTagStore.h"
 #include "services/FileTagging.h"
 #include "services/FileWork.h"
+#include "services/TagQuery.h"
 #include "state/FileWorkStatus.h"
 #include "state/NestedTagStyle.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -40,7 +46,8 @@ constexpr int kDone = 0;
 constexpr int kError = 1;
 constexpr int kUsage = 2;
 
-constexpr const char* kCommands[] = {"tag", "untag", "tags", "tree", "export", "import"};
+constexpr const char* kCommands[] = {"tag",      "untag", "tags",   "files",
+                                     "untagged", "tree",  "export", "import"};
 
 void say(const QString& message) {
     std::fprintf(stderr, "orvane: %s\n", message.toLocal8Bit().constData());
@@ -106,6 +113,19 @@ void writeLines(const Arguments& arguments, const QList<QByteArray>& lines) {
     for (const QByteArray& line : lines) {
         write(line + (arguments.nul ? '\0' : '\n'));
     }
+}
+
+// Paths for scripts: as lines, or a JSON array with --json.
+void writePaths(const Arguments& arguments, const QList<QByteArray>& paths) {
+    if (!arguments.json || arguments.count) {
+        writeLines(arguments, paths);
+        return;
+    }
+    QJsonArray array;
+    for (const QByteArray& path : paths) {
+        array.append(QString::fromLocal8Bit(path));
+    }
+    write(QJsonDocument(array).toJson(QJsonDocument::Compact) + '\n');
 }
 
 QByteArray absolute(const QByteArray& path) {
@@ -320,11 +340,11 @@ int tree(const Arguments& arguments) {
     return kDone;
 }
 
-// Every file under `folder` (hidden ones too, links not followed) whose tag attribute is set,
-// by its path relative to `base`.
-void walkTagged(const QByteArray& folder, const QByteArray& relative,
-                const std::function<void(const QByteArray&, const QByteArray&)>& found,
-                bool* unreadable) {
+// Every regular file under `folder` (links not followed), with its tag attribute (empty when it
+// has none), by its path relative to `folder`; hidden entries only when asked.
+void walkFiles(const QByteArray& folder, const QByteArray& relative, bool hidden,
+               const std::function<void(const QByteArray&, const QByteArray&)>& found,
+               bool* unreadable) {
     DIR* dir = ::opendir(folder.constData());
     if (!dir) {
         say(QString::fromLocal8Bit(folder) + ": " +
@@ -332,16 +352,16 @@ void walkTagged(const QByteArray& folder, const QByteArray& relative,
         *unreadable = true;
         return;
     }
-    QList<std::pair<QByteArray, unsigned char>> entries;
+    QList<QByteArray> names;
     while (const dirent* entry = ::readdir(dir)) {
         const QByteArray name(entry->d_name);
-        if (name != "." && name != "..") {
-            entries.append({name, entry->d_type});
+        if (name != "." && name != ".." && (hidden || !name.startsWith('.'))) {
+            names.append(name);
         }
     }
     ::closedir(dir);
-    std::sort(entries.begin(), entries.end());
-    for (const auto& [name, type] : std::as_const(entries)) {
+    std::sort(names.begin(), names.end());
+    for (const QByteArray& name : std::as_const(names)) {
         const QByteArray path = folder + '/' + name;
         const QByteArray rel = relative.isEmpty() ? name : relative + '/' + name;
         struct stat info {};
@@ -349,14 +369,129 @@ void walkTagged(const QByteArray& folder, const QByteArray& relative,
             continue;
         }
         if (S_ISDIR(info.st_mode)) {
-            walkTagged(path, rel, found, unreadable);
+            walkFiles(path, rel, hidden, found, unreadable);
         } else if (S_ISREG(info.st_mode)) {
-            const auto value = XattrTagStore::readAttribute(path, false);
-            if (value && !value->isEmpty()) {
-                found(rel, *value);
-            }
+            found(rel, XattrTagStore::readAttribute(path, false).value_or(QByteArray()));
         }
     }
+}
+
+QByteArray folderArgument(const Arguments& arguments) {
+    QByteArray folder = arguments.files.isEmpty() ? QByteArray(".") : arguments.files.first();
+    while (folder.size() > 1 && folder.endsWith('/')) {
+        folder.chop(1);
+    }
+    return folder;
+}
+
+int untagged(const Arguments& arguments) {
+    if (arguments.files.size() > 1) {
+        say("usage: orvane untagged [DIR]");
+        return kUsage;
+    }
+    const QByteArray folder = folderArgument(arguments);
+    bool unreadable = false;
+    QList<QByteArray> lines;
+    walkFiles(
+        folder, {}, false,
+        [&](const QByteArray& path, const QByteArray& value) {
+            if (value.isEmpty()) {
+                lines.append(folder == "." ? path : folder + '/' + path);
+            }
+        },
+        &unreadable);
+    writePaths(arguments, lines);
+    return unreadable ? kError : kDone;
+}
+
+// The index of the user's files, crawled for this one answer: nothing kept, nothing watched.
+class OneCrawl {
+public:
+    OneCrawl() : m_index(options()) {
+        if (::isatty(STDERR_FILENO)) {
+            say("reading the tags of your files\u2026");
+        }
+        m_index.start();
+    }
+
+    // The files carrying any of the names, as the index answers once it has seen every folder.
+    QSet<QByteArray> filesWithAny(const QStringList& names) {
+        QSet<QByteArray> files;
+        qsizetype waiting = names.size();
+        QEventLoop loop;
+        for (const QString& name : names) {
+            m_index.queryEveryFileWithTag(name, [&](const QList<QByteArray>& paths) {
+                files.unite(QSet<QByteArray>(paths.begin(), paths.end()));
+                if (--waiting == 0) {
+                    loop.quit();
+                }
+            });
+        }
+        if (waiting > 0) {
+            loop.exec();
+        }
+        return files;
+    }
+
+    QStringList allNames() {
+        QStringList names;
+        QEventLoop loop;
+        m_index.queryAllTagNames(
+            [&](const QStringList& all) {
+                names = all;
+                loop.quit();
+            },
+            true);
+        loop.exec();
+        return names;
+    }
+
+private:
+    static TagIndex::Options options() {
+        TagIndex::Options options = TagIndex::defaultOptions();
+        options.storePath.clear();  // the window's to keep
+        options.watchLimit = 0;
+        return options;
+    }
+    TagIndex m_index;
+};
+
+int files(const Arguments& arguments) {
+    QStringList words;
+    for (const QByteArray& word : arguments.files) {
+        words.append(QString::fromLocal8Bit(word));
+    }
+    auto parsed = TagQuery::parse(words);
+    if (const QString* error = std::get_if<QString>(&parsed)) {
+        say("usage: orvane files QUERY: " + *error);
+        return kUsage;
+    }
+    const TagQuery& query = std::get<TagQuery>(parsed);
+    OneCrawl crawl;
+    QStringList asked;
+    for (const QString& term : query.terms()) {
+        if (const auto names = TagPaths::segments(term)) {
+            asked << TagPaths::query(*names) << names->last();
+        } else {
+            asked << term;
+        }
+    }
+    if (query.matchesWithoutTerms()) {
+        asked = crawl.allNames();
+    }
+    QList<QByteArray> candidates = crawl.filesWithAny(asked).values();
+    std::sort(candidates.begin(), candidates.end());
+    // Each answer checked against the file itself, as it is now.
+    XattrTagStore store;
+    QList<QByteArray> answers;
+    for (const QByteArray& path : std::as_const(candidates)) {
+        if (const auto value = store.readValue(path);
+            value && query.matches(FileTagging::decodeNames(TagValueCodec::decode(*value)))) {
+            answers.append(path);
+        }
+    }
+    writePaths(arguments, answers);
+    return kDone;
 }
 
 int exportTags(const Arguments& arguments) {
@@ -364,14 +499,13 @@ int exportTags(const Arguments& arguments) {
         say("usage: orvane export [DIR]");
         return kUsage;
     }
-    QByteArray folder = arguments.files.isEmpty() ? QByteArray(".") : arguments.files.first();
-    while (folder.size() > 1 && folder.endsWith('/')) {
-        folder.chop(1);
-    }
     bool unreadable = false;
-    walkTagged(
-        folder, {},
+    walkFiles(
+        folderArgument(arguments), {}, true,
         [](const QByteArray& path, const QByteArray& value) {
+            if (value.isEmpty()) {
+                return;
+            }
             QJsonObject line{{"value", QString::fromLatin1(value.toBase64())}};
             // A name that is not UTF-8 is kept byte for byte.
             if (const QString text = QString::fromUtf8(path); text.toUtf8() == path) {
@@ -459,6 +593,9 @@ const char* summary() {
            "  tag FILE… -t TAG…     give files the tag's name and its ancestors' names\n"
            "  untag FILE… -t TAG…   take the tags off the files\n"
            "  tags FILE…            the names each file carries\n"
+           "  files QUERY           the files that answer the query: names and tree paths\n"
+           "                        joined by and (also implied), or, not, ( )\n"
+           "  untagged [DIR]        the files under DIR (not hidden) without tags\n"
            "  tree                  every tag's path in the tree, names joined by /\n"
            "  export [DIR]          every tagged file under DIR with its exact tags, as\n"
            "                        JSON lines\n"
@@ -473,6 +610,9 @@ const char* summary() {
 int run(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     app.setApplicationName("Orvane");
+    // Standard output is the answer: the diagnostics of the index and the journal stay out of
+    // it (what a user must know is said on stderr).
+    Log::setSink([](const QString&) {});
     const QByteArray command(argv[1]);
     const Arguments arguments = parse(argc, argv);
     if (!arguments.unknown.isEmpty()) {
@@ -484,6 +624,12 @@ int run(int argc, char* argv[]) {
     }
     if (command == "tags") {
         return tags(arguments);
+    }
+    if (command == "files") {
+        return files(arguments);
+    }
+    if (command == "untagged") {
+        return untagged(arguments);
     }
     if (command == "tree") {
         return tree(arguments);

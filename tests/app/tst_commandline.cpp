@@ -80,6 +80,23 @@ private slots:
         QTest::newRow("tags of a missing file: said, the others printed")
             << QStringList{"tags", "nosuch", "a"} << 1 << QByteArray("a: Projects, Client\n")
             << "orvane: nosuch: no such file or directory" << before;
+        const QByteArray a = QFile::encodeName(m_home->path("a")) + '\n';
+        const QByteArray b = QFile::encodeName(m_home->path("b")) + '\n';
+        QTest::newRow("files: any case, a colour ignored")
+            << QStringList{"files", "client"} << 0 << a + b << "" << before;
+        QTest::newRow("files: a tree path is every name along it")
+            << QStringList{"files", "Projects/Client"} << 0 << a << "" << before;
+        QTest::newRow("files: and, not, or and parentheses")
+            << QStringList{"files", "(Client", "and", "not", "Projects)", "or", "Nothing"} << 0
+            << b << "" << before;
+        QTest::newRow("files --json")
+            << QStringList{"files", "--json", "Projects"} << 0
+            << "[\"" + a.trimmed() + "\"]\n" << "" << before;
+        QTest::newRow("files: a query cut short is a usage error")
+            << QStringList{"files", "Client", "or"} << 2 << QByteArray()
+            << "orvane: usage: orvane files QUERY: a name is missing at the end" << before;
+        QTest::newRow("untagged: the files without tags")
+            << QStringList{"untagged"} << 0 << QByteArray("c\n") << "" << before;
         QTest::newRow("tree: every path") << QStringList{"tree"} << 0
                                           << QByteArray(
                                                  "Projects\nProjects/Client\nProjects/"
