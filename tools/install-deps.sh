@@ -7,9 +7,9 @@ packages=(
     qt6-qpa-plugins libplist-dev libsqlite3-dev nlohmann-json3-dev
     fonts-material-design-icons-iconfont adwaita-icon-theme shared-mime-info attr dbus-daemon xvfb xauth xdotool x11-utils imagemagick python3 desktop-file-utils appstream dpkg-dev
 )
-# KDE's tag library, the other program in the interop test; that test skips without it, so a
-# failure to install it does not stop the rest.
-optional=(libkf5filemetadata-dev qtbase5-dev)
+# KDE's tag library, the other program in the interop test, and lintian for the package; the
+# tests skip what they need without them, so a failure to install them does not stop the rest.
+optional=(libkf5filemetadata-dev qtbase5-dev lintian)
 absent() {
     local p
     for p in "$@"; do
@@ -29,6 +29,8 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 if [ ${#missingOptional[@]} -gt 0 ]; then
     echo "Installing: ${missingOptional[*]}"
-    $sudo apt-get install -y -q --no-install-recommends "${missingOptional[@]}" ||
-        echo "KDE's tag library could not be installed; the KDE interop test will be skipped"
+    for p in "${missingOptional[@]}"; do
+        $sudo apt-get install -y -q --no-install-recommends "$p" ||
+            echo "Not installed: $p; the tests that use it will skip"
+    done
 fi

@@ -39,7 +39,16 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for package in libqt6widgets6 libqt6core6 libplist3 libsqlite3-0 qt6-qpa-plugins libqt6svg6; do
     grep -q "\b$package\b" <<<"$depends" || fail "$package missing from Depends: $depends"
 done
+[ "$(dpkg-deb -f "$deb" Recommends)" = "xdg-utils" ] || fail "xdg-utils not recommended"
+dpkg-deb -f "$deb" Description | sed -n 2p | grep -q "hierarchy" || fail "no extended description"
 dpkg -x "$deb" "$work/unpacked"
 check_tree "$work/unpacked"
-[ "$(find "$work/unpacked" -type f | wc -l)" -eq 4 ] || fail "unexpected files in the package"
+[ "$(find "$work/unpacked" -type f | wc -l)" -eq 7 ] || fail "unexpected files in the package"
+grep -q "^License: MIT" "$work/unpacked/usr/share/doc/orvane/copyright" || fail "no licence"
+gzip -t "$work/unpacked/usr/share/doc/orvane/changelog.Debian.gz" || fail "changelog not gzip"
+# What a distribution would check first; lintian is optional where it cannot be installed.
+if command -v lintian >/dev/null; then
+    errors=$(lintian --no-tag-display-limit "$deb" 2>&1 | grep '^E:' || true)
+    [ -z "$errors" ] || fail "lintian: $errors"
+fi
 echo "install and package: ok"
