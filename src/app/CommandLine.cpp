@@ -16,6 +16,7 @@
 #include "services/TagQuery.h"
 #include "state/FileWorkStatus.h"
 #include "state/NestedTagStyle.h"
+#include "state/TagArguments.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -141,41 +142,6 @@ QList<TagNode> loadTree() {
     return HierarchyCodec::decode(read.bytes).value_or(QList<TagNode>());
 }
 
-// Every tag's path from the root, names joined by "/".
-void collectPaths(const QList<TagNode>& nodes, const QStringList& above,
-                  QList<QStringList>& paths) {
-    for (const TagNode& node : nodes) {
-        QStringList path = above;
-        path.append(node.name);
-        paths.append(path);
-        collectPaths(node.children, path, paths);
-    }
-}
-
-// The names from the root down to the tag a TAG argument means: a tree path ("Projects/Client")
-// or a name found once in the tree, compared case-insensitively. A name the tree lacks stands
-// alone. Empty, with the reason said, when the name is in the tree more than once.
-std::optional<QStringList> resolveTag(const QString& tag, const QList<QStringList>& paths) {
-    const bool isPath = tag.contains('/');
-    QList<QStringList> found;
-    for (const QStringList& path : paths) {
-        const QString joined = isPath ? path.join('/') : path.last();
-        if (joined.compare(tag, Qt::CaseInsensitive) == 0) {
-            found.append(path);
-        }
-    }
-    if (found.size() == 1) {
-        return found.first();
-    }
-    if (found.size() > 1) {
-        say(QStringLiteral("\"%1\" is in the tree more than once; give its path, such as "
-                           "\"%2\"")
-                .arg(tag, found.first().join('/')));
-        return std::nullopt;
-    }
-    return isPath ? tag.split('/', Qt::SkipEmptyParts) : QStringList{tag};
-}
-
 // A name as the desktop shows it: without the Finder's colour ("Work\n3").
 QString withoutColor(const QString& name) {
     static const QRegularExpression color("\n\\d+$");
@@ -238,33 +204,16 @@ int tagOrUntag(const Arguments& arguments, bool tagging) {
         say(QStringLiteral("usage: orvane %1 FILE… -t TAG…").arg(tagging ? "tag" : "untag"));
         return kUsage;
     }
-    QList<QStringList> paths;
-    collectPaths(loadTree(), {}, paths);
-    const NestedTagStyle style;
-    TagEdit edit;
-    for (const QString& tag : arguments.tags) {
-        const auto path = resolveTag(tag, paths);
-        if (!path || path->isEmpty()) {
-            return path ? kUsage : kError;
-        }
-        if (tagging) {
-            for (const QString& name : style.namesFor(*path).adding) {
-                if (!edit.adding.contains(name)) {
-                    edit.adding.append(name);
-                }
-            }
-        } else if (arguments.tags.size() == 1) {
-            // KDE's path entries through the tag lose it and keep the rest, as in the window.
-            edit = TagEdit::untagging(*path);
-        } else {
-            edit.removing.append(path->last());
-        }
+    auto edit = TagArguments::edit(loadTree(), arguments.tags, tagging, NestedTagStyle());
+    if (const QString* problem = std::get_if<QString>(&edit)) {
+        say(*problem);
+        return kError;
     }
     bool missing = false;
     const QList<QByteArray> files = existingFiles(arguments.files, &missing);
-    const int result =
-        runThroughJournal({.kind = FileJournal::Kind::Edit, .edit = edit}, FileWork::planOf(files),
-                          tagging ? FileWorkStatus::kTagging : FileWorkStatus::kUntagging);
+    const int result = runThroughJournal(
+        {.kind = FileJournal::Kind::Edit, .edit = std::get<TagEdit>(edit)}, FileWork::planOf(files),
+        tagging ? FileWorkStatus::kTagging : FileWorkStatus::kUntagging);
     return missing ? kError : result;
 }
 
@@ -330,10 +279,8 @@ int tree(const Arguments& arguments) {
         write(QJsonDocument(treeJson(forest)).toJson(QJsonDocument::Compact) + '\n');
         return kDone;
     }
-    QList<QStringList> paths;
-    collectPaths(forest, {}, paths);
     QList<QByteArray> lines;
-    for (const QStringList& path : paths) {
+    for (const QStringList& path : TagArguments::pathsOf(forest)) {
         lines.append(path.join('/').toUtf8());
     }
     writeLines(arguments, lines);
@@ -404,58 +351,6 @@ int untagged(const Arguments& arguments) {
     return unreadable ? kError : kDone;
 }
 
-// The index of the user's files, crawled for this one answer: nothing kept, nothing watched.
-class OneCrawl {
-public:
-    OneCrawl() : m_index(options()) {
-        if (::isatty(STDERR_FILENO)) {
-            say("reading the tags of your files\u2026");
-        }
-        m_index.start();
-    }
-
-    // The files carrying any of the names, as the index answers once it has seen every folder.
-    QSet<QByteArray> filesWithAny(const QStringList& names) {
-        QSet<QByteArray> files;
-        qsizetype waiting = names.size();
-        QEventLoop loop;
-        for (const QString& name : names) {
-            m_index.queryEveryFileWithTag(name, [&](const QList<QByteArray>& paths) {
-                files.unite(QSet<QByteArray>(paths.begin(), paths.end()));
-                if (--waiting == 0) {
-                    loop.quit();
-                }
-            });
-        }
-        if (waiting > 0) {
-            loop.exec();
-        }
-        return files;
-    }
-
-    QStringList allNames() {
-        QStringList names;
-        QEventLoop loop;
-        m_index.queryAllTagNames(
-            [&](const QStringList& all) {
-                names = all;
-                loop.quit();
-            },
-            true);
-        loop.exec();
-        return names;
-    }
-
-private:
-    static TagIndex::Options options() {
-        TagIndex::Options options = TagIndex::defaultOptions();
-        options.storePath.clear();  // the window's to keep
-        options.watchLimit = 0;
-        return options;
-    }
-    TagIndex m_index;
-};
-
 int files(const Arguments& arguments) {
     QStringList words;
     for (const QByteArray& word : arguments.files) {
@@ -466,30 +361,23 @@ int files(const Arguments& arguments) {
         say("usage: orvane files QUERY: " + *error);
         return kUsage;
     }
-    const TagQuery& query = std::get<TagQuery>(parsed);
-    OneCrawl crawl;
-    QStringList asked;
-    for (const QString& term : query.terms()) {
-        if (const auto names = TagPaths::segments(term)) {
-            asked << TagPaths::query(*names) << names->last();
-        } else {
-            asked << term;
-        }
+    // The index of the user's files, crawled for this one answer: nothing kept, nothing watched.
+    TagIndex::Options options = TagIndex::defaultOptions();
+    options.storePath.clear();  // the window's to keep
+    options.watchLimit = 0;
+    TagIndex index(options);
+    if (::isatty(STDERR_FILENO)) {
+        say("reading the tags of your files\u2026");
     }
-    if (query.matchesWithoutTerms()) {
-        asked = crawl.allNames();
-    }
-    QList<QByteArray> candidates = crawl.filesWithAny(asked).values();
-    std::sort(candidates.begin(), candidates.end());
-    // Each answer checked against the file itself, as it is now.
+    index.start();
     XattrTagStore store;
     QList<QByteArray> answers;
-    for (const QByteArray& path : std::as_const(candidates)) {
-        if (const auto value = store.readValue(path);
-            value && query.matches(FileTagging::decodeNames(TagValueCodec::decode(*value)))) {
-            answers.append(path);
-        }
-    }
+    QEventLoop loop;
+    std::get<TagQuery>(parsed).answer(index, store, true, [&](const QList<QByteArray>& paths) {
+        answers = paths;
+        loop.quit();
+    });
+    loop.exec();
     writePaths(arguments, answers);
     return kDone;
 }

@@ -1,10 +1,17 @@
 #include "services/TagQuery.h"
 
+#include "platform/FileTagStore.h"
 #include "platform/TagIndexTable.h"
 #include "platform/TagNames.h"
 #include "platform/TagPaths.h"
+#include "platform/TaggedFileQuery.h"
+#include "services/FileTagging.h"
 
+#include <QCoreApplication>
 #include <QSet>
+#include <QThreadPool>
+
+#include <algorithm>
 
 struct TagQuery::Node {
     enum class Kind { Term, Not, And, Or } kind = Kind::Term;
@@ -172,4 +179,64 @@ bool TagQuery::matches(const QStringList& entries) const {
 
 bool TagQuery::matchesWithoutTerms() const {
     return evaluate(*m_root, {});
+}
+
+void TagQuery::answer(TaggedFileQuery& index, const FileTagStore& store, bool complete,
+                      Answer done) const {
+    struct Gathering {
+        QSet<QByteArray> candidates;
+        qsizetype waiting = 0;
+    };
+    auto gathering = std::make_shared<Gathering>();
+    const TagQuery query = *this;
+    // The candidates are checked where reading thousands of files holds no window up.
+    auto check = [gathering, query, &store, done] {
+        QThreadPool::globalInstance()->start([gathering, query, &store, done] {
+            QList<QByteArray> paths = gathering->candidates.values();
+            std::sort(paths.begin(), paths.end());
+            QList<QByteArray> answers;
+            for (const QByteArray& path : std::as_const(paths)) {
+                const auto names = store.read(path);
+                if (names && query.matches(FileTagging::decodeNames(*names))) {
+                    answers.append(path);
+                }
+            }
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [done, answers] { done(answers); },
+                Qt::QueuedConnection);
+        });
+    };
+    auto ask = [gathering, &index, complete, check](const QStringList& names) {
+        if (names.isEmpty()) {
+            check();
+            return;
+        }
+        gathering->waiting = names.size();
+        for (const QString& name : names) {
+            auto collect = [gathering, check](const QList<QByteArray>& paths) {
+                gathering->candidates.unite(QSet<QByteArray>(paths.begin(), paths.end()));
+                if (--gathering->waiting == 0) {
+                    check();
+                }
+            };
+            if (complete) {
+                index.queryEveryFileWithTag(name, collect);
+            } else {
+                index.queryFilesWithTag(name, collect);
+            }
+        }
+    };
+    if (matchesWithoutTerms()) {
+        index.queryAllTagNames(ask, complete);
+        return;
+    }
+    QStringList names;
+    for (const QString& term : m_terms) {
+        if (const auto segments = TagPaths::segments(term)) {
+            names << TagPaths::query(*segments) << segments->last();
+        } else {
+            names << term;
+        }
+    }
+    ask(names);
 }

@@ -1,10 +1,16 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <variant>
+
+class FileTagStore;
+class TaggedFileQuery;
 
 // A query of files by their tags, as a script writes it: names and tree paths ("Projects/
 // Client") joined by `and` (also when nothing joins them), `or`, `not` and parentheses. Names
@@ -23,6 +29,14 @@ public:
     // Whether the query can hold for a file without any of its terms ("not A"): then every
     // tagged file is a candidate, not only those of the terms.
     bool matchesWithoutTerms() const;
+
+    // The files that answer: the index's files for the terms (every tagged file when the
+    // query holds without them), each checked against its tags as they are now, on a thread of
+    // its own. `done` gets them sorted, on the main thread. With `complete`, the index answers
+    // only once it has seen every folder.
+    using Answer = std::function<void(const QList<QByteArray>& paths)>;
+    void answer(TaggedFileQuery& index, const FileTagStore& store, bool complete,
+                Answer done) const;
 
     struct Node;
 
