@@ -1,12 +1,19 @@
 #include "app/CommandLine.h"
 #include "app/DesktopServices.h"
+#include "app/OrvaneBus.h"
 #include "app/ShutdownSignals.h"
+#include "platform/Log.h"
 #include "state/AppViewModel.h"
 #include "views/window/ColorSchemeFollower.h"
 #include "views/window/MainWindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDir>
+#include <QFile>
 #include <QIcon>
 
 #include <algorithm>
@@ -32,6 +39,8 @@ void answerCommandLine(int argc, char* argv[]) {
         QStringLiteral("Arrange the tags on your files in a tree and browse the files under "
                        "each tag.\n\n") +
         CommandLine::summary());
+    parser.addOption(
+        {"show", "Opens the window at the file's deepest tag, the file selected.", "FILE"});
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.parse(probe.arguments());
@@ -43,6 +52,31 @@ void answerCommandLine(int argc, char* argv[]) {
     }
 }
 
+// The file after --show, as an absolute path; empty without one.
+QByteArray fileToShow(int argc, char* argv[]) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (qstrcmp(argv[i], "--show") == 0) {
+            const QByteArray path(argv[i + 1]);
+            return path.startsWith('/') ? path
+                                        : QFile::encodeName(QDir::currentPath()) + '/' + path;
+        }
+    }
+    return {};
+}
+
+// A window already running shows the file itself.
+bool showInRunningWindow(int argc, char* argv[], const QByteArray& file) {
+    QCoreApplication probe(argc, argv);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(OrvaneBus::kService)) {
+        return false;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(OrvaneBus::kService, OrvaneBus::kPath,
+                                                       OrvaneBus::kInterface, "Show");
+    call << file;
+    return bus.call(call).type() == QDBusMessage::ReplyMessage;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -50,6 +84,10 @@ int main(int argc, char* argv[]) {
         return CommandLine::run(argc, argv);
     }
     answerCommandLine(argc, argv);
+    const QByteArray shown = fileToShow(argc, argv);
+    if (!shown.isEmpty() && showInRunningWindow(argc, argv, shown)) {
+        return 0;
+    }
     QApplication app(argc, argv);
     describe(app);
     QApplication::setDesktopFileName("org.orvane.Orvane");
@@ -71,6 +109,19 @@ int main(int argc, char* argv[]) {
 
     MainWindow window(model);
     window.show();
+    if (!shown.isEmpty()) {
+        model.showFile(shown);
+    }
+    // The command line and the file managers' actions reach this window on the session bus.
+    OrvaneBus bus(model, services.index, services.tagStore);
+    QObject::connect(&bus, &OrvaneBus::raiseRequested, &window, [&window] {
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
+    });
+    if (!bus.publish()) {
+        Log::line("orvaneBus: not on the session bus; the command line works on the files alone");
+    }
     // A quit, a logout or Ctrl+C: the batch of file work in hand is finished and recorded, the
     // rest is left to the journal for the next start, and nothing waits for the disk after.
     ShutdownSignals shutdown;

@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "app/OrvaneBus.h"
+
 #include "model/HierarchyCodec.h"
 #include "model/HierarchyFile.h"
 #include "model/TagNode.h"
@@ -19,6 +21,9 @@
 #include "state/TagArguments.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -184,6 +189,22 @@ int runThroughJournal(const FileJournal::Operation& operation,
     return kDone;
 }
 
+// The window, when one runs: its edits and answers are the ones to use (one index, one journal,
+// one undo). An empty reply when there is no window.
+std::optional<QDBusMessage> askWindow(const char* method, const QList<QVariant>& arguments) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface() ||
+        !bus.interface()->isServiceRegistered(OrvaneBus::kService)) {
+        return std::nullopt;
+    }
+    OrvaneBus::registerTypes();
+    QDBusMessage call = QDBusMessage::createMethodCall(OrvaneBus::kService, OrvaneBus::kPath,
+                                                       OrvaneBus::kInterface, method);
+    call.setArguments(arguments);
+    constexpr int kWorkTimeoutMs = 30 * 60 * 1000;  // a rename of a million files
+    return bus.call(call, QDBus::Block, kWorkTimeoutMs);
+}
+
 // The files as given, each once; a file that is not there is said and left out.
 QList<QByteArray> existingFiles(const QList<QByteArray>& files, bool* missing) {
     QList<QByteArray> paths;
@@ -204,13 +225,25 @@ int tagOrUntag(const Arguments& arguments, bool tagging) {
         say(QStringLiteral("usage: orvane %1 FILE… -t TAG…").arg(tagging ? "tag" : "untag"));
         return kUsage;
     }
+    bool missing = false;
+    const QList<QByteArray> files = existingFiles(arguments.files, &missing);
+    if (const auto reply =
+            askWindow(tagging ? "Tag" : "Untag", {QVariant::fromValue(files), arguments.tags})) {
+        if (reply->type() != QDBusMessage::ReplyMessage) {
+            say("the window did not answer: " + reply->errorMessage());
+            return kError;
+        }
+        if (const QString trouble = reply->arguments().value(0).toString(); !trouble.isEmpty()) {
+            say(trouble);
+            return kError;
+        }
+        return missing ? kError : kDone;
+    }
     auto edit = TagArguments::edit(loadTree(), arguments.tags, tagging, NestedTagStyle());
     if (const QString* problem = std::get_if<QString>(&edit)) {
         say(*problem);
         return kError;
     }
-    bool missing = false;
-    const QList<QByteArray> files = existingFiles(arguments.files, &missing);
     const int result = runThroughJournal(
         {.kind = FileJournal::Kind::Edit, .edit = std::get<TagEdit>(edit)}, FileWork::planOf(files),
         tagging ? FileWorkStatus::kTagging : FileWorkStatus::kUntagging);
@@ -360,6 +393,16 @@ int files(const Arguments& arguments) {
     if (const QString* error = std::get_if<QString>(&parsed)) {
         say("usage: orvane files QUERY: " + *error);
         return kUsage;
+    }
+    if (const auto reply = askWindow("Files", {words})) {
+        if (reply->type() != QDBusMessage::ReplyMessage) {
+            say(reply->errorName() == "org.freedesktop.DBus.Error.InvalidArgs"
+                    ? "usage: orvane files QUERY: " + reply->errorMessage()
+                    : "the window did not answer: " + reply->errorMessage());
+            return reply->errorName() == "org.freedesktop.DBus.Error.InvalidArgs" ? kUsage : kError;
+        }
+        writePaths(arguments, qdbus_cast<QList<QByteArray>>(reply->arguments().value(0)));
+        return kDone;
     }
     // The index of the user's files, crawled for this one answer: nothing kept, nothing watched.
     TagIndex::Options options = TagIndex::defaultOptions();

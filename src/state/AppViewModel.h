@@ -190,7 +190,17 @@ public:
         TagEdit edit() const { return {adding, removing, {}, {}, cutBelow, cutBelow, guards}; }
     };
     // A drop's or lift's edit of the files, journaled and undoable; `note` is said with it.
-    void applyEdit(const QList<QUrl>& urls, const TagEdit& edit, const QString& note = {});
+    // `finished` hears, once the files are done, what went wrong (empty when nothing did).
+    using Finished = std::function<void(const QString& trouble)>;
+    void applyEdit(const QList<QUrl>& urls, const TagEdit& edit, const QString& note = {},
+                   Finished finished = {});
+    // Tags given by name or tree path (a script's "Projects/Client") put on or taken off the
+    // files as the window's own edits are, undoable.
+    void editFromScript(const QList<QByteArray>& paths, const QStringList& tags, bool tagging,
+                        Finished finished);
+    // Opens the file's deepest tag (the longest path of the tree whose names it carries) with
+    // the file selected; the top of the tree when it carries none.
+    void showFile(const QByteArray& path);
     DropNames dropTargetNames(qsizetype column) const;
     bool handleColumnDrop(const QMimeData& data, qsizetype column);
     bool handleTagDrop(const QMimeData& data, const QUuid& tagID);

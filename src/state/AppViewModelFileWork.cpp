@@ -11,6 +11,7 @@
 #include "state/FileWorkStatus.h"
 #include "state/HiddenFilesCheck.h"
 #include "state/InterruptedWork.h"
+#include "state/TagArguments.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -195,10 +196,14 @@ void AppViewModel::applyTags(const QList<QUrl>& urls, const QStringList& adding,
     applyEdit(urls, TagEdit{adding, removing, {}, {}, {}, {}, {}});
 }
 
-void AppViewModel::applyEdit(const QList<QUrl>& urls, const TagEdit& edit, const QString& note) {
+void AppViewModel::applyEdit(const QList<QUrl>& urls, const TagEdit& edit, const QString& note,
+                             Finished finished) {
     const QStringList& adding = edit.adding;
     if (urls.isEmpty() ||
         (adding.isEmpty() && edit.removing.isEmpty() && edit.pathFrom.isEmpty())) {
+        if (finished) {
+            finished({});
+        }
         return;
     }
     QList<QByteArray> paths;
@@ -215,22 +220,29 @@ void AppViewModel::applyEdit(const QList<QUrl>& urls, const TagEdit& edit, const
     const qint64 op = m_journal->begin(operation, plan);
     if (!op) {
         refuse(label, m_journal->lastError());
+        if (finished) {
+            finished(m_fileWorkStatus);
+        }
         return;
     }
     noteNamesLeaving(operation);
     pushUndoStep({label, {}, op, std::nullopt});
     QPointer<AppViewModel> self(this);
-    enqueueOperation(op, adding.isEmpty() ? kUntagging : kTagging,
-                     [self, edit, note](const FileWork::Summary& summary) {
-                         // One short line says what the drop changed, unless the summary has
-                         // worse news.
-                         if (!hasTrouble(summary)) {
-                             const QString said = dropSummary(edit, summary);
-                             self->setFileWorkStatus(note.isEmpty() ? said : said + "; " + note);
-                             self->m_statusTimer.start(kStatusShownMs);
-                         }
-                         self->reloadAfterFileWork();
-                     });
+    const FileWorkStatus::Verb& verb = adding.isEmpty() ? kUntagging : kTagging;
+    enqueueOperation(
+        op, verb, [self, edit, note, finished, &verb](const FileWork::Summary& summary) {
+            if (finished) {
+                finished(hasTrouble(summary) ? FileWorkStatus::summary(verb, summary) : QString());
+            }
+            // One short line says what the drop changed, unless the summary has
+            // worse news.
+            if (!hasTrouble(summary)) {
+                const QString said = dropSummary(edit, summary);
+                self->setFileWorkStatus(note.isEmpty() ? said : said + "; " + note);
+                self->m_statusTimer.start(kStatusShownMs);
+            }
+            self->reloadAfterFileWork();
+        });
 }
 
 void AppViewModel::keepTagsThroughSave(const QByteArray& path, const QByteArray& value) {
@@ -288,4 +300,18 @@ bool AppViewModel::finishInterruptedWork() {
         next();
     });
     return true;
+}
+
+void AppViewModel::editFromScript(const QList<QByteArray>& paths, const QStringList& tags,
+                                  bool tagging, Finished finished) {
+    auto edit = TagArguments::edit(m_hierarchy, tags, tagging, m_nestedTagStyle);
+    if (const QString* problem = std::get_if<QString>(&edit)) {
+        finished(*problem);
+        return;
+    }
+    QList<QUrl> urls;
+    for (const QByteArray& path : paths) {
+        urls.append(FilePaths::urlFromRawPath(path));
+    }
+    applyEdit(urls, std::get<TagEdit>(edit), {}, std::move(finished));
 }

@@ -1,6 +1,10 @@
 // Finding a tag by name, opening it where it stands, and taking a tag off selected files.
 #include "model/TagTree.h"
+#include "platform/FilePaths.h"
+#include "platform/FileTagStore.h"
+#include "platform/TagIndexTable.h"
 #include "platform/TagNames.h"
+#include "services/FileTagging.h"
 #include "state/AppViewModel.h"
 #include "state/FileWorkStatus.h"
 
@@ -132,4 +136,35 @@ void AppViewModel::applyTagChanges(const QList<QUrl>& files, const TagChanges& c
     }
     edit.adding += changes.namesChecked;
     applyEdit(files, edit);
+}
+
+void AppViewModel::showFile(const QByteArray& path) {
+    // One small read: the file's own list says where it sits in the tree.
+    const auto names = m_services.tagStore.read(path);
+    const QStringList keyList =
+        TagIndexTable::keysFor(names ? FileTagging::decodeNames(*names) : QStringList());
+    const QSet<QString> keys(keyList.begin(), keyList.end());
+    std::optional<QUuid> deepest;
+    qsizetype depth = 0;
+    std::function<void(const QList<TagNode>&, qsizetype)> visit = [&](const QList<TagNode>& nodes,
+                                                                      qsizetype level) {
+        for (const TagNode& node : nodes) {
+            if (!keys.contains(TagNames::matchKey(node.name))) {
+                continue;
+            }
+            if (level > depth) {
+                depth = level;
+                deepest = node.id;
+            }
+            visit(node.children, level + 1);
+        }
+    };
+    visit(m_hierarchy, 1);
+    if (deepest) {
+        showTag(*deepest);
+    } else {
+        setNavigationPath({});
+        clearSelection();
+    }
+    setSelectedFileIDs({FilePaths::urlFromRawPath(path).toString(QUrl::FullyEncoded)});
 }

@@ -2,11 +2,15 @@
 // code and what it leaves on the files.
 #include "FileTags.h"
 #include "TestHome.h"
+#include "app/DesktopServices.h"
+#include "app/OrvaneBus.h"
 #include "model/HierarchyFile.h"
 #include "model/TagNode.h"
 #include "platform/FileJournal.h"
 
+#include <QDBusConnection>
 #include <QDir>
+#include <QSignalSpy>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,8 +34,10 @@ class CommandLineTest : public QObject {
         process.start(ORVANE_PATH, arguments);
         process.write(input);
         process.closeWriteChannel();
-        if (!process.waitForFinished(60000)) {
+        // The event loop turns meanwhile: a window in this process answers on the bus.
+        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000)) {
             process.kill();
+            process.waitForFinished();
         }
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 process.readAllStandardOutput(), process.readAllStandardError()};
@@ -53,6 +59,8 @@ private slots:
         setRaw(m_home->writeFile("b", {}), "Client\n3");
         setRaw(m_home->writeFile("c", {}), {});
     }
+
+    void cleanup() { QDBusConnection::sessionBus().unregisterService(OrvaneBus::kService); }
 
     void commands_data() {
         QTest::addColumn<QStringList>("arguments");
@@ -201,6 +209,47 @@ private slots:
         for (const QString& folder : {m_home->home(), copy.path()}) {
             std::filesystem::remove_all(QFile::encodeName(folder + "/sub").toStdString());
         }
+    }
+
+    // With the window running, the command line goes through it: one index, one journal, one
+    // undo; and `--show` opens the running window at the file.
+    void windowAnswersTheCommandLine() {
+        if (!QDBusConnection::sessionBus().isConnected()) {
+            QSKIP("no session bus (the test runs under dbus-run-session)");
+        }
+        TagIndex::Options options;
+        options.roots = {QFile::encodeName(m_home->home())};
+        options.outsideListPath = m_home->cacheDir() + "/outside";
+        DesktopServices services(options);
+        AppViewModel model(services.services(), AppViewModel::Startup::LoadHierarchy);
+        OrvaneBus bus(model, services.index, services.tagStore);
+        QVERIFY(bus.publish());
+        services.index.waitUntilReady();
+
+        Result result = orvane({"tag", "c", "-t", "Client"});
+        QVERIFY2(result.exitCode == 0, result.err.constData());
+        QCOMPARE(raw(m_home->path("c")), QByteArray("Projects,Client"));
+        QCOMPARE(model.undoLabel(), QString("Undo Tag 1 File"));
+        model.undo();
+        model.waitForFileWork();
+        QCOMPARE(raw(m_home->path("c")), QByteArray());
+
+        result = orvane({"tag", "c", "-t", "Work"});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY(result.err.contains("\"Work\" is in the tree more than once"));
+
+        result = orvane({"files", "Client"});
+        QCOMPARE(result.out, QFile::encodeName(m_home->path("a")) + '\n' +
+                                 QFile::encodeName(m_home->path("b")) + '\n');
+
+        QSignalSpy raised(&bus, &OrvaneBus::raiseRequested);
+        QCOMPARE(orvane({"--show", "a"}).exitCode, 0);
+        QCOMPARE(raised.size(), 1);
+        const TagNode& client = model.hierarchy()[0].children[0];
+        QCOMPARE(model.navigationPath().last(), client.id);
+        QCOMPARE(model.selectedFileIDs(),
+                 QSet<QString>{QUrl::fromLocalFile(m_home->path("a")).toString()});
+        model.shutDown();
     }
 
     // The window's undo needs its finished work in the journal: a command run beside it must
