@@ -1,19 +1,16 @@
 #include "app/CommandLine.h"
 #include "app/DesktopServices.h"
+#include "app/LaunchRequest.h"
 #include "app/OrvaneBus.h"
 #include "app/ShutdownSignals.h"
 #include "platform/Log.h"
 #include "state/AppViewModel.h"
+#include "views/editing/FileTagsDialog.h"
 #include "views/window/ColorSchemeFollower.h"
 #include "views/window/MainWindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDir>
-#include <QFile>
 #include <QIcon>
 
 #include <algorithm>
@@ -41,6 +38,7 @@ void answerCommandLine(int argc, char* argv[]) {
         CommandLine::summary());
     parser.addOption(
         {"show", "Opens the window at the file's deepest tag, the file selected.", "FILE"});
+    parser.addOption({"tag-dialog", "Opens the tag dialog for the files that follow.", "FILE"});
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.parse(probe.arguments());
@@ -52,31 +50,6 @@ void answerCommandLine(int argc, char* argv[]) {
     }
 }
 
-// The file after --show, as an absolute path; empty without one.
-QByteArray fileToShow(int argc, char* argv[]) {
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (qstrcmp(argv[i], "--show") == 0) {
-            const QByteArray path(argv[i + 1]);
-            return path.startsWith('/') ? path
-                                        : QFile::encodeName(QDir::currentPath()) + '/' + path;
-        }
-    }
-    return {};
-}
-
-// A window already running shows the file itself.
-bool showInRunningWindow(int argc, char* argv[], const QByteArray& file) {
-    QCoreApplication probe(argc, argv);
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(OrvaneBus::kService)) {
-        return false;
-    }
-    QDBusMessage call = QDBusMessage::createMethodCall(OrvaneBus::kService, OrvaneBus::kPath,
-                                                       OrvaneBus::kInterface, "Show");
-    call << file;
-    return bus.call(call).type() == QDBusMessage::ReplyMessage;
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -84,9 +57,12 @@ int main(int argc, char* argv[]) {
         return CommandLine::run(argc, argv);
     }
     answerCommandLine(argc, argv);
-    const QByteArray shown = fileToShow(argc, argv);
-    if (!shown.isEmpty() && showInRunningWindow(argc, argv, shown)) {
-        return 0;
+    const LaunchRequest request = LaunchRequest::parse(argc, argv);
+    if (!request.isEmpty()) {
+        QCoreApplication probe(argc, argv);
+        if (request.sendToRunningWindow()) {
+            return 0;
+        }
     }
     QApplication app(argc, argv);
     describe(app);
@@ -109,16 +85,27 @@ int main(int argc, char* argv[]) {
 
     MainWindow window(model);
     window.show();
-    if (!shown.isEmpty()) {
-        model.showFile(shown);
-    }
     // The command line and the file managers' actions reach this window on the session bus.
     OrvaneBus bus(model, services.index, services.tagStore);
-    QObject::connect(&bus, &OrvaneBus::raiseRequested, &window, [&window] {
+    auto raise = [&window] {
         window.showNormal();
         window.raise();
         window.activateWindow();
-    });
+    };
+    auto openTagDialog = [&model, &window, raise](const QList<QByteArray>& files) {
+        model.readFiles(files, [&model, &window, raise](const QList<FileItem>& items) {
+            raise();
+            FileTagsDialog::openFor(model, items, &window);
+        });
+    };
+    QObject::connect(&bus, &OrvaneBus::raiseRequested, &window, raise);
+    QObject::connect(&bus, &OrvaneBus::tagDialogRequested, &window, openTagDialog);
+    if (!request.show.isEmpty()) {
+        model.showFile(request.show);
+    }
+    if (!request.tagDialog.isEmpty()) {
+        openTagDialog(request.tagDialog);
+    }
     if (!bus.publish()) {
         Log::line("orvaneBus: not on the session bus; the command line works on the files alone");
     }

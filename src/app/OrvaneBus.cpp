@@ -63,3 +63,7 @@ void OrvaneBus::Show(const QByteArray& file) {
     m_model.showFile(file);
     emit raiseRequested();
 }
+
+void OrvaneBus::TagDialog(const QList<QByteArray>& files) {
+    emit tagDialogRequested(files);
+}

@@ -33,6 +33,8 @@ public:
 signals:
     // A file was asked to be shown: the window comes to the front.
     void raiseRequested();
+    // A file manager's "Tag with Orvane…": the tag dialog for these files.
+    void tagDialogRequested(const QList<QByteArray>& files);
 
 public slots:
     // The files get the tags (names or tree paths) or lose them; the reply, once the files are
@@ -42,6 +44,7 @@ public slots:
     // The files answering the query's words, as `orvane files` gives them.
     Q_SCRIPTABLE QList<QByteArray> Files(const QStringList& query);
     Q_SCRIPTABLE void Show(const QByteArray& file);
+    Q_SCRIPTABLE void TagDialog(const QList<QByteArray>& files);
 
 private:
     QString edit(const QList<QByteArray>& files, const QStringList& tags, bool tagging);

@@ -240,6 +240,11 @@ public:
     // to every one of `files` (the selection the dialog opened for) as one undoable step. A tag
     // checked gives its ancestors' names too.
     TagChoices tagChoicesForSelection() const;
+    TagChoices tagChoicesFor(const QList<FileItem>& files) const;
+    // The files at these paths with their tags, read off the user interface thread; `done` runs
+    // on the main thread unless the view model is gone.
+    void readFiles(const QList<QByteArray>& paths,
+                   std::function<void(const QList<FileItem>&)> done);
     struct TagChanges {
         QList<QUuid> checked;
         QList<QUuid> unchecked;

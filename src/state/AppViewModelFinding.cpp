@@ -4,9 +4,13 @@
 #include "platform/FileTagStore.h"
 #include "platform/TagIndexTable.h"
 #include "platform/TagNames.h"
+#include "services/FileItems.h"
 #include "services/FileTagging.h"
 #include "state/AppViewModel.h"
 #include "state/FileWorkStatus.h"
+
+#include <QPointer>
+#include <QThreadPool>
 
 #include <algorithm>
 
@@ -108,7 +112,28 @@ void AppViewModel::removeTagFromSelectedFiles() {
 }
 
 TagChoices AppViewModel::tagChoicesForSelection() const {
-    return TagChoices(m_hierarchy, selectedFiles());
+    return tagChoicesFor(selectedFiles());
+}
+
+TagChoices AppViewModel::tagChoicesFor(const QList<FileItem>& files) const {
+    return TagChoices(m_hierarchy, files);
+}
+
+void AppViewModel::readFiles(const QList<QByteArray>& paths,
+                             std::function<void(const QList<FileItem>&)> done) {
+    QPointer<AppViewModel> self(this);
+    const FileTagStore& store = m_services.tagStore;
+    QThreadPool::globalInstance()->start([self, paths, &store, done] {
+        const QList<FileItem> files = FileItems::makeFileItems(paths, std::nullopt, {}, store);
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, files, done] {
+                if (self) {
+                    done(files);
+                }
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void AppViewModel::applyTagChanges(const QList<QUrl>& files, const TagChanges& changes) {

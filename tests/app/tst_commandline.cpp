@@ -245,6 +245,19 @@ private slots:
         QSignalSpy raised(&bus, &OrvaneBus::raiseRequested);
         QCOMPARE(orvane({"--show", "a"}).exitCode, 0);
         QCOMPARE(raised.size(), 1);
+        QSignalSpy dialog(&bus, &OrvaneBus::tagDialogRequested);
+        QCOMPARE(orvane({"--tag-dialog", "c", "a"}).exitCode, 0);
+        QCOMPARE(dialog.size(), 1);
+        QCOMPARE(dialog[0][0].value<QList<QByteArray>>(),
+                 (QList<QByteArray>{QFile::encodeName(m_home->path("c")),
+                                    QFile::encodeName(m_home->path("a"))}));
+        QList<FileItem> read;
+        model.readFiles(dialog[0][0].value<QList<QByteArray>>(),
+                        [&read](const QList<FileItem>& files) { read = files; });
+        QTRY_COMPARE(read.size(), 2);
+        // "a" carries Client, "c" nothing: the dialog shows Client as some.
+        QCOMPARE(model.tagChoicesFor(read).stateOf(model.hierarchy()[0].children[0].id),
+                 TagChoices::State::Some);
         const TagNode& client = model.hierarchy()[0].children[0];
         QCOMPARE(model.navigationPath().last(), client.id);
         QCOMPARE(model.selectedFileIDs(),

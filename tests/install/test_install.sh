@@ -21,6 +21,17 @@ import sys, xml.etree.ElementTree as tree
 root = tree.parse(sys.argv[1]).getroot()
 assert root.tag.endswith("svg") and root.get("viewBox") == "0 0 128 128"
 PY
+    # The file managers' actions run orvane on the selected files.
+    grep -q "^Exec=orvane --tag-dialog %F" "$share/kio/servicemenus/org.orvane.Orvane.servicemenu.desktop" ||
+        fail "no Dolphin service menu"
+    grep -q "^Exec=orvane --tag-dialog %F" "$share/nemo/actions/org.orvane.Orvane.nemo_action" ||
+        fail "no Nemo action"
+    local script="$share/orvane/nautilus-scripts/Tag with Orvane…"
+    [ -x "$script" ] || fail "no GNOME Files script"
+    mkdir -p "$work/bin" && printf '#!/bin/sh\nprintf "%%s|" "$@" > "%s/args"\n' "$work" > "$work/bin/orvane"
+    chmod +x "$work/bin/orvane"
+    PATH="$work/bin:$PATH" NAUTILUS_SCRIPT_SELECTED_FILE_PATHS="$(printf '/a b/c\n/d\n')" "$script"
+    [ "$(cat "$work/args")" = "--tag-dialog|/a b/c|/d|" ] || fail "script passed $(cat "$work/args")"
     local version help
     version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/orvane" --version)
     [ "$version" = "Orvane 0.1.0" ] || fail "--version said: $version"
@@ -43,7 +54,7 @@ done
 dpkg-deb -f "$deb" Description | sed -n 2p | grep -q "hierarchy" || fail "no extended description"
 dpkg -x "$deb" "$work/unpacked"
 check_tree "$work/unpacked"
-[ "$(find "$work/unpacked" -type f | wc -l)" -eq 7 ] || fail "unexpected files in the package"
+[ "$(find "$work/unpacked" -type f | wc -l)" -eq 10 ] || fail "unexpected files in the package"
 grep -q "^License: MIT" "$work/unpacked/usr/share/doc/orvane/copyright" || fail "no licence"
 gzip -t "$work/unpacked/usr/share/doc/orvane/changelog.Debian.gz" || fail "changelog not gzip"
 # What a distribution would check first; lintian is optional where it cannot be installed.

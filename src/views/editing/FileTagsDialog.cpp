@@ -46,9 +46,11 @@ std::optional<bool> changed(Qt::CheckState start, Qt::CheckState now) {
 }  // namespace
 
 FileTagsDialog::FileTagsDialog(AppViewModel& model, QWidget* parent)
-    : QDialog(parent), m_model(model), m_choices(model.tagChoicesForSelection()) {
+    : FileTagsDialog(model, model.selectedFiles(), parent) {}
+
+FileTagsDialog::FileTagsDialog(AppViewModel& model, const QList<FileItem>& files, QWidget* parent)
+    : QDialog(parent), m_model(model), m_choices(model.tagChoicesFor(files)) {
     setObjectName("fileTagsDialog");
-    const QList<FileItem> files = model.selectedFiles();
     for (const FileItem& file : files) {
         m_files.append(file.url);
     }
@@ -91,10 +93,14 @@ FileTagsDialog::FileTagsDialog(AppViewModel& model, QWidget* parent)
 }
 
 void FileTagsDialog::openFor(AppViewModel& model, QWidget* window) {
-    if (model.selectedFileIDs().isEmpty()) {
+    openFor(model, model.selectedFiles(), window);
+}
+
+void FileTagsDialog::openFor(AppViewModel& model, const QList<FileItem>& files, QWidget* window) {
+    if (files.isEmpty()) {
         return;
     }
-    auto* dialog = new FileTagsDialog(model, window);
+    auto* dialog = new FileTagsDialog(model, files, window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
 }

@@ -19,8 +19,11 @@ class FileTagsDialog : public QDialog {
 
 public:
     explicit FileTagsDialog(AppViewModel& model, QWidget* parent = nullptr);
-    // Opens one for the selected files, over `window`; it goes when closed.
+    // For files named from outside (a file manager's "Tag with Orvane…").
+    FileTagsDialog(AppViewModel& model, const QList<FileItem>& files, QWidget* parent);
+    // Opens one for the selected files, or the files given, over `window`; it goes when closed.
     static void openFor(AppViewModel& model, QWidget* window);
+    static void openFor(AppViewModel& model, const QList<FileItem>& files, QWidget* window);
 
     QTreeWidget& tags() const { return *m_tags; }
     QListWidget& otherNames() const { return *m_others; }
