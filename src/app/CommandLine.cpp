@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/DesktopServices.h"
 #include "app/OrvaneBus.h"
 
 #include "model/HierarchyCodec.h"
@@ -52,8 +53,8 @@ constexpr int kDone = 0;
 constexpr int kError = 1;
 constexpr int kUsage = 2;
 
-constexpr const char* kCommands[] = {"tag",      "untag", "tags",   "files",
-                                     "untagged", "tree",  "export", "import"};
+constexpr const char* kCommands[] = {"tag",  "untag",  "tags",   "files", "untagged",
+                                     "tree", "rename", "export", "import"};
 
 void say(const QString& message) {
     std::fprintf(stderr, "orvane: %s\n", message.toLocal8Bit().constData());
@@ -205,6 +206,19 @@ std::optional<QDBusMessage> askWindow(const char* method, const QList<QVariant>&
     return bus.call(call, QDBus::Block, kWorkTimeoutMs);
 }
 
+// What the window replied to an edit: said when something went wrong.
+int editReplied(const QDBusMessage& reply) {
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        say("the window did not answer: " + reply.errorMessage());
+        return kError;
+    }
+    if (const QString trouble = reply.arguments().value(0).toString(); !trouble.isEmpty()) {
+        say(trouble);
+        return kError;
+    }
+    return kDone;
+}
+
 // The files as given, each once; a file that is not there is said and left out.
 QList<QByteArray> existingFiles(const QList<QByteArray>& files, bool* missing) {
     QList<QByteArray> paths;
@@ -229,15 +243,7 @@ int tagOrUntag(const Arguments& arguments, bool tagging) {
     const QList<QByteArray> files = existingFiles(arguments.files, &missing);
     if (const auto reply =
             askWindow(tagging ? "Tag" : "Untag", {QVariant::fromValue(files), arguments.tags})) {
-        if (reply->type() != QDBusMessage::ReplyMessage) {
-            say("the window did not answer: " + reply->errorMessage());
-            return kError;
-        }
-        if (const QString trouble = reply->arguments().value(0).toString(); !trouble.isEmpty()) {
-            say(trouble);
-            return kError;
-        }
-        return missing ? kError : kDone;
+        return editReplied(*reply) == kDone && !missing ? kDone : kError;
     }
     auto edit = TagArguments::edit(loadTree(), arguments.tags, tagging, NestedTagStyle());
     if (const QString* problem = std::get_if<QString>(&edit)) {
@@ -248,6 +254,44 @@ int tagOrUntag(const Arguments& arguments, bool tagging) {
         {.kind = FileJournal::Kind::Edit, .edit = std::get<TagEdit>(edit)}, FileWork::planOf(files),
         tagging ? FileWorkStatus::kTagging : FileWorkStatus::kUntagging);
     return missing ? kError : result;
+}
+
+int rename(const Arguments& arguments) {
+    if (arguments.files.size() != 2) {
+        say("usage: orvane rename TAG NEW");
+        return kUsage;
+    }
+    const QString tag = QString::fromLocal8Bit(arguments.files[0]);
+    const QString newName = QString::fromLocal8Bit(arguments.files[1]);
+    if (const auto reply = askWindow("Rename", {tag, newName})) {
+        return editReplied(*reply);
+    }
+    // No window: the window's own rename, run here without one (it reads every folder to find
+    // the files that carry the name).
+    if (::isatty(STDERR_FILENO)) {
+        say("reading the tags of your files\u2026");
+    }
+    DesktopServices services;
+    AppViewModel model(services.services(), AppViewModel::Startup::LoadHierarchy);
+    QString trouble;
+    QEventLoop loop;
+    bool finished = false;
+    model.renameFromScript(tag, newName, [&](const QString& said) {
+        trouble = said;
+        finished = true;
+        loop.quit();
+    });
+    if (!finished) {
+        loop.exec();
+    }
+    model.waitForFileWork();
+    model.shutDown();
+    services.index.stop();
+    if (!trouble.isEmpty()) {
+        say(trouble);
+        return kError;
+    }
+    return kDone;
 }
 
 int tags(const Arguments& arguments) {
@@ -528,6 +572,8 @@ const char* summary() {
            "                        joined by and (also implied), or, not, ( )\n"
            "  untagged [DIR]        the files under DIR (not hidden) without tags\n"
            "  tree                  every tag's path in the tree, names joined by /\n"
+           "  rename TAG NEW        rename the tag in the tree and on every file that\n"
+           "                        carries it\n"
            "  export [DIR]          every tagged file under DIR with its exact tags, as\n"
            "                        JSON lines\n"
            "  import FILE           put exported tags back, by path under the current\n"
@@ -564,6 +610,9 @@ int run(int argc, char* argv[]) {
     }
     if (command == "tree") {
         return tree(arguments);
+    }
+    if (command == "rename") {
+        return rename(arguments);
     }
     if (command == "export") {
         return exportTags(arguments);

@@ -43,6 +43,16 @@ QString OrvaneBus::edit(const QList<QByteArray>& files, const QStringList& tags,
     return {};
 }
 
+QString OrvaneBus::Rename(const QString& tag, const QString& newName) {
+    setDelayedReply(true);
+    const QDBusMessage call = message();
+    QDBusConnection bus = connection();
+    m_model.renameFromScript(tag, newName, [call, bus](const QString& trouble) mutable {
+        bus.send(call.createReply(trouble));
+    });
+    return {};
+}
+
 QList<QByteArray> OrvaneBus::Files(const QStringList& words) {
     auto parsed = TagQuery::parse(words);
     if (const QString* error = std::get_if<QString>(&parsed)) {

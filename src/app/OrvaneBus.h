@@ -41,6 +41,9 @@ public slots:
     // done, is what went wrong (empty when nothing did).
     Q_SCRIPTABLE QString Tag(const QList<QByteArray>& files, const QStringList& tags);
     Q_SCRIPTABLE QString Untag(const QList<QByteArray>& files, const QStringList& tags);
+    // The tag (a name or a tree path) renamed in the tree and on its files; the reply, once the
+    // files are done, is what went wrong (empty when nothing did).
+    Q_SCRIPTABLE QString Rename(const QString& tag, const QString& newName);
     // The files answering the query's words, as `orvane files` gives them.
     Q_SCRIPTABLE QList<QByteArray> Files(const QStringList& query);
     Q_SCRIPTABLE void Show(const QByteArray& file);

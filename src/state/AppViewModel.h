@@ -198,6 +198,9 @@ public:
     // files as the window's own edits are, undoable.
     void editFromScript(const QList<QByteArray>& paths, const QStringList& tags, bool tagging,
                         Finished finished);
+    // The tag a script names (a name or a tree path) renamed in the tree and on its files, as
+    // the rename field does.
+    void renameFromScript(const QString& tag, const QString& newName, Finished finished);
     // Opens the file's deepest tag (the longest path of the tree whose names it carries) with
     // the file selected; the top of the tree when it carries none.
     void showFile(const QByteArray& path);
@@ -343,7 +346,9 @@ private:
                           std::function<void(const FileWork::Summary&)> then = {},
                           std::function<void()> started = {});
     // With the name another tag shares, the status line says how many files kept it for that tag.
-    void renameOnFiles(qint64 op, const QString& sharedName = {});
+    void renameOnFiles(qint64 op, const QString& sharedName = {}, Finished finished = {});
+    // The tag renamed in the tree and on every file that carries its name, as one undoable step.
+    void renameEverywhere(const QUuid& id, const QString& trimmed, Finished finished = {});
     // Path entries moved or taken off by a move or delete; `op` is in the journal already.
     void rewritePathsOnFiles(qint64 op);
     // Says in the status line how many files of a tag just nested lack a name along its path.

@@ -6,6 +6,7 @@
 #include "state/AppViewModel.h"
 #include "state/FileWorkQueue.h"
 #include "state/SharedNames.h"
+#include "state/TagArguments.h"
 
 #include <QPointer>
 
@@ -121,9 +122,31 @@ void AppViewModel::commitInlineEdit() {
         cancelInlineEdit();
         return;
     }
-    const QString oldName = tag->name;
     setInlineEditingTagID(std::nullopt);
+    renameEverywhere(id, trimmed);
+}
+
+void AppViewModel::renameFromScript(const QString& tag, const QString& newName, Finished finished) {
+    auto found = TagArguments::find(m_hierarchy, tag);
+    if (const QString* problem = std::get_if<QString>(&found)) {
+        finished(*problem);
+        return;
+    }
+    const QString trimmed = TagNames::trimmed(newName);
+    if (trimmed.isEmpty()) {
+        finished(QStringLiteral("a tag needs a name"));
+        return;
+    }
+    cancelInlineEdit();
+    renameEverywhere(std::get<QUuid>(found), trimmed, std::move(finished));
+}
+
+void AppViewModel::renameEverywhere(const QUuid& id, const QString& trimmed, Finished finished) {
+    const QString oldName = findTag(id, m_hierarchy)->name;
     if (oldName == trimmed) {
+        if (finished) {
+            finished({});
+        }
         return;
     }
     // The files' side is in the journal, with the tree's, before the tree says the new name:
@@ -144,6 +167,9 @@ void AppViewModel::commitInlineEdit() {
     const qint64 op = m_journal->begin(operation);
     if (!op) {
         refuse(label, m_journal->lastError());
+        if (finished) {
+            finished(m_fileWorkStatus);
+        }
         return;
     }
     if (!editTree(
@@ -153,10 +179,13 @@ void AppViewModel::commitInlineEdit() {
             },
             op, operation.tree)) {
         m_journal->finish(op);  // the tree could not be saved: nothing was done
+        if (finished) {
+            finished(m_fileWorkStatus);
+        }
         return;
     }
     noteNamesLeaving(operation);
-    renameOnFiles(op, shared ? oldName : QString());
+    renameOnFiles(op, shared ? oldName : QString(), std::move(finished));
 }
 
 void AppViewModel::deleteTag(QUuid id) {

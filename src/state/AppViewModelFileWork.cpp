@@ -157,21 +157,26 @@ void AppViewModel::reloadAfterFileWork() {
     loadFilesForCurrentTag();
 }
 
-void AppViewModel::renameOnFiles(qint64 op, const QString& sharedName) {
+void AppViewModel::renameOnFiles(qint64 op, const QString& sharedName, Finished finished) {
     QPointer<AppViewModel> self(this);
-    enqueueOperation(op, kRenaming, [self, name = sharedName](const FileWork::Summary& summary) {
-        // Files of the other tag of that name were left as they are: said, always.
-        if (!name.isEmpty() && summary.unchanged > 0 && !hasTrouble(summary)) {
-            self->setFileWorkStatus(
-                FileWorkStatus::summary(kRenaming, summary) + "; " +
-                (summary.unchanged == 1
-                     ? QStringLiteral("1 file kept \u201c%1\u201d for the other tag").arg(name)
-                     : QStringLiteral("%1 files kept \u201c%2\u201d for the other tag")
-                           .arg(number(summary.unchanged), name)));
-            self->m_statusTimer.start(kStatusShownMs);
-        }
-        self->reloadAfterFileWork();
-    });
+    enqueueOperation(
+        op, kRenaming, [self, name = sharedName, finished](const FileWork::Summary& summary) {
+            if (finished) {
+                finished(hasTrouble(summary) ? FileWorkStatus::summary(kRenaming, summary)
+                                             : QString());
+            }
+            // Files of the other tag of that name were left as they are: said, always.
+            if (!name.isEmpty() && summary.unchanged > 0 && !hasTrouble(summary)) {
+                self->setFileWorkStatus(
+                    FileWorkStatus::summary(kRenaming, summary) + "; " +
+                    (summary.unchanged == 1
+                         ? QStringLiteral("1 file kept \u201c%1\u201d for the other tag").arg(name)
+                         : QStringLiteral("%1 files kept \u201c%2\u201d for the other tag")
+                               .arg(number(summary.unchanged), name)));
+                self->m_statusTimer.start(kStatusShownMs);
+            }
+            self->reloadAfterFileWork();
+        });
 }
 
 void AppViewModel::rewritePathsOnFiles(qint64 op) {

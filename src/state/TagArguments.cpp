@@ -48,6 +48,30 @@ std::variant<QStringList, QString> resolve(const QString& tag, const QList<QStri
 
 }  // namespace
 
+std::variant<QUuid, QString> find(const QList<TagNode>& tree, const QString& tag) {
+    const QList<QStringList> paths = pathsOf(tree);
+    auto resolved = resolve(tag, paths);
+    if (const QString* problem = std::get_if<QString>(&resolved)) {
+        return *problem;
+    }
+    if (!paths.contains(std::get<QStringList>(resolved))) {
+        return QStringLiteral("\"%1\" is not in the tree").arg(tag);
+    }
+    // The path leads from the root down, one name a level.
+    const QList<TagNode>* level = &tree;
+    const TagNode* node = nullptr;
+    for (const QString& name : std::get<QStringList>(resolved)) {
+        for (const TagNode& child : *level) {
+            if (child.name == name) {
+                node = &child;
+                break;
+            }
+        }
+        level = &node->children;
+    }
+    return node->id;
+}
+
 QList<QStringList> pathsOf(const QList<TagNode>& tree) {
     QList<QStringList> paths;
     collect(tree, {}, paths);

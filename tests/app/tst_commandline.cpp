@@ -135,6 +135,15 @@ private slots:
         QTest::newRow("an unknown option: usage, nothing written")
             << QStringList{"tag", "a", "--bogus", "-t", "Loose"} << 2 << QByteArray()
             << "orvane: unknown option --bogus" << before;
+        QTest::newRow("rename: the tree's tag and its files")
+            << QStringList{"rename", "projects/client", "Customer"} << 0 << QByteArray() << ""
+            << QByteArray("Projects,Customer");
+        QTest::newRow("rename of a name twice in the tree is refused")
+            << QStringList{"rename", "Work", "Job"} << 1 << QByteArray()
+            << "orvane: \"Work\" is in the tree more than once" << before;
+        QTest::newRow("rename of a tag the tree lacks is refused")
+            << QStringList{"rename", "Nope", "Job"} << 1 << QByteArray()
+            << "orvane: \"Nope\" is not in the tree" << before;
         QTest::newRow("untag: the tag's own name goes")
             << QStringList{"untag", "a", "-t", "Client"} << 0 << QByteArray() << ""
             << QByteArray("Projects");
@@ -241,6 +250,15 @@ private slots:
         result = orvane({"files", "Client"});
         QCOMPARE(result.out, QFile::encodeName(m_home->path("a")) + '\n' +
                                  QFile::encodeName(m_home->path("b")) + '\n');
+
+        result = orvane({"rename", "Client", "Customer"});
+        QVERIFY2(result.exitCode == 0, result.err.constData());
+        QCOMPARE(model.hierarchy()[0].children[0].name, QString("Customer"));
+        QCOMPARE(raw(m_home->path("a")), QByteArray("Projects,Customer"));
+        QCOMPARE(model.undoLabel(), QString("Undo Rename \u201cClient\u201d"));
+        model.undo();
+        model.waitForFileWork();
+        QCOMPARE(raw(m_home->path("a")), QByteArray("Projects,Client"));
 
         QSignalSpy raised(&bus, &OrvaneBus::raiseRequested);
         QCOMPARE(orvane({"--show", "a"}).exitCode, 0);
