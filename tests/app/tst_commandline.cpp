@@ -130,6 +130,11 @@ private slots:
         QTest::newRow("tag: a missing file is said, the others tagged")
             << QStringList{"tag", "nosuch", "a", "-t", "Loose"} << 1 << QByteArray()
             << "orvane: nosuch: no such file" << QByteArray("Projects,Client,Loose");
+        // procfs, like FAT and some network mounts, has no extended attributes.
+        QTest::newRow("tag on a drive without tags: said so")
+            << QStringList{"tag", "/proc/self/comm", "a", "-t", "Loose"} << 1 << QByteArray()
+            << "orvane: Tagged 1 file; 1 could not be changed (this drive cannot store tags)"
+            << QByteArray("Projects,Client,Loose");
         QTest::newRow("tag without tags: usage") << QStringList{"tag", "a"} << 2 << QByteArray()
                                                  << "orvane: usage: orvane tag" << before;
         QTest::newRow("an unknown option: usage, nothing written")
