@@ -86,7 +86,7 @@ int main(int argc, char* argv[]) {
     MainWindow window(model);
     window.show();
     // The command line and the file managers' actions reach this window on the session bus.
-    OrvaneBus bus(model, services.index, services.tagStore);
+    OrvaneBus bus(model, services.index);
     auto raise = [&window] {
         window.showNormal();
         window.raise();

@@ -457,10 +457,9 @@ int files(const Arguments& arguments) {
         say("reading the tags of your files\u2026");
     }
     index.start();
-    XattrTagStore store;
     QList<QByteArray> answers;
     QEventLoop loop;
-    std::get<TagQuery>(parsed).answer(index, store, true, [&](const QList<QByteArray>& paths) {
+    std::get<TagQuery>(parsed).answer(index, true, [&](const QList<QByteArray>& paths) {
         answers = paths;
         loop.quit();
     });

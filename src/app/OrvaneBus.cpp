@@ -8,9 +8,8 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 
-OrvaneBus::OrvaneBus(AppViewModel& model, TaggedFileQuery& index, const FileTagStore& store,
-                     QObject* parent)
-    : QObject(parent), m_model(model), m_index(index), m_store(store) {
+OrvaneBus::OrvaneBus(AppViewModel& model, TaggedFileQuery& index, QObject* parent)
+    : QObject(parent), m_model(model), m_index(index) {
     registerTypes();
 }
 
@@ -62,7 +61,7 @@ QList<QByteArray> OrvaneBus::Files(const QStringList& words) {
     setDelayedReply(true);
     const QDBusMessage call = message();
     QDBusConnection bus = connection();
-    std::get<TagQuery>(parsed).answer(m_index, m_store, true,
+    std::get<TagQuery>(parsed).answer(m_index, true,
                                       [call, bus](const QList<QByteArray>& paths) mutable {
                                           bus.send(call.createReply(QVariant::fromValue(paths)));
                                       });

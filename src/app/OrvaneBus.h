@@ -7,7 +7,6 @@
 #include <QStringList>
 
 class AppViewModel;
-class FileTagStore;
 class TaggedFileQuery;
 
 // The running window on the session bus: the command line's edits go through its file work
@@ -22,8 +21,7 @@ public:
     static constexpr const char* kPath = "/org/orvane/Orvane";
     static constexpr const char* kInterface = "org.orvane.Orvane";
 
-    OrvaneBus(AppViewModel& model, TaggedFileQuery& index, const FileTagStore& store,
-              QObject* parent = nullptr);
+    OrvaneBus(AppViewModel& model, TaggedFileQuery& index, QObject* parent = nullptr);
     // Takes the name on the session bus; false when there is no bus or another window has it.
     bool publish();
     // The types of the calls (paths as byte arrays), known to the bus in each process that
@@ -54,5 +52,4 @@ private:
 
     AppViewModel& m_model;
     TaggedFileQuery& m_index;
-    const FileTagStore& m_store;
 };

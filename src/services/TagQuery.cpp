@@ -1,15 +1,11 @@
 #include "services/TagQuery.h"
 
-#include "platform/FileTagStore.h"
-#include "platform/TagIndexTable.h"
 #include "platform/TagNames.h"
 #include "platform/TagPaths.h"
 #include "platform/TaggedFileQuery.h"
-#include "services/FileTagging.h"
 
-#include <QCoreApplication>
+#include <QHash>
 #include <QSet>
-#include <QThreadPool>
 
 #include <algorithm>
 
@@ -65,6 +61,7 @@ public:
     }
 
     QStringList terms;
+    bool negates = false;
 
 private:
     bool isWord(const char* word) const {
@@ -94,6 +91,7 @@ private:
     NodePtr notExpression() {
         if (isWord("not")) {
             ++m_at;
+            negates = true;
             return std::make_shared<Node>(Node{Node::Kind::Not, {}, notExpression(), {}});
         }
         if (isWord("(")) {
@@ -129,33 +127,42 @@ private:
     QString m_error;
 };
 
-bool carries(const QString& term, const QSet<QString>& keys) {
+using Files = QSet<QByteArray>;
+using FilesOfName = QHash<QString, Files>;
+
+// The names the index is asked for a term: a path's entry query and each name along it.
+QStringList namesAsked(const QString& term) {
     if (const auto names = TagPaths::segments(term)) {
-        if (keys.contains(TagNames::matchKey(TagPaths::query(*names)))) {
-            return true;  // a path entry through it
-        }
-        for (const QString& name : *names) {
-            if (!keys.contains(TagNames::matchKey(name))) {
-                return false;
-            }
-        }
-        return true;
+        return QStringList{TagPaths::query(*names)} + *names;
     }
-    return keys.contains(TagNames::matchKey(term));
+    return {term};
 }
 
-bool evaluate(const Node& node, const QSet<QString>& keys) {
+Files filesOf(const QString& term, const FilesOfName& files) {
+    const auto names = TagPaths::segments(term);
+    if (!names) {
+        return files.value(term);
+    }
+    Files along = files.value(names->first());
+    for (const QString& name : *names) {
+        along.intersect(files.value(name));
+    }
+    return along.unite(files.value(TagPaths::query(*names)));
+}
+
+Files evaluate(const Node& node, const FilesOfName& files, const Files& every) {
     switch (node.kind) {
         case Node::Kind::Term:
-            return carries(node.term, keys);
+            return filesOf(node.term, files);
         case Node::Kind::Not:
-            return !evaluate(*node.left, keys);
+            return Files(every).subtract(evaluate(*node.left, files, every));
         case Node::Kind::And:
-            return evaluate(*node.left, keys) && evaluate(*node.right, keys);
+            return evaluate(*node.left, files, every)
+                .intersect(evaluate(*node.right, files, every));
         case Node::Kind::Or:
-            return evaluate(*node.left, keys) || evaluate(*node.right, keys);
+            return evaluate(*node.left, files, every).unite(evaluate(*node.right, files, every));
     }
-    return false;
+    return {};
 }
 
 }  // namespace
@@ -169,54 +176,36 @@ std::variant<TagQuery, QString> TagQuery::parse(const QStringList& words) {
     TagQuery query;
     query.m_root = std::get<NodePtr>(parsed);
     query.m_terms = parser.terms;
+    query.m_negates = parser.negates;
     return query;
 }
 
-bool TagQuery::matches(const QStringList& entries) const {
-    const QStringList keys = TagIndexTable::keysFor(entries);
-    return evaluate(*m_root, QSet<QString>(keys.begin(), keys.end()));
-}
-
-bool TagQuery::matchesWithoutTerms() const {
-    return evaluate(*m_root, {});
-}
-
-void TagQuery::answer(TaggedFileQuery& index, const FileTagStore& store, bool complete,
-                      Answer done) const {
+void TagQuery::answer(TaggedFileQuery& index, bool complete, Answer done) const {
     struct Gathering {
-        QSet<QByteArray> candidates;
+        FilesOfName files;
+        Files every;
         qsizetype waiting = 0;
     };
     auto gathering = std::make_shared<Gathering>();
     const TagQuery query = *this;
-    // The candidates are checked where reading thousands of files holds no window up.
-    auto check = [gathering, query, &store, done] {
-        QThreadPool::globalInstance()->start([gathering, query, &store, done] {
-            QList<QByteArray> paths = gathering->candidates.values();
-            std::sort(paths.begin(), paths.end());
-            QList<QByteArray> answers;
-            for (const QByteArray& path : std::as_const(paths)) {
-                const auto names = store.read(path);
-                if (names && query.matches(FileTagging::decodeNames(*names))) {
-                    answers.append(path);
-                }
-            }
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(), [done, answers] { done(answers); },
-                Qt::QueuedConnection);
-        });
-    };
-    auto ask = [gathering, &index, complete, check](const QStringList& names) {
-        if (names.isEmpty()) {
-            check();
-            return;
+    auto ask = [gathering, query, &index, complete, done](QStringList names) {
+        for (const QString& term : query.m_terms) {
+            names += namesAsked(term);
         }
+        names.removeDuplicates();
         gathering->waiting = names.size();
         for (const QString& name : names) {
-            auto collect = [gathering, check](const QList<QByteArray>& paths) {
-                gathering->candidates.unite(QSet<QByteArray>(paths.begin(), paths.end()));
+            auto collect = [gathering, query, name, done](const QList<QByteArray>& paths) {
+                Files& files = gathering->files[name];
+                files = Files(paths.begin(), paths.end());
+                if (query.m_negates) {
+                    gathering->every.unite(files);
+                }
                 if (--gathering->waiting == 0) {
-                    check();
+                    QList<QByteArray> answer =
+                        evaluate(*query.m_root, gathering->files, gathering->every).values();
+                    std::sort(answer.begin(), answer.end());
+                    done(answer);
                 }
             };
             if (complete) {
@@ -226,17 +215,10 @@ void TagQuery::answer(TaggedFileQuery& index, const FileTagStore& store, bool co
             }
         }
     };
-    if (matchesWithoutTerms()) {
+    if (m_negates) {
+        // "not": every tagged file is a candidate, found through every name there is.
         index.queryAllTagNames(ask, complete);
-        return;
+    } else {
+        ask({});
     }
-    QStringList names;
-    for (const QString& term : m_terms) {
-        if (const auto segments = TagPaths::segments(term)) {
-            names << TagPaths::query(*segments) << segments->last();
-        } else {
-            names << term;
-        }
-    }
-    ask(names);
 }

@@ -236,7 +236,7 @@ private slots:
         options.outsideListPath = m_home->cacheDir() + "/outside";
         DesktopServices services(options);
         AppViewModel model(services.services(), AppViewModel::Startup::LoadHierarchy);
-        OrvaneBus bus(model, services.index, services.tagStore);
+        OrvaneBus bus(model, services.index);
         QVERIFY(bus.publish());
         services.index.waitUntilReady();
 
