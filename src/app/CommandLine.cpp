@@ -53,9 +53,6 @@ constexpr int kDone = 0;
 constexpr int kError = 1;
 constexpr int kUsage = 2;
 
-constexpr const char* kCommands[] = {"tag",  "untag",  "tags",   "files", "untagged",
-                                     "tree", "rename", "export", "import"};
-
 void say(const QString& message) {
     std::fprintf(stderr, "orvane: %s\n", message.toLocal8Bit().constData());
 }
@@ -109,6 +106,13 @@ Arguments parse(int argc, char* argv[]) {
 
 void write(const QByteArray& bytes) {
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+}
+
+// The system's error just met on a path.
+void sayFailed(const QByteArray& path) {
+    const int error = errno;  // before anything else can change it
+    say(QString::fromLocal8Bit(path) + ": " +
+        QString::fromLocal8Bit(std::strerror(error)).toLower());
 }
 
 // Lines for scripts: one a line, or NUL-separated with -0; --count writes only how many.
@@ -306,8 +310,7 @@ int tags(const Arguments& arguments) {
     for (const QByteArray& file : arguments.files) {
         const auto value = store.readValue(file);
         if (!value) {
-            say(QString::fromLocal8Bit(file) + ": " +
-                QString::fromLocal8Bit(std::strerror(errno)).toLower());
+            sayFailed(file);
             result = kError;
             continue;
         }
@@ -371,8 +374,7 @@ void walkFiles(const QByteArray& folder, const QByteArray& relative, bool hidden
                bool* unreadable) {
     DIR* dir = ::opendir(folder.constData());
     if (!dir) {
-        say(QString::fromLocal8Bit(folder) + ": " +
-            QString::fromLocal8Bit(std::strerror(errno)).toLower());
+        sayFailed(folder);
         *unreadable = true;
         return;
     }
@@ -534,8 +536,7 @@ int importTags(const Arguments& arguments) {
         const QByteArray path = into + '/' + relative;
         const auto now = store.readOwnValue(path);
         if (!now) {
-            say(QString::fromLocal8Bit(relative) + ": " +
-                QString::fromLocal8Bit(std::strerror(errno)).toLower());
+            sayFailed(relative);
             result = kError;
             continue;
         }
@@ -555,11 +556,28 @@ int importTags(const Arguments& arguments) {
     return written != kDone ? written : result;
 }
 
+struct Command {
+    const char* name;
+    int (*run)(const Arguments&);
+};
+constexpr Command kCommands[] = {
+    {"tag", [](const Arguments& arguments) { return tagOrUntag(arguments, true); }},
+    {"untag", [](const Arguments& arguments) { return tagOrUntag(arguments, false); }},
+    {"tags", tags},
+    {"files", files},
+    {"untagged", untagged},
+    {"tree", tree},
+    {"rename", rename},
+    {"export", exportTags},
+    {"import", importTags},
+};
+
 }  // namespace
 
 bool isCommand(const char* argument) {
-    return std::any_of(std::begin(kCommands), std::end(kCommands),
-                       [argument](const char* command) { return qstrcmp(argument, command) == 0; });
+    return std::any_of(
+        std::begin(kCommands), std::end(kCommands),
+        [argument](const Command& command) { return qstrcmp(argument, command.name) == 0; });
 }
 
 const char* summary() {
@@ -595,28 +613,12 @@ int run(int argc, char* argv[]) {
         say("unknown option " + arguments.unknown);
         return kUsage;
     }
-    if (command == "tag" || command == "untag") {
-        return tagOrUntag(arguments, command == "tag");
+    for (const Command& known : kCommands) {
+        if (command == known.name) {
+            return known.run(arguments);
+        }
     }
-    if (command == "tags") {
-        return tags(arguments);
-    }
-    if (command == "files") {
-        return files(arguments);
-    }
-    if (command == "untagged") {
-        return untagged(arguments);
-    }
-    if (command == "tree") {
-        return tree(arguments);
-    }
-    if (command == "rename") {
-        return rename(arguments);
-    }
-    if (command == "export") {
-        return exportTags(arguments);
-    }
-    return importTags(arguments);
+    return kUsage;
 }
 
 }  // namespace CommandLine
