@@ -34,6 +34,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTimer>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -210,6 +211,32 @@ std::optional<QDBusMessage> askWindow(const char* method, const QList<QVariant>&
     return bus.call(call, QDBus::Block, kWorkTimeoutMs);
 }
 
+// While the folders are read, on a terminal: how far, on one line rewritten every half second.
+class CrawlProgress {
+public:
+    explicit CrawlProgress(const TagIndex& index) {
+        if (!::isatty(STDERR_FILENO)) {
+            return;
+        }
+        m_timer.setInterval(500);
+        QObject::connect(&m_timer, &QTimer::timeout, [&index, this] {
+            m_shown = true;
+            std::fprintf(stderr, "\rorvane: reading the tags of your files\u2026 %s folders",
+                         qPrintable(FileWorkStatus::number(index.folderCount())));
+        });
+        m_timer.start();
+    }
+    ~CrawlProgress() {
+        if (m_shown) {
+            std::fprintf(stderr, "\r\033[K");  // the line goes once the answer is there
+        }
+    }
+
+private:
+    QTimer m_timer;
+    bool m_shown = false;
+};
+
 // What the window replied to an edit: said when something went wrong.
 int editReplied(const QDBusMessage& reply) {
     if (reply.type() != QDBusMessage::ReplyMessage) {
@@ -272,10 +299,8 @@ int rename(const Arguments& arguments) {
     }
     // No window: the window's own rename, run here without one (it reads every folder to find
     // the files that carry the name).
-    if (::isatty(STDERR_FILENO)) {
-        say("reading the tags of your files\u2026");
-    }
     DesktopServices services;
+    CrawlProgress progress(services.index);
     AppViewModel model(services.services(), AppViewModel::Startup::LoadHierarchy);
     QString trouble;
     QEventLoop loop;
@@ -455,17 +480,17 @@ int files(const Arguments& arguments) {
     options.storePath.clear();  // the window's to keep
     options.watchLimit = 0;
     TagIndex index(options);
-    if (::isatty(STDERR_FILENO)) {
-        say("reading the tags of your files\u2026");
-    }
     index.start();
     QList<QByteArray> answers;
-    QEventLoop loop;
-    std::get<TagQuery>(parsed).answer(index, true, [&](const QList<QByteArray>& paths) {
-        answers = paths;
-        loop.quit();
-    });
-    loop.exec();
+    {
+        const CrawlProgress progress(index);  // gone before the answer is written
+        QEventLoop loop;
+        std::get<TagQuery>(parsed).answer(index, true, [&](const QList<QByteArray>& paths) {
+            answers = paths;
+            loop.quit();
+        });
+        loop.exec();
+    }
     writePaths(arguments, answers);
     return kDone;
 }
