@@ -6,11 +6,9 @@
 #include "model/HierarchyCodec.h"
 #include "model/HierarchyFile.h"
 #include "model/TagNode.h"
-#include "model/TagTree.h"
 #include "platform/FileJournal.h"
 #include "platform/Log.h"
 #include "platform/TagIndex.h"
-#include "platform/TagPaths.h"
 #include "platform/TagValueCodec.h"
 #include "platform/TaggedFileQuery.h"
 #include "platform/XattrTagStore.h"
@@ -28,7 +26,6 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -37,7 +34,6 @@
 #include <QTimer>
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -553,7 +549,7 @@ int importTags(const Arguments& arguments) {
         const auto value = QByteArray::fromBase64Encoding(object["value"].toString().toLatin1(),
                                                           QByteArray::AbortOnBase64DecodingErrors);
         if (relative.isEmpty() || relative.startsWith('/') || relative.split('/').contains("..") ||
-            !value) {
+            !object["value"].isString() || !value) {
             say(QStringLiteral("line %1 is not a file's tags; left out").arg(lineNumber));
             result = kError;
             continue;
@@ -640,7 +636,13 @@ int run(int argc, char* argv[]) {
     }
     for (const Command& known : kCommands) {
         if (command == known.name) {
-            return known.run(arguments);
+            const int result = known.run(arguments);
+            // A full disk or a closed pipe: the answer is not there, and the script must know.
+            if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+                sayFailed("standard output");
+                return kError;
+            }
+            return result;
         }
     }
     return kUsage;

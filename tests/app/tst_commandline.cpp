@@ -186,6 +186,18 @@ private slots:
         QCOMPARE(raw(m_home->path("a")), aAfter);
     }
 
+    // An answer that could not be written (a full disk) is a failure, not a silent success.
+    void answerNotWrittenIsAnError() {
+        QProcess process;
+        process.setWorkingDirectory(m_home->home());
+        process.setStandardOutputFile("/dev/full");
+        process.start(ORVANE_PATH, {"tags", "a"});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(process.readAllStandardError().contains(
+            "orvane: standard output: no space left on device"));
+    }
+
     // Tags kept through a copy to a drive without them: byte for byte, names that are not
     // UTF-8 included, and a file tagged otherwise since is left unless forced.
     void exportAndImportRoundTrip() {
