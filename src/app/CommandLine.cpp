@@ -481,7 +481,7 @@ int files(const Arguments& arguments) {
     {
         const CrawlProgress progress(index);  // gone before the answer is written
         QEventLoop loop;
-        std::get<TagQuery>(parsed).answer(index, true, [&](const QList<QByteArray>& paths) {
+        std::get<TagQuery>(parsed).answer(index, [&](const QList<QByteArray>& paths) {
             answers = paths;
             loop.quit();
         });

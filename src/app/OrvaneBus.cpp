@@ -61,10 +61,9 @@ QList<QByteArray> OrvaneBus::Files(const QStringList& words) {
     setDelayedReply(true);
     const QDBusMessage call = message();
     QDBusConnection bus = connection();
-    std::get<TagQuery>(parsed).answer(m_index, true,
-                                      [call, bus](const QList<QByteArray>& paths) mutable {
-                                          bus.send(call.createReply(QVariant::fromValue(paths)));
-                                      });
+    std::get<TagQuery>(parsed).answer(m_index, [call, bus](const QList<QByteArray>& paths) mutable {
+        bus.send(call.createReply(QVariant::fromValue(paths)));
+    });
     return {};
 }
 

@@ -1,6 +1,5 @@
 #include "services/TagQuery.h"
 
-#include "platform/TagNames.h"
 #include "platform/TagPaths.h"
 #include "platform/TaggedFileQuery.h"
 
@@ -180,7 +179,7 @@ std::variant<TagQuery, QString> TagQuery::parse(const QStringList& words) {
     return query;
 }
 
-void TagQuery::answer(TaggedFileQuery& index, bool complete, Answer done) const {
+void TagQuery::answer(TaggedFileQuery& index, Answer done) const {
     struct Gathering {
         FilesOfName files;
         Files every;
@@ -188,7 +187,7 @@ void TagQuery::answer(TaggedFileQuery& index, bool complete, Answer done) const 
     };
     auto gathering = std::make_shared<Gathering>();
     const TagQuery query = *this;
-    auto ask = [gathering, query, &index, complete, done](QStringList names) {
+    auto ask = [gathering, query, &index, done](QStringList names) {
         for (const QString& term : query.m_terms) {
             names += namesAsked(term);
         }
@@ -208,16 +207,12 @@ void TagQuery::answer(TaggedFileQuery& index, bool complete, Answer done) const 
                     done(answer);
                 }
             };
-            if (complete) {
-                index.queryEveryFileWithTag(name, collect);
-            } else {
-                index.queryFilesWithTag(name, collect);
-            }
+            index.queryEveryFileWithTag(name, collect);
         }
     };
     if (m_negates) {
         // "not": every tagged file is a candidate, found through every name there is.
-        index.queryAllTagNames(ask, complete);
+        index.queryAllTagNames(ask, true);
     } else {
         ask({});
     }

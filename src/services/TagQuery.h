@@ -24,12 +24,11 @@ public:
     // The names and paths the query asks about, each once.
     QStringList terms() const { return m_terms; }
 
-    // The files that answer, worked out from the index's files of each name: `and` the files
-    // in both, `or` in either, `not` every tagged file but those (the index is asked for every
-    // name then). `done` gets them sorted, on the main thread. With `complete`, the index
-    // answers only once it has seen every folder.
+    // The files that answer, worked out from the index's files of each name once it has seen
+    // every folder: `and` the files in both, `or` in either, `not` every tagged file but those
+    // (the index is asked for every name then). `done` gets them sorted, on the main thread.
     using Answer = std::function<void(const QList<QByteArray>& paths)>;
-    void answer(TaggedFileQuery& index, bool complete, Answer done) const;
+    void answer(TaggedFileQuery& index, Answer done) const;
 
     struct Node;
 
