@@ -5,7 +5,6 @@
 #include "app/ShutdownSignals.h"
 #include "platform/Log.h"
 #include "state/AppViewModel.h"
-#include "views/editing/FileTagsDialog.h"
 #include "views/window/ColorSchemeFollower.h"
 #include "views/window/MainWindow.h"
 
@@ -87,24 +86,13 @@ int main(int argc, char* argv[]) {
     window.show();
     // The command line and the file managers' actions reach this window on the session bus.
     OrvaneBus bus(model, services.index);
-    auto raise = [&window] {
-        window.showNormal();
-        window.raise();
-        window.activateWindow();
-    };
-    auto openTagDialog = [&model, &window, raise](const QList<QByteArray>& files) {
-        model.readFiles(files, [&model, &window, raise](const QList<FileItem>& items) {
-            raise();
-            FileTagsDialog::openFor(model, items, &window);
-        });
-    };
-    QObject::connect(&bus, &OrvaneBus::raiseRequested, &window, raise);
-    QObject::connect(&bus, &OrvaneBus::tagDialogRequested, &window, openTagDialog);
+    QObject::connect(&bus, &OrvaneBus::raiseRequested, &window, &MainWindow::bringToFront);
+    QObject::connect(&bus, &OrvaneBus::tagDialogRequested, &window, &MainWindow::openTagDialogFor);
     if (!request.show.isEmpty()) {
         model.showFile(request.show);
     }
     if (!request.tagDialog.isEmpty()) {
-        openTagDialog(request.tagDialog);
+        window.openTagDialogFor(request.tagDialog);
     }
     if (!bus.publish()) {
         Log::line("orvaneBus: not on the session bus; the command line works on the files alone");

@@ -7,6 +7,7 @@
 #include "model/HierarchyFile.h"
 #include "model/TagNode.h"
 #include "platform/FileJournal.h"
+#include "platform/FilePaths.h"
 #include "platform/Log.h"
 #include "platform/TagIndex.h"
 #include "platform/TagValueCodec.h"
@@ -136,11 +137,6 @@ void writePaths(const Arguments& arguments, const QList<QByteArray>& paths) {
     write(QJsonDocument(array).toJson(QJsonDocument::Compact) + '\n');
 }
 
-QByteArray absolute(const QByteArray& path) {
-    // Not resolved: a link is written through, as a drop of it is.
-    return path.startsWith('/') ? path : QFile::encodeName(QDir::currentPath()) + '/' + path;
-}
-
 QList<TagNode> loadTree() {
     const auto read = HierarchyFile::read();
     if (read.status != HierarchyFile::ReadStatus::Read) {
@@ -249,13 +245,15 @@ int editReplied(const QDBusMessage& reply) {
 // The files as given, each once; a file that is not there is said and left out.
 QList<QByteArray> existingFiles(const QList<QByteArray>& files, bool* missing) {
     QList<QByteArray> paths;
+    QSet<QByteArray> seen;
     for (const QByteArray& file : files) {
         struct stat info {};
         if (::stat(file.constData(), &info) != 0) {
-            say(QString::fromLocal8Bit(file) + ": no such file");
+            sayFailed(file);
             *missing = true;
-        } else if (!paths.contains(absolute(file))) {
-            paths.append(absolute(file));
+        } else if (const QByteArray path = FilePaths::absolute(file); !seen.contains(path)) {
+            seen.insert(path);
+            paths.append(path);
         }
     }
     return paths;
@@ -530,7 +528,8 @@ int importTags(const Arguments& arguments) {
         say(QString::fromLocal8Bit(arguments.files.first()) + ": " + input.errorString());
         return kError;
     }
-    const QByteArray into = absolute(arguments.into.isEmpty() ? QByteArray(".") : arguments.into);
+    const QByteArray into =
+        FilePaths::absolute(arguments.into.isEmpty() ? QByteArray(".") : arguments.into);
     XattrTagStore store;
     QList<FileJournal::Entry> files;
     int result = kDone;

@@ -1,6 +1,7 @@
 #include "app/LaunchRequest.h"
 
 #include "app/OrvaneBus.h"
+#include "platform/FilePaths.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -8,22 +9,14 @@
 #include <QDir>
 #include <QFile>
 
-namespace {
-
-QByteArray absolute(const QByteArray& path) {
-    return path.startsWith('/') ? path : QFile::encodeName(QDir::currentPath()) + '/' + path;
-}
-
-}  // namespace
-
 LaunchRequest LaunchRequest::parse(int argc, char* argv[]) {
     LaunchRequest request;
     for (int i = 1; i < argc; ++i) {
         if (qstrcmp(argv[i], "--show") == 0 && i + 1 < argc) {
-            request.show = absolute(argv[++i]);
+            request.show = FilePaths::absolute(argv[++i]);
         } else if (qstrcmp(argv[i], "--tag-dialog") == 0) {
             while (i + 1 < argc && argv[i + 1][0] != '-') {
-                request.tagDialog.append(absolute(argv[++i]));
+                request.tagDialog.append(FilePaths::absolute(argv[++i]));
             }
         }
     }

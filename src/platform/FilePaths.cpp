@@ -1,5 +1,8 @@
 #include "platform/FilePaths.h"
 
+#include <QDir>
+#include <QFile>
+
 namespace FilePaths {
 
 QUrl urlFromRawPath(const QByteArray& path) {
@@ -19,6 +22,10 @@ QByteArray rawPathFromUrl(const QUrl& url) {
         path.chop(1);
     }
     return path;
+}
+
+QByteArray absolute(const QByteArray& path) {
+    return path.startsWith('/') ? path : QFile::encodeName(QDir::currentPath()) + '/' + path;
 }
 
 }  // namespace FilePaths

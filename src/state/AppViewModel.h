@@ -342,9 +342,11 @@ private:
     void dropUnlistedSelection();
     void setFileWorkStatus(const QString& text);
     // Queues a journal operation with the status line's words for it; `then` runs when done.
+    // `finished` hears what went wrong (empty when nothing did), also when the work could not
+    // be planned.
     void enqueueOperation(qint64 op, const FileWorkStatus::Verb& verb,
                           std::function<void(const FileWork::Summary&)> then = {},
-                          std::function<void()> started = {});
+                          std::function<void()> started = {}, Finished finished = {});
     // With the name another tag shares, the status line says how many files kept it for that tag.
     void renameOnFiles(qint64 op, const QString& sharedName = {}, Finished finished = {});
     // The tag renamed in the tree and on every file that carries its name, as one undoable step.

@@ -110,7 +110,7 @@ void AppViewModel::shutDown() {
 
 void AppViewModel::enqueueOperation(qint64 op, const FileWorkStatus::Verb& verb,
                                     std::function<void(const FileWork::Summary&)> then,
-                                    std::function<void()> started) {
+                                    std::function<void()> started, Finished finished) {
     QPointer<AppViewModel> self(this);
     auto timer = std::make_shared<QElapsedTimer>();
     timer->start();
@@ -129,7 +129,7 @@ void AppViewModel::enqueueOperation(qint64 op, const FileWorkStatus::Verb& verb,
             },
             Qt::QueuedConnection);
     };
-    handlers.done = [self, timer, verb, then](const FileWork::Summary& summary) {
+    handlers.done = [self, timer, verb, then, finished](const FileWork::Summary& summary) {
         if (!self || summary.stopped) {
             return;
         }
@@ -138,7 +138,13 @@ void AppViewModel::enqueueOperation(qint64 op, const FileWorkStatus::Verb& verb,
                                                    "tried again at the next start.")
                                         .arg(self->m_journal->lastError()));
             self->m_statusTimer.start(kStatusShownMs);
+            if (finished) {
+                finished(self->m_fileWorkStatus);
+            }
             return;
+        }
+        if (finished) {
+            finished(hasTrouble(summary) ? FileWorkStatus::summary(verb, summary) : QString());
         }
         if (timer->elapsed() >= kProgressAfterMs || hasTrouble(summary)) {
             self->setFileWorkStatus(FileWorkStatus::summary(verb, summary));
@@ -160,11 +166,8 @@ void AppViewModel::reloadAfterFileWork() {
 void AppViewModel::renameOnFiles(qint64 op, const QString& sharedName, Finished finished) {
     QPointer<AppViewModel> self(this);
     enqueueOperation(
-        op, kRenaming, [self, name = sharedName, finished](const FileWork::Summary& summary) {
-            if (finished) {
-                finished(hasTrouble(summary) ? FileWorkStatus::summary(kRenaming, summary)
-                                             : QString());
-            }
+        op, kRenaming,
+        [self, name = sharedName](const FileWork::Summary& summary) {
             // Files of the other tag of that name were left as they are: said, always.
             if (!name.isEmpty() && summary.unchanged > 0 && !hasTrouble(summary)) {
                 self->setFileWorkStatus(
@@ -176,7 +179,8 @@ void AppViewModel::renameOnFiles(qint64 op, const QString& sharedName, Finished 
                 self->m_statusTimer.start(kStatusShownMs);
             }
             self->reloadAfterFileWork();
-        });
+        },
+        {}, std::move(finished));
 }
 
 void AppViewModel::rewritePathsOnFiles(qint64 op) {
@@ -233,12 +237,9 @@ void AppViewModel::applyEdit(const QList<QUrl>& urls, const TagEdit& edit, const
     noteNamesLeaving(operation);
     pushUndoStep({label, {}, op, std::nullopt});
     QPointer<AppViewModel> self(this);
-    const FileWorkStatus::Verb& verb = adding.isEmpty() ? kUntagging : kTagging;
     enqueueOperation(
-        op, verb, [self, edit, note, finished, &verb](const FileWork::Summary& summary) {
-            if (finished) {
-                finished(hasTrouble(summary) ? FileWorkStatus::summary(verb, summary) : QString());
-            }
+        op, adding.isEmpty() ? kUntagging : kTagging,
+        [self, edit, note](const FileWork::Summary& summary) {
             // One short line says what the drop changed, unless the summary has
             // worse news.
             if (!hasTrouble(summary)) {
@@ -247,7 +248,8 @@ void AppViewModel::applyEdit(const QList<QUrl>& urls, const TagEdit& edit, const
                 self->m_statusTimer.start(kStatusShownMs);
             }
             self->reloadAfterFileWork();
-        });
+        },
+        {}, std::move(finished));
 }
 
 void AppViewModel::keepTagsThroughSave(const QByteArray& path, const QByteArray& value) {

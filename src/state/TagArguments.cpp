@@ -6,30 +6,40 @@ namespace TagArguments {
 
 namespace {
 
-void collect(const QList<TagNode>& nodes, const QStringList& above, QList<QStringList>& paths) {
+struct Tag {
+    QStringList path;  // the names from the root down
+    QUuid id;          // null: a name the tree lacks
+};
+
+void collect(const QList<TagNode>& nodes, const QStringList& above, QList<Tag>& tags) {
     for (const TagNode& node : nodes) {
-        QStringList path = above;
-        path.append(node.name);
-        paths.append(path);
-        collect(node.children, path, paths);
+        const QStringList path = above + QStringList{node.name};
+        tags.append({path, node.id});
+        collect(node.children, path, tags);
     }
 }
 
-// The names from the root down to the tag the argument means.
-std::variant<QStringList, QString> resolve(const QString& tag, const QList<QStringList>& paths) {
+QList<Tag> tagsOf(const QList<TagNode>& tree) {
+    QList<Tag> tags;
+    collect(tree, {}, tags);
+    return tags;
+}
+
+// The tag the argument means.
+std::variant<Tag, QString> resolve(const QString& tag, const QList<Tag>& tags) {
     const bool isPath = tag.contains('/');
-    QList<QStringList> found;
-    for (const QStringList& path : paths) {
-        const QString joined = isPath ? path.join('/') : path.last();
+    QList<Tag> found;
+    for (const Tag& known : tags) {
+        const QString joined = isPath ? known.path.join('/') : known.path.last();
         if (joined.compare(tag, Qt::CaseInsensitive) == 0) {
-            found.append(path);
+            found.append(known);
         }
     }
     if (found.size() > 1) {
         return QStringLiteral(
                    "\"%1\" is in the tree more than once; give its path, such as "
                    "\"%2\"")
-            .arg(tag, found.first().join('/'));
+            .arg(tag, found.first().path.join('/'));
     }
     if (found.size() == 1) {
         return found.first();
@@ -43,51 +53,40 @@ std::variant<QStringList, QString> resolve(const QString& tag, const QList<QStri
     if (names.isEmpty()) {
         return QStringLiteral("\"%1\" names no tag").arg(tag);
     }
-    return names;
+    return Tag{names, {}};
 }
 
 }  // namespace
 
 std::variant<QUuid, QString> find(const QList<TagNode>& tree, const QString& tag) {
-    const QList<QStringList> paths = pathsOf(tree);
-    auto resolved = resolve(tag, paths);
+    auto resolved = resolve(tag, tagsOf(tree));
     if (const QString* problem = std::get_if<QString>(&resolved)) {
         return *problem;
     }
-    if (!paths.contains(std::get<QStringList>(resolved))) {
+    if (std::get<Tag>(resolved).id.isNull()) {
         return QStringLiteral("\"%1\" is not in the tree").arg(tag);
     }
-    // The path leads from the root down, one name a level.
-    const QList<TagNode>* level = &tree;
-    const TagNode* node = nullptr;
-    for (const QString& name : std::get<QStringList>(resolved)) {
-        for (const TagNode& child : *level) {
-            if (child.name == name) {
-                node = &child;
-                break;
-            }
-        }
-        level = &node->children;
-    }
-    return node->id;
+    return std::get<Tag>(resolved).id;
 }
 
 QList<QStringList> pathsOf(const QList<TagNode>& tree) {
     QList<QStringList> paths;
-    collect(tree, {}, paths);
+    for (const Tag& tag : tagsOf(tree)) {
+        paths.append(tag.path);
+    }
     return paths;
 }
 
 std::variant<TagEdit, QString> edit(const QList<TagNode>& tree, const QStringList& tags,
                                     bool tagging, const NestedTagStyle& style) {
-    const QList<QStringList> paths = pathsOf(tree);
+    const QList<Tag> known = tagsOf(tree);
     TagEdit edit;
     for (const QString& tag : tags) {
-        auto resolved = resolve(tag, paths);
+        auto resolved = resolve(tag, known);
         if (const QString* problem = std::get_if<QString>(&resolved)) {
             return *problem;
         }
-        const QStringList& path = std::get<QStringList>(resolved);
+        const QStringList& path = std::get<Tag>(resolved).path;
         if (tagging) {
             for (const QString& name : style.namesFor(path).adding) {
                 if (!edit.adding.contains(name)) {

@@ -151,8 +151,6 @@ private slots:
             << QStringList{"tag", "/proc/self/comm", "a", "-t", "Loose"} << 1 << QByteArray()
             << "orvane: Tagged 1 file; 1 could not be changed (this drive cannot store tags)"
             << QByteArray("Projects,Client,Loose");
-        QTest::newRow("tag without tags: usage") << QStringList{"tag", "a"} << 2 << QByteArray()
-                                                 << "orvane: usage: orvane tag" << before;
         QTest::newRow("an unknown option: usage, nothing written")
             << QStringList{"tag", "a", "--bogus", "-t", "Loose"} << 2 << QByteArray()
             << "orvane: unknown option --bogus" << before;
@@ -168,8 +166,6 @@ private slots:
         QTest::newRow("untag: the tag's own name goes")
             << QStringList{"untag", "a", "-t", "Client"} << 0 << QByteArray() << ""
             << QByteArray("Projects");
-        QTest::newRow("untag of a name the file lacks changes nothing")
-            << QStringList{"untag", "a", "-t", "Personal"} << 0 << QByteArray() << "" << before;
     }
 
     void commands() {
@@ -303,13 +299,6 @@ private slots:
         QCOMPARE(dialog[0][0].value<QList<QByteArray>>(),
                  (QList<QByteArray>{QFile::encodeName(m_home->path("c")),
                                     QFile::encodeName(m_home->path("a"))}));
-        QList<FileItem> read;
-        model.readFiles(dialog[0][0].value<QList<QByteArray>>(),
-                        [&read](const QList<FileItem>& files) { read = files; });
-        QTRY_COMPARE(read.size(), 2);
-        // "a" carries Client, "c" nothing: the dialog shows Client as some.
-        QCOMPARE(model.tagChoicesFor(read).stateOf(model.hierarchy()[0].children[0].id),
-                 TagChoices::State::Some);
         const TagNode& client = model.hierarchy()[0].children[0];
         QCOMPARE(model.navigationPath().last(), client.id);
         QCOMPARE(model.selectedFileIDs(),

@@ -5,6 +5,7 @@
 #include "views/column/SingleColumnView.h"
 #include "views/common/ItemDrag.h"
 #include "views/common/TagFindList.h"
+#include "views/common/TagNameEditor.h"
 #include "views/editing/FileTagsDialog.h"
 #include "views/editing/MoveToDialog.h"
 #include "views/window/MainWindow.h"
@@ -32,6 +33,8 @@ private slots:
     void deleteTakesTheOpenedTagOffTheSelectedFiles_data();
     void deleteTakesTheOpenedTagOffTheSelectedFiles();
     void tagsDialogAppliesTheDifferencesAsOneStep();
+    void tagsDialogFromOutsideWhileRenaming_data() { bothViews(); }
+    void tagsDialogFromOutsideWhileRenaming();
     void moveToNestsWithoutADrag();
     void wheelScrollsWholeRows();
     void dropsCopyOrLinkNeverMove_data();
@@ -228,6 +231,40 @@ void TestTagCommands::tagsDialogAppliesTheDifferencesAsOneStep() {
     m_model->waitForFileWork();
     QCOMPARE(tagsOf(one), QByteArray("Alpha,Gamma,Loose"));
     QCOMPARE(tagsOf(two), QByteArray("Alpha"));
+}
+
+// A file manager's "Tag with Orvane…" comes while a tag's name is typed in the view showing:
+// the dialog works on a file no list holds, the field and the name typed outlast it and the
+// list's reload, and the hidden view takes no focus.
+void TestTagCommands::tagsDialogFromOutsideWhileRenaming() {
+    QFETCH(bool, icons);
+    m_model->setViewMode(icons ? ViewMode::Icon : ViewMode::Column);
+    const QString outside = file("outside.txt", "Loose");
+    settle();
+    m_model->beginRename(*AppViewModel::findTag(m_a, m_model->hierarchy()));
+    QTRY_VERIFY(qobject_cast<TagNameEditor*>(focus()));
+    QTest::keyClick(focus(), Qt::Key_A, Qt::ControlModifier);
+    typeInFocus("Renamed");
+
+    m_window->openTagDialogFor({QFile::encodeName(outside)});
+    FileTagsDialog* dialog = nullptr;
+    QTRY_VERIFY((dialog = m_window->findChild<FileTagsDialog*>()) && dialog->isVisible());
+    QCOMPARE(dialog->otherNames().item(0)->text(), "Loose");
+    dialog->tags().topLevelItem(0)->setCheckState(0, Qt::Checked);
+    QTest::keyClick(dialog->findChild<QLineEdit*>("findField"), Qt::Key_Return);
+    m_model->waitForFileWork();
+    settle();
+    QCOMPARE(tagsOf(outside), QByteArray("Loose,Alpha"));
+    QCOMPARE(m_model->undoLabel(), "Undo Tag 1 File");
+
+    m_window->activateWindow();
+    QTRY_VERIFY(QApplication::activeWindow() == m_window.get());
+    QWidget* hidden = m_window->findChild<QWidget*>(icons ? "columnBrowser" : "iconGrid");
+    QVERIFY(!hidden->isVisible() && !hidden->isAncestorOf(focus()));
+    auto* field = qobject_cast<TagNameEditor*>(focus());
+    QVERIFY(field && field->text() == "Renamed");
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(m_model->hierarchy()[0].name, "Renamed");
 }
 
 void TestTagCommands::moveToNestsWithoutADrag() {

@@ -5,6 +5,7 @@
 #include "views/common/Colors.h"
 #include "views/common/FocusRing.h"
 #include "views/common/SymbolGlyphs.h"
+#include "views/editing/FileTagsDialog.h"
 #include "views/editing/NewTagSheet.h"
 #include "views/grid/IconGridView.h"
 #include "views/window/PathBarView.h"
@@ -20,6 +21,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPointer>
 #include <QStackedWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -243,4 +245,20 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     if (event->reason() == QContextMenuEvent::Keyboard) {
         openMenuForSelection();
     }
+}
+
+void MainWindow::bringToFront() {
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::openTagDialogFor(const QList<QByteArray>& files) {
+    QPointer<MainWindow> self(this);
+    m_model.readFiles(files, [self](const QList<FileItem>& items) {
+        if (self) {
+            self->bringToFront();
+            FileTagsDialog::openFor(self->m_model, items, self);
+        }
+    });
 }

@@ -29,6 +29,10 @@ public:
     TagFinder& finder() const { return *m_finder; }
     // The context menu of the selected item in the view showing, opened from the keyboard.
     void openMenuForSelection();
+    // Asked from outside (a file manager, the command line): the window to the front, and the
+    // Tags dialog for files that need not be listed, once they are read.
+    void bringToFront();
+    void openTagDialogFor(const QList<QByteArray>& files);
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
