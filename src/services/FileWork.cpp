@@ -8,6 +8,8 @@
 #include <QSet>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 namespace FileWork {
 namespace {
@@ -15,6 +17,11 @@ namespace {
 // Another program writing the same list at the same moment gets this many chances to let the
 // change through before the file is given up on.
 constexpr int kAttempts = 4;
+// A program held up between its read and its write (a loaded machine) writes over a change
+// after the read-back: each batch's written lists are looked at once more this much later.
+constexpr std::chrono::milliseconds kLateLook(100);
+
+using Clock = std::chrono::steady_clock;
 
 using Entry = FileJournal::Entry;
 using State = FileJournal::State;
@@ -204,6 +211,55 @@ void count(Summary& summary, const Entry& entry) {
     }
 }
 
+// The files a batch changed, with their plans, kept for the late look.
+struct Written {
+    QList<Entry> plans;
+    QList<Entry> entries;
+    Clock::time_point at;
+};
+
+Written writtenOf(const QList<Entry>& plans, const QList<Entry>& batch) {
+    Written written{{}, {}, Clock::now()};
+    for (qsizetype i = 0; i < batch.size(); ++i) {
+        if (batch[i].state == State::Changed) {
+            written.plans.append(plans[i]);
+            written.entries.append(batch[i]);
+        }
+    }
+    return written;
+}
+
+// Settles the written files again once the late look is due (at once when stopping), and
+// records what it made again or had to give up on.
+void lookAgain(Context& context, const Change& change, qint64 op, Written& written,
+               Summary& summary) {
+    if (written.entries.isEmpty()) {
+        return;
+    }
+    for (auto now = Clock::now(); !context.stop && now < written.at + kLateLook;
+         now = Clock::now()) {
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(written.at + kLateLook - now, std::chrono::milliseconds(10)));
+    }
+    const QList<Entry> before = written.entries;
+    settle(context, change, written.plans, written.entries);
+    QList<Entry> changed;
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        const Entry& entry = written.entries[i];
+        if (entry.state != before[i].state || entry.after != before[i].after) {
+            changed.append(entry);
+        }
+        if (entry.state != State::Changed) {
+            --summary.changed;
+            count(summary, entry);
+        }
+    }
+    if (!changed.isEmpty()) {
+        summary.unrecorded = !context.journal.record(op, changed) || summary.unrecorded;
+    }
+    written = {};
+}
+
 }  // namespace
 
 Summary& Summary::operator+=(const Summary& other) {
@@ -269,6 +325,7 @@ Summary run(Context& context, qint64 op) {
     summary.total = pending.size();
     QList<Entry> plans;
     QList<Entry> batch;
+    Written written;
     for (qsizetype i = 0; i < pending.size(); ++i) {
         if (i % kBatch == 0 && !ownOnly) {
             summary.unrecorded =
@@ -289,16 +346,22 @@ Summary run(Context& context, qint64 op) {
             count(summary, done);
         }
         summary.unrecorded = !context.journal.record(op, batch) || summary.unrecorded;
+        if (!ownOnly) {
+            lookAgain(context, change, op, written, summary);  // the batch before this one
+            written = writtenOf(plans, batch);
+        }
         plans.clear();
         batch.clear();
         if (context.progress) {
             context.progress(i + 1, pending.size());
         }
         if (context.stop && i + 1 < pending.size()) {
+            lookAgain(context, change, op, written, summary);
             summary.stopped = true;
             return summary;
         }
     }
+    lookAgain(context, change, op, written, summary);
     summary.unrecorded = !context.journal.finish(op) || summary.unrecorded;
     return summary;
 }

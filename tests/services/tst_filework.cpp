@@ -40,6 +40,7 @@ private slots:
     void undoAndRedoOfDropsRestoreExactBytes();
     void undoOfRenameAndMergeGivesFilesTheirNames();
     void undoWaitsForTheWorkItTakesBack();
+    void anotherWriterLosesNothingOfOurs_data();
     void anotherWriterLosesNothingOfOurs();
     void tagsSurviveOtherProgramsSaves_data();
     void tagsSurviveOtherProgramsSaves();
@@ -314,36 +315,55 @@ void TestFileWork::undoWaitsForTheWorkItTakesBack() {
     QCOMPARE(AppViewModel::findTag(old, m_model->hierarchy())->name, QString("Old"));
 }
 
+void TestFileWork::anotherWriterLosesNothingOfOurs_data() {
+    QTest::addColumn<bool>("late");
+    QTest::newRow("at once") << false;
+    QTest::newRow("held up until after the read-back") << true;
+}
+
 void TestFileWork::anotherWriterLosesNothingOfOurs() {
     // Another program read each list just before Orvane wrote it, and writes its own change to
-    // what it read just after: Orvane's change is gone from the file until it is made again.
+    // what it read just after, or once Orvane has read the list back: Orvane's change is gone
+    // from the file until it is made again.
+    QFETCH(bool, late);
     class RacingStore : public FileTagStore {
     public:
         std::optional<QByteArray> readValue(const QByteArray& path) const override {
-            return m_real.readValue(path);
+            const auto value = m_real.readValue(path);
+            if (m_held.contains(path)) {
+                m_real.writeValue(path, m_held.take(path));
+            }
+            return value;
         }
         std::error_code writeValue(const QByteArray& path, const QByteArray& value) override {
             const QByteArray stale = m_real.readValue(path).value_or(QByteArray());
             const std::error_code error = m_real.writeValue(path, value);
-            if (races > 0 && !raced.contains(path)) {
-                --races;
+            // Every fourth file, in every batch.
+            if (++m_writes % 4 == 0 && !raced.contains(path)) {
                 raced.insert(path);
-                m_real.writeValue(path, TagEdit::add({"Theirs"}).apply(stale));
+                const QByteArray theirs = TagEdit::add({"Theirs"}).apply(stale);
+                if (late) {
+                    m_held.insert(path, theirs);
+                } else {
+                    m_real.writeValue(path, theirs);
+                }
             }
             return error;
         }
-        int races = 0;
+        bool late = false;
         QSet<QByteArray> raced;
 
     private:
-        XattrTagStore m_real;
+        mutable XattrTagStore m_real;
+        mutable QHash<QByteArray, QByteArray> m_held;
+        int m_writes = 0;
     };
     QList<QByteArray> paths;
     for (int i = 0; i < 1200; ++i) {
         paths.append(QFile::encodeName(file(QString("race%1.txt").arg(i), "Old")));
     }
     RacingStore store;
-    store.races = 300;
+    store.late = late;
     FakeQuery query;
     FileJournal journal(":memory:");
     std::atomic_bool stop = false;

@@ -201,8 +201,9 @@ private:
 };
 
 // Another program tagging the same files with names of its own ("O1".."O3"), reading and
-// writing each list as KDE does. It checks its own writes a little later and makes them again
-// where a writer beside it wrote over them in the same instant, as a program that cares would.
+// writing each list as KDE does, now and then held up in between as on a loaded machine. It checks
+// its own writes a little later and makes them again where a writer beside it wrote over them in
+// the same instant, as a program that cares would.
 class OtherProgram {
 public:
     explicit OtherProgram(QStringList paths, quint32 seed)
@@ -236,6 +237,9 @@ private:
             entries.append(name.toUtf8());
         }
         const QByteArray next = TagValueCodec::join(entries);
+        if (m_random.bounded(4) == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(m_random.bounded(1, 10)));
+        }
         if (next != value) {
             next.isEmpty() ? removexattr(raw.constData(), "user.xdg.tags")
                            : setxattr(raw.constData(), "user.xdg.tags", next.constData(),
