@@ -229,35 +229,36 @@ Written writtenOf(const QList<Entry>& plans, const QList<Entry>& batch) {
     return written;
 }
 
-// Settles the written files again once the late look is due (at once when stopping), and
-// records what it made again or had to give up on.
-void lookAgain(Context& context, const Change& change, qint64 op, Written& written,
+// Settles the written files of each batch again once its late look is due, and records what
+// it made again or had to give up on. With `all`, every batch is looked at, waited for where it
+// is not due yet; when stopping, nothing is waited for.
+void lookAgain(Context& context, const Change& change, qint64 op, QList<Written>& owed, bool all,
                Summary& summary) {
-    if (written.entries.isEmpty()) {
-        return;
-    }
-    for (auto now = Clock::now(); !context.stop && now < written.at + kLateLook;
-         now = Clock::now()) {
-        std::this_thread::sleep_for(
-            std::min<Clock::duration>(written.at + kLateLook - now, std::chrono::milliseconds(10)));
-    }
-    const QList<Entry> before = written.entries;
-    settle(context, change, written.plans, written.entries);
-    QList<Entry> changed;
-    for (qsizetype i = 0; i < before.size(); ++i) {
-        const Entry& entry = written.entries[i];
-        if (entry.state != before[i].state || entry.after != before[i].after) {
-            changed.append(entry);
+    while (!owed.isEmpty() &&
+           (all || context.stop || Clock::now() >= owed.first().at + kLateLook)) {
+        Written written = owed.takeFirst();
+        for (auto now = Clock::now(); !context.stop && now < written.at + kLateLook;
+             now = Clock::now()) {
+            std::this_thread::sleep_for(std::min<Clock::duration>(written.at + kLateLook - now,
+                                                                  std::chrono::milliseconds(10)));
         }
-        if (entry.state != State::Changed) {
-            --summary.changed;
-            count(summary, entry);
+        const QList<Entry> before = written.entries;
+        settle(context, change, written.plans, written.entries);
+        QList<Entry> changed;
+        for (qsizetype i = 0; i < before.size(); ++i) {
+            const Entry& entry = written.entries[i];
+            if (entry.state != before[i].state || entry.after != before[i].after) {
+                changed.append(entry);
+            }
+            if (entry.state != State::Changed) {
+                --summary.changed;
+                count(summary, entry);
+            }
+        }
+        if (!changed.isEmpty()) {
+            summary.unrecorded = !context.journal.record(op, changed) || summary.unrecorded;
         }
     }
-    if (!changed.isEmpty()) {
-        summary.unrecorded = !context.journal.record(op, changed) || summary.unrecorded;
-    }
-    written = {};
 }
 
 }  // namespace
@@ -325,7 +326,7 @@ Summary run(Context& context, qint64 op) {
     summary.total = pending.size();
     QList<Entry> plans;
     QList<Entry> batch;
-    Written written;
+    QList<Written> owed;  // batches written, not looked at late yet
     for (qsizetype i = 0; i < pending.size(); ++i) {
         if (i % kBatch == 0 && !ownOnly) {
             summary.unrecorded =
@@ -347,8 +348,8 @@ Summary run(Context& context, qint64 op) {
         }
         summary.unrecorded = !context.journal.record(op, batch) || summary.unrecorded;
         if (!ownOnly) {
-            lookAgain(context, change, op, written, summary);  // the batch before this one
-            written = writtenOf(plans, batch);
+            owed.append(writtenOf(plans, batch));
+            lookAgain(context, change, op, owed, false, summary);
         }
         plans.clear();
         batch.clear();
@@ -356,12 +357,11 @@ Summary run(Context& context, qint64 op) {
             context.progress(i + 1, pending.size());
         }
         if (context.stop && i + 1 < pending.size()) {
-            lookAgain(context, change, op, written, summary);
             summary.stopped = true;
             return summary;
         }
     }
-    lookAgain(context, change, op, written, summary);
+    lookAgain(context, change, op, owed, true, summary);
     summary.unrecorded = !context.journal.finish(op) || summary.unrecorded;
     return summary;
 }
