@@ -17,10 +17,6 @@ namespace {
 // Another program writing the same list at the same moment gets this many chances to let the
 // change through before the file is given up on.
 constexpr int kAttempts = 4;
-// A program held up between its read and its write (a loaded machine) writes over a change
-// after the read-back: each batch's written lists are looked at once more this much later.
-constexpr std::chrono::milliseconds kLateLook(100);
-
 using Clock = std::chrono::steady_clock;
 
 using Entry = FileJournal::Entry;
@@ -235,12 +231,12 @@ Written writtenOf(const QList<Entry>& plans, const QList<Entry>& batch) {
 void lookAgain(Context& context, const Change& change, qint64 op, QList<Written>& owed, bool all,
                Summary& summary) {
     while (!owed.isEmpty() &&
-           (all || context.stop || Clock::now() >= owed.first().at + kLateLook)) {
+           (all || context.stop || Clock::now() >= owed.first().at + context.lateLook)) {
         Written written = owed.takeFirst();
-        for (auto now = Clock::now(); !context.stop && now < written.at + kLateLook;
+        for (auto now = Clock::now(); !context.stop && now < written.at + context.lateLook;
              now = Clock::now()) {
-            std::this_thread::sleep_for(std::min<Clock::duration>(written.at + kLateLook - now,
-                                                                  std::chrono::milliseconds(10)));
+            std::this_thread::sleep_for(std::min<Clock::duration>(
+                written.at + context.lateLook - now, std::chrono::milliseconds(10)));
         }
         const QList<Entry> before = written.entries;
         settle(context, change, written.plans, written.entries);
@@ -348,7 +344,9 @@ Summary run(Context& context, qint64 op) {
         }
         summary.unrecorded = !context.journal.record(op, batch) || summary.unrecorded;
         if (!ownOnly) {
-            owed.append(writtenOf(plans, batch));
+            if (Written written = writtenOf(plans, batch); !written.entries.isEmpty()) {
+                owed.append(std::move(written));  // nothing written, nothing to wait for
+            }
             lookAgain(context, change, op, owed, false, summary);
         }
         plans.clear();

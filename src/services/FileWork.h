@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 
 class FileTagStore;
@@ -43,6 +44,10 @@ struct Context {
     TaggedFileQuery& query;
     const std::atomic_bool& stop;
     std::function<void(qsizetype done, qsizetype total)> progress;  // after each batch
+    // A program held up between its read and its write (a loaded machine) writes over a change
+    // after the read-back: each batch's written lists are looked at once more this much later.
+    static constexpr std::chrono::milliseconds kLateLook{100};
+    std::chrono::milliseconds lateLook = kLateLook;
 };
 
 // Files are recorded in batches of this many.

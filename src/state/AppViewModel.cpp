@@ -29,6 +29,7 @@ AppViewModel::AppViewModel(Services services, Startup startup, QObject* parent)
                                   "%1.")
                                   .arg(m_journal->problem());
     m_fileWork = new FileWorkQueue(services.tagStore, services.query, *m_journal, this);
+    m_fileWork->setLateLook(services.fileWorkLateLook);
     connect(m_fileWork, &FileWorkQueue::idle, this, &AppViewModel::fileWorkIdle);
     m_hiddenFilesCheck = new HiddenFilesCheck(services.query, services.tagStore, this);
     m_statusTimer.setSingleShot(true);

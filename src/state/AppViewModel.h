@@ -51,6 +51,8 @@ public:
         PreviewSource& previews;
         // Where file work is planned; a journal for this session only when none is given.
         FileJournal* journal = nullptr;
+        // How long after its writes the file work looks at the files again, for other programs.
+        std::chrono::milliseconds fileWorkLateLook = FileWork::Context::kLateLook;
     };
     enum class Startup { LoadHierarchy, Empty };
 

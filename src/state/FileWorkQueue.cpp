@@ -104,10 +104,10 @@ void FileWorkQueue::start(qint64 op, const Handlers& handlers) {
 void FileWorkQueue::runOnWorker(qint64 op, const Handlers& handlers, std::function<bool()> plan) {
     QPointer<FileWorkQueue> self(this);
     m_worker.start([self, op, handlers, plan, &store = m_store, &query = m_query,
-                    &journal = m_journal, &stop = m_stop] {
+                    &journal = m_journal, &stop = m_stop, lateLook = m_lateLook] {
         FileWork::Summary summary;
         if (!plan || plan()) {
-            FileWork::Context context{store, journal, query, stop, handlers.progress};
+            FileWork::Context context{store, journal, query, stop, handlers.progress, lateLook};
             summary = FileWork::run(context, op);
         } else {
             summary.unplanned = true;

@@ -48,6 +48,8 @@ public:
     bool isStopped() const { return m_stop; }
     // Tests: runs the event loop until everything queued is done.
     void waitUntilIdle();
+    // How long after a batch's writes its files are looked at again.
+    void setLateLook(std::chrono::milliseconds lateLook) { m_lateLook = lateLook; }
 
 signals:
     void idle();
@@ -64,4 +66,5 @@ private:
     QThreadPool m_worker;
     QList<std::function<void()>> m_jobs;  // the first one is running
     std::atomic_bool m_stop = false;
+    std::chrono::milliseconds m_lateLook = FileWork::Context::kLateLook;
 };
